@@ -1,0 +1,47 @@
+// The editor catalogue: the installed devenv.exe files the launcher chooses
+// among. Stored in section VS-INST as "Count" and one "VS%02d" line per
+// editor (description;version;folder), and held by the launcher in memory as
+// up to 32 entries sorted by description.
+#pragma once
+
+#include "KalBase32.h"
+
+enum { kCatalogueSlots = 32 };
+
+struct EditorEntry {
+    wchar_t description[256];  // FileDescription of its devenv.exe
+    wchar_t version[256];      // FileVersion of its devenv.exe
+    wchar_t folder[260];       // the folder holding devenv.exe, no trailing backslash
+};
+
+struct EditorCatalogue {
+    EditorEntry entries[kCatalogueSlots];
+    int count;
+};
+
+// The launcher's in-memory catalogue.
+extern EditorCatalogue g_catalogue;
+
+// Loads the stored catalogue into g_catalogue, removes from the store the
+// entries whose folder no longer holds devenv.exe (renumbering the ones above
+// so that the keys stay 0 to Count - 1), sorts, and returns the number of
+// entries loaded (0 to 32; further loadable entries stay stored).
+int LoadCatalogue();
+
+// Orders the first n entries of g_catalogue by description (case-insensitive,
+// A to Z folded only), by exchange sort.
+void SortCatalogue(int n);
+
+// 1 when a stored entry's folder equals the folder of exePath (A to Z
+// compared without regard to case), else 0.
+int IsEditorRegistered(const wchar_t* exePath);
+
+// Reads the executable's description and version into entry, computes its
+// folder, appends the entry to the stored catalogue and returns the new
+// "Count". Returns 0 and stores nothing when the path's folder does not fit
+// an entry.
+int RegisterEditor(const wchar_t* exePath, EditorEntry* entry);
+
+// The folder of an executable path: drive and directory without the trailing
+// backslash (a root keeps its backslash). Returns 1, or 0 when it does not fit.
+int FolderOfExecutable(const wchar_t* exePath, wchar_t (&folder)[260]);

@@ -1,0 +1,30 @@
+// Names of everything the suite keeps in the settings store. Every program
+// selects kAppMidPath first; the catalogue lives in kSectVsInst and the
+// launcher's six settings in kSectProfiles.
+#pragma once
+
+static const wchar_t kAppMidPath[] = L"PikroSuite";
+
+// Editor catalogue.
+static const wchar_t kSectVsInst[] = L"VS-INST";
+static const wchar_t kKeyCount[] = L"Count";
+static const wchar_t kKeyEntryFormat[] = L"VS%02d";
+static const wchar_t kKeyOrgFType[] = L"OrgFType";
+
+// Launcher settings, in the order they are read and written.
+static const wchar_t kSectProfiles[] = L"PROFILES";
+static const wchar_t kKeyDelVsFolder[] = L"fDelVsFolder";
+static const wchar_t kKeyLstSel[] = L"ixLstSel";
+static const wchar_t kKeyVsProc[] = L"VsProc";
+static const wchar_t kKeyVsFix[] = L"ixVsFix";
+static const wchar_t kKeyNoVsProc[] = L"NoVsProc";
+static const wchar_t kKeyNoVsFix[] = L"ixNoVsFix";
+
+// File association.
+static const wchar_t kSlnFileType[] = L"PikroSln";
+
+// Program files of the installed layout.
+static const wchar_t kLauncherExe[] = L"Pikro.exe";
+static const wchar_t kShimFolder[] = L"PikroExec";
+static const wchar_t kShimExe[] = L"PikroExec.exe";
+static const wchar_t kEditorExe[] = L"devenv.exe";

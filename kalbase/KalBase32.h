@@ -1,0 +1,235 @@
+// KalBase32: the support library that every program of the suite but the
+// launch shim links against. It wraps the settings store, path and file
+// helpers, the version-resource reader, bounded text formatting, dialog and
+// tooltip helpers and the message-map dispatcher behind one small interface.
+//
+// Strings are UTF-16; every size is counted in UTF-16 units, terminator
+// included. Functions that take a buffer and its size also come as templates
+// that take the array itself, so the size travels with the buffer type.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <stddef.h>
+
+// ---------------------------------------------------------------------------
+// Settings store
+//
+// Values live in the registry under HKCU\Software\<mid path>\<section>.
+// Unsigned values are REG_DWORD; strings are REG_SZ.
+// ---------------------------------------------------------------------------
+
+// Selects the application path (for example "PikroSuite"). Returns 1, or 0
+// when the name is empty or too long.
+int KalSetRegMidPathW(const wchar_t* name);
+
+// The stored unsigned value, or dflt when the key is absent or holds anything
+// but an unsigned number (a REG_DWORD, or a REG_SZ of decimal digits only
+// that fits 32 bits).
+UINT KalGetProfileUIntW(const wchar_t* section, const wchar_t* key, UINT dflt);
+
+// Copies the stored string (or dflt when absent or not a string) into buf.
+// A text that does not fit is cut at the buffer and stays terminated.
+// Returns the number of units copied, without the terminator.
+int KalGetProfileStrW(const wchar_t* section, const wchar_t* key, const wchar_t* dflt,
+                      wchar_t* buf, size_t size);
+
+// Create or replace a value. Return 1 on success, 0 on failure.
+int KalPutProfileUIntW(const wchar_t* section, const wchar_t* key, UINT value);
+int KalPutProfileStrW(const wchar_t* section, const wchar_t* key, const wchar_t* value);
+
+// Remove one value, or a whole section with everything in it. Return 1 when
+// the value or section is gone afterwards (also when it never existed).
+int KalDelProfileKeyW(const wchar_t* section, const wchar_t* key);
+int KalDelProfileSectW(const wchar_t* section);
+
+// ---------------------------------------------------------------------------
+// Paths and files
+// ---------------------------------------------------------------------------
+
+// The running program's folder, without a trailing backslash. Returns 1, or
+// 0 (and an empty buffer) when it does not fit.
+int KalGetAppPathW(wchar_t* buf, size_t size);
+
+// Appends part as a further path element with exactly one backslash between
+// (none is added when buf is empty). Returns 1; returns 0 and leaves buf
+// unchanged when the result would not fit: a path is never cut.
+int KalPathCatW(wchar_t* buf, const wchar_t* part, size_t size);
+
+// Non-zero when the path exists / is a folder / is a file.
+int KalPathExistsW(const wchar_t* path);
+int KalPathIsDirectoryW(const wchar_t* path);
+int KalPathIsFileW(const wchar_t* path);
+
+// Deletes everything inside folder (read-only files too); the folder itself
+// stays. A folder link (junction or symbolic link) inside is removed as a
+// link; what it points to is never touched. The two reserved arguments are 0.
+// Returns 1 when the folder is empty afterwards, 0 otherwise.
+int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2);
+
+// Text files. Mode 9 opens for reading as text: a UTF-16LE or UTF-8 byte
+// order mark is honoured, anything else is read in the OEM code page (the
+// code page the command interpreter writes redirected output in).
+struct KalFile;
+enum { KAL_FOPEN_READ_TEXT = 9 };
+KalFile* KalFOpenW(const wchar_t* path, int mode);
+// Reads one line into buf as UTF-16, terminated, the line feed included when
+// it fits, carriage returns dropped. Returns buf, or NULL at end of file.
+wchar_t* KalFGetSW(KalFile* file, wchar_t* buf, int units);
+int KalFClose(KalFile* file);
+
+// The item ("FileDescription", "FileVersion", ...) of an executable's
+// version resource. The buffer always ends terminated; it is empty when the
+// item cannot be read. Returns the length of the text.
+int KalGetVerInfoW(const wchar_t* exePath, const wchar_t* item, wchar_t* buf, size_t size);
+
+// ---------------------------------------------------------------------------
+// Strings
+// ---------------------------------------------------------------------------
+
+// Bounded formatting. Understands %s (a wide string; NULL prints as
+// "(null)"), %d and %u with an optional 0 flag and width (as in %02d), %c and
+// %%. Output that does not fit is cut and stays terminated. Returns the
+// number of units written without the terminator, or -1 when it was cut.
+int KalSnPrintFW(wchar_t* buf, size_t units, const wchar_t* format, ...);
+
+// Behaves like the C library's wide wcstok with its state kept in the
+// library: the first call takes the text, later calls take NULL.
+wchar_t* KalStrTokW(wchar_t* text, const wchar_t* delimiters);
+
+// ---------------------------------------------------------------------------
+// User interface
+// ---------------------------------------------------------------------------
+
+// The user-interface language id; 1041 (0x411) means Japanese texts.
+LANGID KalGetLangId();
+
+int KalSetDlgItemStrW(HWND dialog, int id, const wchar_t* text);
+// Check box: 0 or 1.
+int KalSetDlgItemChk(HWND dialog, int id, UINT checked);
+UINT KalGetDlgItemChk(HWND dialog, int id);
+// On a group box made a radio group by KalSbcRadioBtns: the zero-based
+// position of the selected radio button. Setting a position that has no
+// button clears the selection; reading a group without a selection gives 0.
+// On any other control: its text as an unsigned number.
+int KalSetDlgItemUInt(HWND dialog, int id, UINT value);
+UINT KalGetDlgItemUInt(HWND dialog, int id);
+// A combo box's selected row. Reading a combo box with no selection gives 0.
+int KalSetDlgItemCboIx(HWND dialog, int id, UINT index);
+UINT KalGetDlgItemCboIx(HWND dialog, int id);
+// Makes a group box the owner of the automatic radio buttons that follow it
+// in z-order, up to the next control with WS_GROUP, and lie inside its
+// rectangle. Returns the number of buttons in the group.
+int KalSbcRadioBtns(HWND groupBox);
+
+// Fonts owned by the library (never deleted by the caller). 11 is the bold
+// user-interface font used for notes; other numbers give the plain one.
+HFONT KalGetStockFont(int which);
+
+// Tooltips. KalTipTextAddW attaches a tooltip to a control;
+// KalTipTextSetCallBackW makes its text come from a callback, which writes
+// the text into the buffer it is given and returns it.
+typedef wchar_t* (*KalTipTextCallBack)(UINT_PTR value, wchar_t* buf, int capacity, HWND owner);
+int KalTipTextAddW(HWND control, const wchar_t* text);
+int KalTipTextSetCallBackW(HWND control, HWND owner, UINT_PTR value, KalTipTextCallBack callBack);
+// The text the tooltip of control would show now (what the callback gives,
+// or the fixed text). Returns its length, 0 when the control has no tooltip.
+int KalTipTextGetW(HWND control, wchar_t* buf, size_t size);
+// A tip centred on window that closes itself after ms milliseconds. A
+// leading ECMA-48 colour sequence such as "\x1b[31m" sets the text colour
+// and is never shown. Returns 1 when the tip is up.
+int KalTipTextShowCenterW(HWND window, const wchar_t* text, UINT ms, UINT flags);
+// The window class of those tips, so that callers and tests can find them.
+#define KAL_TIP_CLASS L"KalCenterTip"
+
+// The primary monitor's rectangle. Returns 1 on success.
+int KalGetPrimaryMonitorInfo(int reserved, RECT* rect);
+LONG_PTR KalGetWindowLongPtr(HWND window, int index);
+
+// Look and feel: KalDgcSetup once at start-up (it also initialises the
+// common controls), KalDgcSubclassEx on each window and dialog after its
+// creation with the background colour to paint it in.
+int KalDgcSetup();
+int KalDgcSubclassEx(HWND window, COLORREF background);
+
+// ---------------------------------------------------------------------------
+// Message maps
+// ---------------------------------------------------------------------------
+
+typedef int (*MessageMapHandler)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+enum { MMP_KIND_MESSAGE = 1, MMP_KIND_COMMAND = 2 };
+
+// One row of a window's message table. Six pointer-sized fields (six 32-bit
+// words in the 32-bit build); a row of zeros ends the table.
+struct MessageMapEntry {
+    UINT_PTR kind;       // MMP_KIND_MESSAGE or MMP_KIND_COMMAND
+    UINT_PTR message;    // the message number (WM_COMMAND for kind 2)
+    UINT_PTR controlId;  // kind 2: the control id in LOWORD(wParam); else 0
+    MessageMapHandler handler;
+    UINT_PTR reserved1;
+    UINT_PTR reserved2;
+};
+
+// The dispatcher's work record; its contents belong to the library.
+struct KalMmpWork {
+    const MessageMapEntry* table;
+    UINT_PTR rows;
+    UINT_PTR reserved[2];
+};
+
+// Prepares a table into the work record. Returns the number of rows.
+int KalMmpInitTblW(const MessageMapEntry* table, KalMmpWork* work);
+// Window procedures: the matching row's handler result, else the previous
+// procedure of a control subclassed under name (KalMmpSetSubclass), else
+// DefWindowProcW. ownProc is the calling procedure, never called again.
+LRESULT KalMmpWndMsgHandle(KalMmpWork* work, HWND window, UINT message, WPARAM wParam,
+                           LPARAM lParam, WNDPROC ownProc, const char* name);
+// Dialog procedures: the matching row's handler result, else FALSE.
+INT_PTR KalMmpDlgMsgHandle(KalMmpWork* work, HWND window, UINT message, WPARAM wParam,
+                           LPARAM lParam);
+// Installs proc as the window procedure of control and remembers the
+// previous one under name. Returns 1 on success.
+int KalMmpSetSubclass(HWND control, const char* name, WNDPROC proc);
+// Gives control its previous procedure back and forgets it. Returns 1 when a
+// subclass under that name was removed.
+int KalMmpDelSubclass(HWND control, const char* name);
+
+// ---------------------------------------------------------------------------
+// Array forms: the buffer's size comes from its type.
+// ---------------------------------------------------------------------------
+
+template <size_t N>
+inline int KalGetProfileStrW(const wchar_t* section, const wchar_t* key, const wchar_t* dflt,
+                             wchar_t (&buf)[N]) {
+    return KalGetProfileStrW(section, key, dflt, buf, N);
+}
+template <size_t N>
+inline int KalGetAppPathW(wchar_t (&buf)[N]) {
+    return KalGetAppPathW(buf, N);
+}
+template <size_t N>
+inline int KalPathCatW(wchar_t (&buf)[N], const wchar_t* part) {
+    return KalPathCatW(buf, part, N);
+}
+template <size_t N>
+inline wchar_t* KalFGetSW(KalFile* file, wchar_t (&buf)[N]) {
+    return KalFGetSW(file, buf, static_cast<int>(N));
+}
+template <size_t N>
+inline int KalGetVerInfoW(const wchar_t* exePath, const wchar_t* item, wchar_t (&buf)[N]) {
+    return KalGetVerInfoW(exePath, item, buf, N);
+}
+template <size_t N, typename... Args>
+inline int KalSnPrintFW(wchar_t (&buf)[N], const wchar_t* format, Args... args) {
+    return KalSnPrintFW(buf, N, format, args...);
+}
+template <size_t N>
+inline int KalTipTextGetW(HWND control, wchar_t (&buf)[N]) {
+    return KalTipTextGetW(control, buf, N);
+}

@@ -1,0 +1,70 @@
+// The launcher Pikro: its state record, the private messages and every
+// handler of its four message maps.
+#pragma once
+
+#include "KalBase32.h"
+#include "catalogue.h"
+#include "settings.h"
+
+// Posted to the choice dialog: wParam is the catalogue index to start.
+#define UM_START_EDITOR (WM_APP + 100)
+// Posted to the choice dialog: fill and show the list.
+#define UM_SHOW_CHOICE (WM_APP + 101)
+
+struct LauncherState {
+    HINSTANCE hInst;
+    HICON hFrameIcon;
+    HWND hFrame;
+    HWND hSettingsDlg;
+    HWND hChoiceDlg;
+    HWND hCurDlg;
+    wchar_t szSlnPath[1024];
+};
+
+extern LauncherState g_state;
+
+// Start-up and message loop (frame.cpp).
+// Takes the solution path from the command line into szSlnPath: one leading
+// double quote is skipped and the text ends at the next double quote. Returns
+// 1, or 0 (szSlnPath empty) when the path does not fit: a cut path could name
+// another solution, so the launcher then ends without doing anything.
+int TakeSolutionPath(const wchar_t* cmdLine);
+// Steps up to the frame's creation; returns 1 when the message loop should run.
+int LauncherStartup(HINSTANCE hInst, const wchar_t* cmdLine);
+int LauncherMessageLoop();
+// The whole program; always returns 0.
+int LauncherMain(HINSTANCE hInst, const wchar_t* cmdLine);
+
+void FitFrameToDialog(HWND dialog);
+// Where a window of the given outer rectangle lands when centred on monitor.
+void CentredPosition(const RECT* monitor, const RECT* window, int* x, int* y);
+
+LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK SettingsDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ChoiceDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK ListBoxSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+int OnFrameCreate(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int OnFrameDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int OnDialogDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int OnCancel(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Start decision (decide.cpp).
+void DecideStart(HWND dialog);
+
+// Choice dialog (choice.cpp).
+int OnChoiceInitDialog(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int OnShowChoice(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int OnChoiceOk(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int OnStartEditor(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Settings dialog (settings_dlg.cpp).
+int SettingsInitDialog(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int SettingsVsFixChanged(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int SettingsNoVsFixChanged(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int SettingsOk(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+wchar_t* SettingsListTipText(UINT_PTR value, wchar_t* buf, int capacity, HWND owner);
+
+// Drag and drop onto the editor list (drop.cpp).
+int ListDropFiles(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void AddDroppedEditor(const wchar_t* exePath);

@@ -1,0 +1,21 @@
+// Resource ids of the launcher. Icons from 101, dialogs from 102, controls
+// from 1001 (the dialogs share the ids of their common controls).
+#pragma once
+
+#define IDI_PIKRO 101
+#define IDD_SETTINGS 102
+#define IDD_CHOOSE 104
+
+#define IDC_GRP_INSTALLED 1001
+#define IDC_LST_EDITORS 1002
+#define IDC_GRP_HOWTO 1003
+#define IDC_CHK_DELVS 1004
+#define IDC_RAD_VSMATCH 1005
+#define IDC_RAD_VSFIX 1006
+#define IDC_CBO_VSFIX 1007
+#define IDC_CBO_NOVSFIX 1008
+#define IDC_GRP_VS 1009
+#define IDC_GRP_NOVS 1011
+#define IDC_RAD_NOVSASK 1013
+#define IDC_RAD_NOVSFIX 1015
+#define IDC_TXT_CHOOSE 1016

@@ -1,0 +1,3 @@
+#include "setup.h"
+
+int RunUninstall() { return 0; }

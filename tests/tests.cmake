@@ -1,0 +1,46 @@
+# Tests: GoogleTest built from source for the target, one test program per
+# target run through Wine by ctest (scripts/test.sh prepares the prefix and a
+# persistent wineserver), test helper programs, and the benchmarks.
+
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${PIKRO_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Helpers shared by every test: process runner, fake editor set-up, store
+# and registry helpers, window finding.
+add_library(pikro_testsupport STATIC
+  tests/support/testutil.cpp
+  tests/support/verres.cpp)
+target_include_directories(pikro_testsupport PUBLIC tests/support)
+target_link_libraries(pikro_testsupport PUBLIC pikro_common GTest::gtest)
+pikro_target(pikro_testsupport)
+
+# The fake devenv.exe: records its command line and current folder.
+add_executable(fake_devenv tests/support/fake_devenv.cpp tests/support/fake_devenv.rc)
+pikro_program(fake_devenv)
+
+file(GLOB PIKRO_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/test_*.cpp)
+add_executable(pikro_tests ${PIKRO_TEST_SOURCES} launcher/Pikro.rc)
+target_link_libraries(pikro_tests PRIVATE pikro_testsupport pikro_launcher pikro_setup GTest::gtest_main)
+pikro_target(pikro_tests)
+# Build the programs the tests start whenever the tests are built.
+add_dependencies(pikro_tests Pikro PikroInstall PikroUninstall PikroExec fake_devenv)
+
+include(GoogleTest)
+# Every test runs under en-US; the tests of suites whose name ends in "Lang"
+# run a second time under Japanese (user-interface language 1041).
+gtest_discover_tests(pikro_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8;PIKRO_TEST_LANGID=1033" TIMEOUT 120)
+gtest_discover_tests(pikro_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  TEST_PREFIX "ja." TEST_FILTER "*Lang.*"
+  PROPERTIES ENVIRONMENT "LC_ALL=ja_JP.UTF-8;PIKRO_TEST_LANGID=1041" TIMEOUT 120)
+
+# Benchmarks: one program per bench/bench_*.cpp, run by bench/run.sh.
+file(GLOB PIKRO_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/bench_*.cpp)
+foreach(src ${PIKRO_BENCH_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE pikro_testsupport pikro_launcher pikro_setup)
+  pikro_target(${name})
+endforeach()
