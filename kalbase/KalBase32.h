@@ -16,6 +16,7 @@
 #endif
 #include <windows.h>
 #include <stddef.h>
+#include <stdlib.h>  // _countof
 
 // ---------------------------------------------------------------------------
 // Settings store

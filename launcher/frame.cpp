@@ -1,0 +1,240 @@
+// The launcher's skeleton: start-up, the hidden or visible frame window that
+// hosts one dialog, the message maps of all four window procedures, and the
+// message loop.
+#include <string.h>
+#include <wchar.h>
+
+#include "launcher.h"
+#include "resource.h"
+#include "store_keys.h"
+
+LauncherState g_state;
+
+namespace {
+
+const wchar_t kFrameClass[] = L"PikroBack";
+const wchar_t kFrameTitle[] = L"Travuna";
+const COLORREF kDialogBackground = 0xFFFFFF;
+
+const MessageMapEntry kFrameMap[] = {
+    {MMP_KIND_MESSAGE, WM_CREATE, 0, OnFrameCreate, 0, 0},
+    {MMP_KIND_MESSAGE, WM_DESTROY, 0, OnFrameDestroy, 0, 0},
+    {0, 0, 0, nullptr, 0, 0},
+};
+
+const MessageMapEntry kSettingsMap[] = {
+    {MMP_KIND_MESSAGE, WM_INITDIALOG, 0, SettingsInitDialog, 0, 0},
+    {MMP_KIND_MESSAGE, WM_DESTROY, 0, OnDialogDestroy, 0, 0},
+    {MMP_KIND_COMMAND, WM_COMMAND, IDC_CBO_VSFIX, SettingsVsFixChanged, 0, 0},
+    {MMP_KIND_COMMAND, WM_COMMAND, IDC_CBO_NOVSFIX, SettingsNoVsFixChanged, 0, 0},
+    {MMP_KIND_COMMAND, WM_COMMAND, IDOK, SettingsOk, 0, 0},
+    {MMP_KIND_COMMAND, WM_COMMAND, IDCANCEL, OnCancel, 0, 0},
+    {0, 0, 0, nullptr, 0, 0},
+};
+
+const MessageMapEntry kChoiceMap[] = {
+    {MMP_KIND_MESSAGE, WM_INITDIALOG, 0, OnChoiceInitDialog, 0, 0},
+    {MMP_KIND_MESSAGE, WM_DESTROY, 0, OnDialogDestroy, 0, 0},
+    {MMP_KIND_MESSAGE, UM_START_EDITOR, 0, OnStartEditor, 0, 0},
+    {MMP_KIND_MESSAGE, UM_SHOW_CHOICE, 0, OnShowChoice, 0, 0},
+    {MMP_KIND_COMMAND, WM_COMMAND, IDOK, OnChoiceOk, 0, 0},
+    {MMP_KIND_COMMAND, WM_COMMAND, IDCANCEL, OnCancel, 0, 0},
+    {0, 0, 0, nullptr, 0, 0},
+};
+
+const MessageMapEntry kListBoxMap[] = {
+    {MMP_KIND_MESSAGE, WM_DROPFILES, 0, ListDropFiles, 0, 0},
+    {0, 0, 0, nullptr, 0, 0},
+};
+
+// Centres the frame on the primary monitor.
+void CentreFrame() {
+    RECT monitor = {0, 0, 0, 0};
+    RECT window = {0, 0, 0, 0};
+    KalGetPrimaryMonitorInfo(0, &monitor);
+    GetWindowRect(g_state.hFrame, &window);
+    int x = 0;
+    int y = 0;
+    CentredPosition(&monitor, &window, &x, &y);
+    SetWindowPos(g_state.hFrame, nullptr, x, y, 0, 0, SWP_NOSIZE);
+}
+
+}  // namespace
+
+int TakeSolutionPath(const wchar_t* cmdLine) {
+    g_state.szSlnPath[0] = L'\0';
+    if (!cmdLine) return 1;
+    if (*cmdLine == L'"') ++cmdLine;
+    // The path ends at the next double quote (whatever follows a quoted path
+    // is dropped) or at the end of the line. A path that does not fit is not
+    // taken at all: cut, it could name another solution.
+    size_t length = wcscspn(cmdLine, L"\"");
+    if (length >= _countof(g_state.szSlnPath)) return 0;
+    wmemcpy(g_state.szSlnPath, cmdLine, length);
+    g_state.szSlnPath[length] = L'\0';
+    return 1;
+}
+
+void CentredPosition(const RECT* monitor, const RECT* window, int* x, int* y) {
+    *x = monitor->left + ((monitor->right - monitor->left) - (window->right - window->left)) / 2;
+    *y = monitor->top + ((monitor->bottom - monitor->top) - (window->bottom - window->top)) / 2;
+}
+
+void FitFrameToDialog(HWND dialog) {
+    DWORD style = static_cast<DWORD>(KalGetWindowLongPtr(g_state.hFrame, GWL_STYLE));
+    DWORD exStyle = static_cast<DWORD>(KalGetWindowLongPtr(g_state.hFrame, GWL_EXSTYLE));
+    RECT r = {0, 0, 0, 0};
+    GetWindowRect(dialog, &r);
+    RECT rc = {0, 0, r.right - r.left, r.bottom - r.top};
+    AdjustWindowRectEx(&rc, style, FALSE, exStyle);
+    SetWindowPos(g_state.hFrame, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
+                 SWP_NOMOVE);
+}
+
+int OnFrameCreate(HWND window, UINT, WPARAM, LPARAM) {
+    // CreateWindowExW has not returned yet, but the dialog handlers that run
+    // inside this call need the frame.
+    g_state.hFrame = window;
+
+    wchar_t path[260] = L"";
+    wchar_t version[256] = L"";
+    wchar_t caption[256] = L"";
+    if (KalGetAppPathW(path) && KalPathCatW(path, kLauncherExe))
+        KalGetVerInfoW(path, L"FileVersion", version);
+    KalSnPrintFW(caption, L"Travuna ( Ver %s )", version);
+    SetWindowTextW(window, caption);
+
+    // Without its dialog the frame would be a window nobody can use or
+    // close, so a dialog that cannot be created ends the launcher.
+    if (g_state.szSlnPath[0] == L'\0') {
+        HWND dialog = CreateDialogParamW(g_state.hInst, MAKEINTRESOURCEW(IDD_SETTINGS), window,
+                                         SettingsDlgProc, 0);
+        if (!dialog) return -1;
+        g_state.hSettingsDlg = dialog;
+        g_state.hCurDlg = dialog;
+        FitFrameToDialog(dialog);
+        ShowWindow(dialog, SW_SHOW);
+        ShowWindow(window, SW_SHOW);
+    } else {
+        // The dialog's WM_INITDIALOG handler only posts the start decision;
+        // it is acted on once the message loop runs.
+        HWND dialog = CreateDialogParamW(g_state.hInst, MAKEINTRESOURCEW(IDD_CHOOSE), window,
+                                         ChoiceDlgProc, 0);
+        if (!dialog) return -1;
+        g_state.hChoiceDlg = dialog;
+        g_state.hCurDlg = dialog;
+        FitFrameToDialog(dialog);
+    }
+    CentreFrame();
+    return 0;
+}
+
+int OnFrameDestroy(HWND, UINT, WPARAM, LPARAM) {
+    DestroyWindow(g_state.hCurDlg);
+    PostQuitMessage(0);
+    return 0;
+}
+
+int OnDialogDestroy(HWND, UINT, WPARAM, LPARAM) {
+    return 1;
+}
+
+int OnCancel(HWND, UINT, WPARAM, LPARAM) {
+    DestroyWindow(g_state.hFrame);
+    return 1;
+}
+
+LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    static int firstUse = 1;
+    static KalMmpWork work;
+    if (firstUse) {
+        firstUse = 0;
+        KalMmpInitTblW(kFrameMap, &work);
+    }
+    LRESULT result =
+        KalMmpWndMsgHandle(&work, window, message, wParam, lParam, FrameWndProc, "Back");
+    if (message == WM_CREATE)
+        KalDgcSubclassEx(window, kDialogBackground);
+    else if (message == WM_DESTROY)
+        KalMmpDelSubclass(window, "Back");
+    return result;
+}
+
+INT_PTR CALLBACK SettingsDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    static int firstUse = 1;
+    static KalMmpWork work;
+    if (firstUse) {
+        firstUse = 0;
+        KalMmpInitTblW(kSettingsMap, &work);
+    }
+    INT_PTR result = KalMmpDlgMsgHandle(&work, window, message, wParam, lParam);
+    if (message == WM_INITDIALOG) KalDgcSubclassEx(window, kDialogBackground);
+    return result;
+}
+
+INT_PTR CALLBACK ChoiceDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    static int firstUse = 1;
+    static KalMmpWork work;
+    if (firstUse) {
+        firstUse = 0;
+        KalMmpInitTblW(kChoiceMap, &work);
+    }
+    INT_PTR result = KalMmpDlgMsgHandle(&work, window, message, wParam, lParam);
+    if (message == WM_INITDIALOG) KalDgcSubclassEx(window, kDialogBackground);
+    return result;
+}
+
+LRESULT CALLBACK ListBoxSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    static int firstUse = 1;
+    static KalMmpWork work;
+    if (firstUse) {
+        firstUse = 0;
+        KalMmpInitTblW(kListBoxMap, &work);
+    }
+    LRESULT result = KalMmpWndMsgHandle(&work, window, message, wParam, lParam,
+                                        ListBoxSubclassProc, "ListBox");
+    if (message == WM_DESTROY) KalMmpDelSubclass(window, "ListBox");
+    return result;
+}
+
+int LauncherStartup(HINSTANCE hInst, const wchar_t* cmdLine) {
+    g_state.hInst = hInst;
+    g_state.hFrameIcon = LoadIconW(hInst, MAKEINTRESOURCEW(IDI_PIKRO));
+    if (!TakeSolutionPath(cmdLine)) return 0;
+    KalSetRegMidPathW(kAppMidPath);
+    KalDgcSetup();
+    g_catalogue.count = LoadCatalogue();
+    LoadSettings();
+    if (g_catalogue.count == 0) return 0;
+
+    WNDCLASSW wc;
+    memset(&wc, 0, sizeof(wc));
+    wc.style = CS_NOCLOSE;
+    wc.lpfnWndProc = FrameWndProc;
+    wc.hInstance = hInst;
+    wc.hIcon = g_state.hFrameIcon;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+    wc.lpszClassName = kFrameClass;
+    if (!RegisterClassW(&wc)) return 0;
+
+    g_state.hFrame = CreateWindowExW(WS_EX_TOOLWINDOW, kFrameClass, kFrameTitle, WS_OVERLAPPED,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, hInst,
+                                     nullptr);
+    return g_state.hFrame != nullptr;
+}
+
+int LauncherMessageLoop() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0)) {
+        if (g_state.hCurDlg && IsDialogMessageW(g_state.hCurDlg, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+int LauncherMain(HINSTANCE hInst, const wchar_t* cmdLine) {
+    if (LauncherStartup(hInst, cmdLine)) LauncherMessageLoop();
+    return 0;
+}
