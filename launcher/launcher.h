@@ -64,6 +64,9 @@ int SettingsVsFixChanged(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 int SettingsNoVsFixChanged(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int SettingsOk(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 wchar_t* SettingsListTipText(UINT_PTR value, wchar_t* buf, int capacity, HWND owner);
+// Puts one row per catalogue entry, in catalogue order, into the editor list
+// and both combo boxes of the settings dialog; returns the number of rows.
+int SettingsFillEditorRows(HWND dialog);
 
 // Drag and drop onto the editor list (drop.cpp).
 int ListDropFiles(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
