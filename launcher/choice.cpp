@@ -1,23 +1,100 @@
-// The choice dialog and the start of the chosen editor.
+// The choice dialog and the start of the chosen editor. The dialog is created
+// hidden; it shows itself only when the start decision asks the user, and it
+// starts an editor through the launch shim, which waits for the editor while
+// the launcher ends at once.
 #include "launcher.h"
+#include "resource.h"
+#include "store_keys.h"
+
+#include <shellapi.h>
+#include <string.h>
+#include <wchar.h>
+
+namespace {
+
+const LANGID kLangJapanese = 1041;
+const int kStockFontNote = 11;
+
+// Two quotes around each of a 259-unit editor path and a 1023-unit solution
+// path, the blank between them and the terminator: any path the launcher
+// accepts fits, so a command is never cut.
+const size_t kCommandUnits = 1300;
+
+// Composes the shim's parameters: the editor path and the solution path,
+// each in double quotes, one blank between. Returns 0 when a part does not
+// fit; a cut command could open another file or start another program.
+int ComposeEditorCommand(const EditorEntry* entry, const wchar_t* slnPath,
+                         wchar_t (&command)[kCommandUnits]) {
+    wchar_t editorPath[260] = L"";
+    command[0] = L'\0';
+    if (wcslen(entry->folder) >= _countof(editorPath)) return 0;
+    wcscpy_s(editorPath, entry->folder);
+    if (!KalPathCatW(editorPath, kEditorExe)) return 0;
+    if (KalSnPrintFW(command, L"\"%s\" \"%s\"", editorPath, slnPath) < 0) {
+        command[0] = L'\0';
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
 
 int OnChoiceInitDialog(HWND window, UINT, WPARAM, LPARAM) {
+    if (KalGetLangId() != kLangJapanese) {
+        KalSetDlgItemStrW(window, IDC_GRP_INSTALLED, L"Visual Studio installed");
+        KalSetDlgItemStrW(window, IDC_TXT_CHOOSE, L"Select Visual Studio to start.");
+        KalSetDlgItemStrW(window, IDCANCEL, L"Cancel");
+    }
+    SendDlgItemMessageW(window, IDC_TXT_CHOOSE, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(KalGetStockFont(kStockFontNote)), TRUE);
     DecideStart(window);
     return 1;
 }
 
-int OnShowChoice(HWND, UINT, WPARAM, LPARAM) {
-    ShowWindow(g_state.hChoiceDlg, SW_SHOW);
+int OnShowChoice(HWND window, UINT, WPARAM, LPARAM) {
+    // Inserting at the catalogue index bypasses the list's sorting, so row i
+    // stays catalogue entry i.
+    for (int i = 0; i < g_catalogue.count; ++i) {
+        SendDlgItemMessageW(window, IDC_LST_EDITORS, LB_INSERTSTRING, static_cast<WPARAM>(i),
+                            reinterpret_cast<LPARAM>(g_catalogue.entries[i].description));
+    }
+    SendDlgItemMessageW(window, IDC_LST_EDITORS, LB_SETCURSEL, g_settings.ixLstSel, 0);
+    ShowWindow(window, SW_SHOW);
     ShowWindow(g_state.hFrame, SW_SHOW);
+    // The dialog was created hidden, so nothing in it has the focus yet;
+    // Enter and Escape reach the dialog only through a control of its own.
+    SetFocus(GetDlgItem(window, IDC_LST_EDITORS));
     return 1;
 }
 
-int OnChoiceOk(HWND, UINT, WPARAM, LPARAM) {
-    DestroyWindow(g_state.hFrame);
+int OnChoiceOk(HWND window, UINT, WPARAM, LPARAM) {
+    const LRESULT row = SendDlgItemMessageW(window, IDC_LST_EDITORS, LB_GETCURSEL, 0, 0);
+    if (row < 0) {
+        DestroyWindow(g_state.hFrame);
+        return 1;
+    }
+    g_settings.ixLstSel = static_cast<UINT>(row);
+    KalPutProfileUIntW(kSectProfiles, kKeyLstSel, g_settings.ixLstSel);
+    PostMessageW(window, UM_START_EDITOR, static_cast<WPARAM>(row), 0);
     return 1;
 }
 
-int OnStartEditor(HWND, UINT, WPARAM, LPARAM) {
+int OnStartEditor(HWND, UINT, WPARAM wParam, LPARAM) {
+    const int index = static_cast<int>(wParam);
+    if (index >= 0 && index < g_catalogue.count) {
+        wchar_t shimFolder[260] = L"";
+        wchar_t shimPath[260] = L"";
+        wchar_t command[kCommandUnits] = L"";
+        // The shim is named by its full path: a bare name would let the
+        // search order pick up another program of that name.
+        if (KalGetAppPathW(shimFolder) && KalPathCatW(shimFolder, kShimFolder)) {
+            wcscpy_s(shimPath, shimFolder);
+            if (KalPathCatW(shimPath, kShimExe) &&
+                ComposeEditorCommand(&g_catalogue.entries[index], g_state.szSlnPath, command)) {
+                ShellExecuteW(nullptr, nullptr, shimPath, command, shimFolder, SW_HIDE);
+            }
+        }
+    }
     DestroyWindow(g_state.hFrame);
     return 1;
 }
