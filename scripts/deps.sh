@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Installs what building and testing the suite needs on Debian 12: the
+# MinGW-w64 cross compilers (posix thread model, which GoogleTest needs),
+# 32- and 64-bit Wine, the GoogleTest sources and CMake. Safe to run again:
+# when every package is already there it does not touch apt at all.
+set -euo pipefail
+
+PACKAGES=(
+  mingw-w64
+  g++-mingw-w64-i686-posix
+  g++-mingw-w64-x86-64-posix
+  wine
+  wine32:i386
+  wine64
+  googletest
+  cmake
+  make
+  fonts-wine
+)
+
+missing=()
+for pkg in "${PACKAGES[@]}"; do
+  # dpkg -s also answers for packages that were removed but left their
+  # configuration behind, so look at the status line itself.
+  if ! dpkg-query -W -f='${db:Status-Status}' "$pkg" 2>/dev/null | grep -qx installed; then
+    missing+=("$pkg")
+  fi
+done
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  need_i386=1
+else
+  need_i386=0
+fi
+
+if [ "${#missing[@]}" -eq 0 ] && [ "$need_i386" -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=()
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1; then
+    SUDO=(sudo -n)
+  else
+    echo "deps.sh: missing packages (${missing[*]}) and not running as root" >&2
+    exit 1
+  fi
+fi
+
+echo "deps.sh: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+if [ "$need_i386" -eq 1 ]; then
+  "${SUDO[@]}" dpkg --add-architecture i386
+fi
+"${SUDO[@]}" apt-get update -q </dev/null
+# Recommended packages stay in: Wine's fonts and libraries are what the
+# tests were made with.
+"${SUDO[@]}" apt-get install -y -q \
+  -o Dpkg::Options::=--force-confdef -o Dpkg::Options::=--force-confold \
+  "${missing[@]}" </dev/null

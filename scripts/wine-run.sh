@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine for ctest (the toolchain files name this
+# script as the cross-compiling emulator) and for the other scripts.
+#
+# The prefix is $PIKRO_WINEPREFIX, else the "wineprefix" folder of the build
+# folder that holds the program (found by walking up from the program).
+# stdin is /dev/null and the program's exit code is passed through.
+set -uo pipefail
+
+if [ "$#" -lt 1 ]; then
+  echo "usage: wine-run.sh program.exe [arguments...]" >&2
+  exit 2
+fi
+
+exe=$1
+shift
+
+prefix=${PIKRO_WINEPREFIX:-}
+if [ -z "$prefix" ]; then
+  dir=$(cd "$(dirname "$exe")" && pwd)
+  while [ "$dir" != "/" ]; do
+    if [ -d "$dir/wineprefix" ]; then
+      prefix=$dir/wineprefix
+      break
+    fi
+    dir=$(dirname "$dir")
+  done
+fi
+if [ -z "$prefix" ] || [ ! -f "$prefix/system.reg" ]; then
+  echo "wine-run.sh: no Wine prefix for $exe (run scripts/wine-prefix.sh <build folder>)" >&2
+  exit 2
+fi
+
+export WINEPREFIX=$prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# A wineserver started by wine itself inherits our stdout and stderr and
+# outlives the program by a few seconds, which keeps ctest's output pipe
+# open. Start it here with its output detached: when test.sh already runs a
+# persistent server this returns at once, otherwise the server ends by
+# itself shortly after the program.
+wineserver </dev/null >/dev/null 2>&1 || true
+
+wine "$exe" "$@" </dev/null

@@ -1,0 +1,328 @@
+// Helpers shared by every test of the suite: where the programs lie, fresh
+// temporary folders, direct registry access to the settings store, starting
+// and waiting for the suite's programs, finding and driving their windows
+// from outside, the fake editor (fake_devenv.exe) and its log, SystemDrive,
+// folder links and small file helpers.
+//
+// How the tests share one machine
+// -------------------------------
+// All tests of one target (x86 or x64) run one after the other in a single
+// Wine prefix served by one persistent wineserver (scripts/test.sh). Nothing
+// is reset between tests for you, so every test cleans up what it uses:
+//   - call ResetStore() before it sets up the store (and need not after);
+//   - keep its files in its own TempDir, which is removed when it goes out of
+//     scope;
+//   - restore SystemDrive with a SystemDriveOverride (or RestoreSystemDrive()
+//     before it ends) when it changed it;
+//   - delete the .sln association keys it made in HKLM\Software\Classes
+//     (DeleteSlnAssociation() does that);
+//   - end every program it started (RunProgram does; for StartProgram use
+//     EndProgram).
+// Suites whose name ends in "Lang" run twice, under en-US and under
+// Japanese; TestLangId() says which one the current run uses.
+//
+// Paths are wide strings. A Unix folder /tmp/x is seen by Windows programs as
+// Z:\tmp\x. Times are in milliseconds; every wait is bounded.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testutil {
+
+// ---------------------------------------------------------------------------
+// Where things lie
+// ---------------------------------------------------------------------------
+
+// The folder of the running test program (bin/ of the build tree, where
+// Pikro.exe, PikroInstall.exe, PikroUninstall.exe, PikroExec\PikroExec.exe
+// and fake_devenv.exe lie), without a trailing backslash.
+std::wstring BinDir();
+
+// BinDir() + "\" + name, e.g. ProgramPath(L"Pikro.exe") or
+// ProgramPath(L"PikroExec\\PikroExec.exe").
+std::wstring ProgramPath(const wchar_t* name);
+
+// a + "\" + b with exactly one backslash between (b may be empty: then a).
+std::wstring JoinPath(const std::wstring& a, const std::wstring& b);
+
+// The language the current run tests under: PIKRO_TEST_LANGID from the
+// environment (1033 or 1041), 1033 when unset.
+int TestLangId();
+
+// ---------------------------------------------------------------------------
+// Temporary folders
+// ---------------------------------------------------------------------------
+
+enum TempDirFlags {
+    kTempPlain = 0,
+    kTempBlanks = 1,    // the folder name contains blanks
+    kTempJapanese = 2,  // the folder name contains Japanese characters
+};
+
+// A fresh, empty folder for one test under a Unix folder
+// (/tmp/pikro-tests/<pid>-<n>..., seen as Z:\tmp\pikro-tests\...), removed
+// with everything in it when the object is destroyed. Folder links inside
+// are removed as links; what they point to is left alone.
+class TempDir {
+public:
+    explicit TempDir(int flags = kTempPlain);
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // The folder's Windows path, no trailing backslash.
+    const std::wstring& Path() const { return path_; }
+    // Path() + "\" + relative.
+    std::wstring Sub(const std::wstring& relative) const;
+
+private:
+    std::wstring path_;
+};
+
+// Deletes a folder with everything in it, without following folder links.
+// Returns 1 when it is gone afterwards (also when it never existed).
+int RemoveTree(const std::wstring& path);
+
+// ---------------------------------------------------------------------------
+// Files
+// ---------------------------------------------------------------------------
+
+// Creates every missing folder of the chain. Returns 1 on success.
+int MakeFolders(const std::wstring& path);
+
+// Writes a file (creating its folders) with the given bytes. Returns 1 on
+// success.
+int WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// Writes text as UTF-8 without a byte order mark. Returns 1 on success.
+int WriteFileUtf8(const std::wstring& path, const std::wstring& text);
+// Writes text as UTF-16LE with a byte order mark. Returns 1 on success.
+int WriteFileUtf16(const std::wstring& path, const std::wstring& text);
+
+// Reads a whole file. Returns 1 on success.
+int ReadFileBytes(const std::wstring& path, std::string* bytes);
+// Reads a UTF-8 file (a byte order mark is skipped) as UTF-16.
+std::wstring ReadFileUtf8(const std::wstring& path);
+
+// Names of the entries of a folder (no "." and ".."), sorted without regard
+// to case. Empty when the folder does not exist.
+std::vector<std::wstring> ListFolder(const std::wstring& path);
+
+int FileExists(const std::wstring& path);    // a file
+int FolderExists(const std::wstring& path);  // a folder (or a folder link)
+
+// UTF-8 <-> UTF-16.
+std::string ToUtf8(const std::wstring& text);
+std::wstring FromUtf8(const std::string& text);
+
+// ---------------------------------------------------------------------------
+// The settings store, read and written directly in the registry
+// (HKCU\Software\PikroSuite\<section>), independent of the library.
+// ---------------------------------------------------------------------------
+
+// Deletes HKCU\Software\PikroSuite with everything in it. Returns 1 when it
+// is gone afterwards.
+int ResetStore();
+
+// Create or replace a value. Return 1 on success.
+int PutStoreString(const wchar_t* section, const wchar_t* key, const std::wstring& value);
+int PutStoreDword(const wchar_t* section, const wchar_t* key, DWORD value);
+
+// Read a value: 1 when it exists with that type, else 0 (out untouched).
+int GetStoreString(const wchar_t* section, const wchar_t* key, std::wstring* value);
+int GetStoreDword(const wchar_t* section, const wchar_t* key, DWORD* value);
+// 1 when the value / the section exists (whatever its type).
+int StoreValueExists(const wchar_t* section, const wchar_t* key);
+int StoreSectionExists(const wchar_t* section);
+// Names of the values in a section, in registry order.
+std::vector<std::wstring> StoreValueNames(const wchar_t* section);
+
+// Writes the catalogue the way the suite stores it: section "VS-INST" with
+// "Count" (REG_DWORD) and "VS00", "VS01", ... = "description;version;folder".
+struct StoredEditor {
+    std::wstring description;
+    std::wstring version;
+    std::wstring folder;  // the folder that holds devenv.exe
+};
+int PutStoreCatalogue(const std::vector<StoredEditor>& editors);
+
+// Generic registry access for other keys (HKLM\Software\Classes, ...).
+// subKey is relative to root. Return 1 on success / when present.
+int RegPutString(HKEY root, const std::wstring& subKey, const wchar_t* name,
+                 const std::wstring& value);
+int RegPutDword(HKEY root, const std::wstring& subKey, const wchar_t* name, DWORD value);
+int RegGetString(HKEY root, const std::wstring& subKey, const wchar_t* name, std::wstring* value);
+int RegGetDword(HKEY root, const std::wstring& subKey, const wchar_t* name, DWORD* value);
+int RegKeyExists(HKEY root, const std::wstring& subKey);
+// Deletes a key with all its sub-keys. Returns 1 when it is gone afterwards.
+int RegDeleteTree(HKEY root, const std::wstring& subKey);
+
+// Deletes HKLM\Software\Classes\.sln and HKLM\Software\Classes\PikroSln
+// (and HKCU's copies), so the next test starts with no association.
+int DeleteSlnAssociation();
+
+// ---------------------------------------------------------------------------
+// Running the suite's programs
+// ---------------------------------------------------------------------------
+
+// Extra environment for a child: "NAME=value" entries added to (or replacing
+// in) a copy of the test program's environment. Under Wine the child's
+// locale follows LC_ALL given this way (e.g. L"LC_ALL=ja_JP.UTF-8" gives a
+// child whose GetUserDefaultUILanguage() is 0x411).
+typedef std::vector<std::wstring> EnvOverrides;
+
+// Quotes one argument so that CommandLineToArgvW gives it back unchanged.
+std::wstring QuoteArg(const std::wstring& arg);
+
+// Starts program with the command line "<quoted program> <args>" (args is
+// passed as it is: quote it yourself, e.g. with QuoteArg), in cwd (empty:
+// the test's current folder), and waits at most timeoutMs. Returns 1 when
+// the program ended in time, with its exit code in *exitCode (may be null);
+// on timeout it kills the program, adds a test failure and returns 0.
+int RunProgram(const std::wstring& program, const std::wstring& args, const std::wstring& cwd,
+               DWORD timeoutMs, DWORD* exitCode, const EnvOverrides& env = EnvOverrides());
+
+// Starts program the same way and returns its process handle (0 on failure,
+// with a test failure added); *pid receives its process id (may be null).
+// Always end it with EndProgram.
+HANDLE StartProgram(const std::wstring& program, const std::wstring& args, const std::wstring& cwd,
+                    DWORD* pid, const EnvOverrides& env = EnvOverrides());
+
+// Waits at most timeoutMs for the process to end; kills it when it has not.
+// Closes the handle. Returns 1 when it ended by itself (exit code in
+// *exitCode, may be null), 0 when it had to be killed.
+int EndProgram(HANDLE process, DWORD timeoutMs, DWORD* exitCode);
+
+// ---------------------------------------------------------------------------
+// Windows of other processes (and of this one)
+// ---------------------------------------------------------------------------
+
+// Polls for a top-level window of class cls (null: any) whose caption is
+// caption (null: any) and that belongs to process pid (0: any), pumping this
+// thread's messages meanwhile. Returns the window, or 0 after timeoutMs.
+// Hidden windows count too unless visibleOnly.
+HWND WaitForWindow(const wchar_t* cls, const wchar_t* caption, DWORD pid, DWORD timeoutMs,
+                   bool visibleOnly = false);
+
+// Waits until the window is gone (destroyed). Returns 1 when it went in time.
+int WaitForWindowGone(HWND window, DWORD timeoutMs);
+
+// Text of a window or control (GetWindowTextW / WM_GETTEXT), any process.
+std::wstring WindowText(HWND window);
+std::wstring ControlText(HWND dialog, int id);
+std::wstring ClassName(HWND window);
+
+// Rows of a list box (LB_GETCOUNT / LB_GETTEXT), across processes too.
+std::vector<std::wstring> ListBoxItems(HWND listBox);
+// Rows of a combo box (CB_GETCOUNT / CB_GETLBTEXT).
+std::vector<std::wstring> ComboBoxItems(HWND comboBox);
+
+// Presses a button of a dialog by posting WM_COMMAND(MAKEWPARAM(id,
+// BN_CLICKED), button) to the dialog. Returns 1 when the post succeeded.
+int ClickButton(HWND dialog, int id);
+
+// A message box ("#32770" with this caption; any caption when null) of
+// process pid (0: any), waited for at most timeoutMs. 0 when none came.
+HWND WaitForMessageBox(const wchar_t* caption, DWORD pid, DWORD timeoutMs);
+// The message text of a message box (its static control 0xFFFF).
+std::wstring MessageBoxText(HWND box);
+// Closes a message box by pressing the given button (IDOK by default) and
+// waits for it to go. Returns 1 when it is gone.
+int CloseMessageBox(HWND box, int button = IDOK);
+
+// Pumps this thread's messages for ms milliseconds.
+void PumpMessages(DWORD ms);
+// Pumps this thread's messages until done() is true or timeoutMs passed.
+// Returns 1 when done() became true.
+int PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+// ---------------------------------------------------------------------------
+// The fake editor
+//
+// fake_devenv.exe, beside the test program, stands for Visual Studio's
+// devenv.exe. When started it appends one record to "devenv.log" in its own
+// folder (its command line as GetCommandLineW gives it, its current folder
+// and its process id); while "devenv.hold" exists in its folder it stays
+// alive (at most 5 minutes); it exits with the number in "devenv.exitcode"
+// when that file exists, else with 0.
+// ---------------------------------------------------------------------------
+
+// Makes the folder chain, copies fake_devenv.exe there as fileName and gives
+// it a version resource with these FileDescription and FileVersion texts
+// (either may be empty). With withVersion false the copy has no version
+// resource at all. Returns the full path of the copy, or "" on failure (with
+// a test failure added).
+std::wstring CreateFakeDevenv(const std::wstring& folder, const std::wstring& description,
+                              const std::wstring& version,
+                              const std::wstring& fileName = L"devenv.exe",
+                              bool withVersion = true);
+
+struct DevenvRun {
+    std::wstring commandLine;    // as GetCommandLineW gave it
+    std::wstring currentFolder;  // GetCurrentDirectoryW
+    DWORD pid = 0;
+};
+// The records the fake editor in folder has written, oldest first.
+std::vector<DevenvRun> ReadFakeDevenvLog(const std::wstring& folder);
+// Waits (pumping messages) until the log in folder has at least count
+// records. Returns 1 when it has.
+int WaitForFakeDevenvLog(const std::wstring& folder, size_t count, DWORD timeoutMs);
+
+// Keep the fake editor in folder running / let it end.
+int HoldFakeDevenv(const std::wstring& folder);
+int ReleaseFakeDevenv(const std::wstring& folder);
+// Make it exit with code (removes the file when code is negative).
+int SetFakeDevenvExitCode(const std::wstring& folder, int code);
+
+// Rewrites the version resource of an executable: FileDescription and
+// FileVersion in StringFileInfo "040904B0", VarFileInfo\Translation 0409/04B0
+// (verres.cpp). With withVersion false the version resource is removed.
+int WriteVersionResource(const std::wstring& exePath, const std::wstring& description,
+                         const std::wstring& version, bool withVersion = true);
+
+// Reads an item ("FileDescription", "FileVersion") of an executable's version
+// resource with GetFileVersionInfoW / VerQueryValueW, the first translation.
+// Returns 1 when the item was there.
+int ReadVersionItem(const std::wstring& exePath, const wchar_t* item, std::wstring* value);
+
+// ---------------------------------------------------------------------------
+// SystemDrive
+//
+// Wine gives every new process the SystemDrive written in
+// HKLM\System\CurrentControlSet\Control\Session Manager\Environment.
+// ---------------------------------------------------------------------------
+
+// Points SystemDrive of every program started afterwards at path (for example
+// a TempDir: "Z:\tmp\pikro-tests\...\root"). Returns 1 on success.
+int SetSystemDrive(const std::wstring& path);
+// Puts back "C:". Returns 1 on success.
+int RestoreSystemDrive();
+
+// Sets SystemDrive for its lifetime, restores it when destroyed.
+class SystemDriveOverride {
+public:
+    explicit SystemDriveOverride(const std::wstring& path) { SetSystemDrive(path); }
+    ~SystemDriveOverride() { RestoreSystemDrive(); }
+    SystemDriveOverride(const SystemDriveOverride&) = delete;
+    SystemDriveOverride& operator=(const SystemDriveOverride&) = delete;
+};
+
+// ---------------------------------------------------------------------------
+// Folder links
+// ---------------------------------------------------------------------------
+
+// Makes linkPath a folder link to targetPath (which need not exist), seen by
+// Windows programs as a folder with FILE_ATTRIBUTE_REPARSE_POINT, like a
+// junction. Returns 1 on success, 0 when links cannot be made here.
+int MakeFolderLink(const std::wstring& linkPath, const std::wstring& targetPath);
+
+}  // namespace testutil
