@@ -94,9 +94,10 @@ int KalGetVerInfoW(const wchar_t* exePath, const wchar_t* item, wchar_t* buf, si
 // ---------------------------------------------------------------------------
 
 // Bounded formatting. Understands %s (a wide string; NULL prints as
-// "(null)"), %d and %u with an optional 0 flag and width (as in %02d), %c and
-// %%. Output that does not fit is cut and stays terminated. Returns the
-// number of units written without the terminator, or -1 when it was cut.
+// "(null)"), %d, %u and %x (%X) with an optional 0 or - flag and width (as in
+// %02d), %c and %%; any other conversion is copied as written. Output that
+// does not fit is cut and stays terminated. Returns the number of units
+// written without the terminator, or -1 when it was cut (also when units is 0).
 int KalSnPrintFW(wchar_t* buf, size_t units, const wchar_t* format, ...);
 
 // Behaves like the C library's wide wcstok with its state kept in the

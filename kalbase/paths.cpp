@@ -1,1 +1,170 @@
-// placeholder: filled in by the support library work
+// Path helpers: the program's own folder, joining path elements without ever
+// cutting them, existence tests, and emptying a folder without following the
+// links inside it.
+#include "KalBase32.h"
+
+#include <wchar.h>
+
+namespace {
+
+// Longest path that KalCleanFolderW handles; deeper entries are skipped (and
+// the folder then does not end empty) rather than reached through a cut path.
+const size_t kCleanPathUnits = 1024;
+
+int IsDotEntry(const wchar_t* name) {
+    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+}
+
+// Clears the read-only attribute of an entry so that it can be deleted,
+// keeping the other attributes that can be set.
+void ClearReadOnly(const wchar_t* path, DWORD attributes) {
+    DWORD keep = attributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
+                               FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE |
+                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_TEMPORARY);
+    SetFileAttributesW(path, keep ? keep : FILE_ATTRIBUTE_NORMAL);
+}
+
+// Deletes a file or a link to a file. The listing's attributes say whether it
+// is read-only; a delete refused with access denied also gets one retry with
+// the attribute cleared, as the listing may be stale.
+int RemoveFileEntry(const wchar_t* path, DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_READONLY) ClearReadOnly(path, attributes);
+    if (DeleteFileW(path)) return 1;
+    if (GetLastError() != ERROR_ACCESS_DENIED) return 0;
+    ClearReadOnly(path, attributes);
+    return DeleteFileW(path) != 0;
+}
+
+int RemoveFolderEntry(const wchar_t* path, DWORD attributes) {
+    if (RemoveDirectoryW(path)) return 1;
+    if (GetLastError() != ERROR_ACCESS_DENIED) return 0;
+    ClearReadOnly(path, attributes);
+    return RemoveDirectoryW(path) != 0;
+}
+
+// Empties the folder whose path fills path[0..len). The buffer is shared by
+// every level of the walk: each level appends its entry's name and restores
+// the terminator at len before it returns. Returns 1 when the folder ended
+// empty.
+int CleanInside(wchar_t* path, size_t len) {
+    if (len + 2 >= kCleanPathUnits) return 0;
+    path[len] = L'\\';
+    path[len + 1] = L'*';
+    path[len + 2] = 0;
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileExW(path, FindExInfoBasic, &fd, FindExSearchNameMatch, NULL,
+                                   FIND_FIRST_EX_LARGE_FETCH);
+    path[len] = 0;
+    if (find == INVALID_HANDLE_VALUE) {
+        DWORD err = GetLastError();
+        return err == ERROR_FILE_NOT_FOUND || err == ERROR_NO_MORE_FILES;
+    }
+    int empty = 1;
+    do {
+        if (IsDotEntry(fd.cFileName)) continue;
+        size_t nameLen = wcsnlen(fd.cFileName, _countof(fd.cFileName));
+        if (len + 1 + nameLen >= kCleanPathUnits) {
+            empty = 0;
+            continue;
+        }
+        path[len] = L'\\';
+        wmemcpy(path + len + 1, fd.cFileName, nameLen);
+        path[len + 1 + nameLen] = 0;
+        DWORD attributes = fd.dwFileAttributes;
+        int removed;
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            // A junction or symbolic link: remove the link itself and never
+            // look at what it points to.
+            removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveFolderEntry(path, attributes)
+                                                              : RemoveFileEntry(path, attributes);
+        } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            // Under Wine a read-only folder refuses changes to its entries,
+            // so the attribute goes before the walk into it.
+            if (attributes & FILE_ATTRIBUTE_READONLY) {
+                ClearReadOnly(path, attributes);
+                attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+            }
+            removed = CleanInside(path, len + 1 + nameLen) && RemoveFolderEntry(path, attributes);
+        } else {
+            removed = RemoveFileEntry(path, attributes);
+        }
+        if (!removed) empty = 0;
+        path[len] = 0;
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+    return empty;
+}
+
+}  // namespace
+
+int KalGetAppPathW(wchar_t* buf, size_t size) {
+    if (!buf || size == 0) return 0;
+    buf[0] = 0;
+    // The longest path Windows hands out; a result that fills the buffer was cut.
+    wchar_t module[32768];
+    DWORD len = GetModuleFileNameW(NULL, module, _countof(module));
+    if (len == 0 || len >= _countof(module)) return 0;
+    const wchar_t* slash = wcsrchr(module, L'\\');
+    if (!slash) return 0;
+    size_t folderLen = static_cast<size_t>(slash - module);
+    if (folderLen >= size) return 0;
+    wmemcpy(buf, module, folderLen);
+    buf[folderLen] = 0;
+    return 1;
+}
+
+int KalPathCatW(wchar_t* buf, const wchar_t* part, size_t size) {
+    if (!buf || size == 0) return 0;
+    if (!part) part = L"";
+    size_t left = wcsnlen(buf, size);
+    if (left >= size) return 0;  // not terminated within its size
+    size_t partLen = wcslen(part);
+    if (left == 0) {
+        if (partLen >= size) return 0;
+        wmemmove(buf, part, partLen + 1);
+        return 1;
+    }
+    while (*part == L'\\') {
+        ++part;
+        --partLen;
+    }
+    if (partLen == 0) return 1;
+    size_t keep = left;
+    while (keep > 0 && buf[keep - 1] == L'\\') --keep;
+    if (keep + 1 + partLen >= size) return 0;
+    buf[keep] = L'\\';
+    wmemmove(buf + keep + 1, part, partLen);
+    buf[keep + 1 + partLen] = 0;
+    return 1;
+}
+
+int KalPathExistsW(const wchar_t* path) {
+    if (!path || !path[0]) return 0;
+    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+int KalPathIsDirectoryW(const wchar_t* path) {
+    if (!path || !path[0]) return 0;
+    DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int KalPathIsFileW(const wchar_t* path) {
+    if (!path || !path[0]) return 0;
+    DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2) {
+    (void)reserved1;
+    (void)reserved2;
+    if (!folder || !folder[0]) return 0;
+    size_t len = wcsnlen(folder, kCleanPathUnits);
+    if (len >= kCleanPathUnits) return 0;
+    wchar_t path[kCleanPathUnits];
+    wmemcpy(path, folder, len + 1);
+    // "C:\x\" and "C:\x" name the same folder; the walk adds its own separator.
+    while (len > 0 && path[len - 1] == L'\\') path[--len] = 0;
+    if (len == 0 || !KalPathIsDirectoryW(folder)) return 0;
+    return CleanInside(path, len);
+}
