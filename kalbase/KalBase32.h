@@ -146,8 +146,11 @@ int KalTipTextGetW(HWND control, wchar_t* buf, size_t size);
 // leading ECMA-48 colour sequence such as "\x1b[31m" sets the text colour
 // and is never shown. Returns 1 when the tip is up.
 int KalTipTextShowCenterW(HWND window, const wchar_t* text, UINT ms, UINT flags);
-// The window class of those tips, so that callers and tests can find them.
+// The window class of those tips, so that callers and tests can find them,
+// and the GetWindowLongPtrW slot of such a tip that holds its text colour
+// (a COLORREF). The window text is the text without the colour sequence.
 #define KAL_TIP_CLASS L"KalCenterTip"
+enum { KAL_TIP_SLOT_COLOUR = 0 };
 
 // The primary monitor's rectangle. Returns 1 on success.
 int KalGetPrimaryMonitorInfo(int reserved, RECT* rect);
