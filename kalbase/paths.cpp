@@ -3,6 +3,7 @@
 // links inside it.
 #include "KalBase32.h"
 
+#include <stdlib.h>
 #include <wchar.h>
 
 namespace {
@@ -42,6 +43,71 @@ int RemoveFolderEntry(const wchar_t* path, DWORD attributes) {
     return RemoveDirectoryW(path) != 0;
 }
 
+// Wine (8.0 at least) shows a Unix symbolic link to a folder as a folder
+// link, but its RemoveDirectoryW looks through the link: it refuses when the
+// target has entries and quietly leaves the link when it has none. There the
+// link is removed by the system's own unlink(1), which only ever removes the
+// link itself and refuses real folders. On Windows the Wine exports are
+// missing and this gives up at once.
+int RemoveLinkUnderWine(const wchar_t* path) {
+    typedef char*(CDECL * ToUnixName)(const wchar_t*);
+    typedef wchar_t*(CDECL * ToDosName)(const char*);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    if (!kernel) return 0;
+    ToUnixName toUnix = reinterpret_cast<ToUnixName>(
+        reinterpret_cast<void (*)(void)>(GetProcAddress(kernel, "wine_get_unix_file_name")));
+    ToDosName toDos = reinterpret_cast<ToDosName>(
+        reinterpret_cast<void (*)(void)>(GetProcAddress(kernel, "wine_get_dos_file_name")));
+    if (!toUnix || !toDos) return 0;
+
+    // The buffers live on the heap: this runs at the bottom of the folder
+    // walk's recursion, and links are rare.
+    const size_t units = kCleanPathUnits * 2;
+    wchar_t* commandLine = static_cast<wchar_t*>(calloc(units, sizeof(wchar_t)));
+    wchar_t* unixWide = static_cast<wchar_t*>(calloc(units, sizeof(wchar_t)));
+    int ok = 0;
+    char* unixPath = toUnix(path);
+    wchar_t* program = toDos("/usr/bin/unlink");
+    if (commandLine && unixWide && unixPath && program && unixPath[0] == '/') {
+        int got = MultiByteToWideChar(CP_UTF8, 0, unixPath, -1, unixWide, static_cast<int>(units));
+        // The path travels as one quoted argument; a path that quoting could
+        // split or change is left alone.
+        ok = got > 0 && !wcspbrk(unixWide, L"\\\"") &&
+             KalSnPrintFW(commandLine, units, L"unlink \"%s\"", unixWide) > 0;
+    }
+    if (ok) {
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        ok = CreateProcessW(program, commandLine, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si,
+                            &pi) != 0;
+        if (ok) {
+            if (pi.hThread) CloseHandle(pi.hThread);
+            if (pi.hProcess) CloseHandle(pi.hProcess);
+            // A Unix process cannot be waited for from here; watch the link.
+            ok = 0;
+            for (int i = 0; i < 1000 && !ok; ++i) {
+                if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
+                    ok = 1;
+                else
+                    Sleep(2);
+            }
+        }
+    }
+    if (unixPath) HeapFree(GetProcessHeap(), 0, unixPath);
+    if (program) HeapFree(GetProcessHeap(), 0, program);
+    free(unixWide);
+    free(commandLine);
+    return ok;
+}
+
+int RemoveFolderLink(const wchar_t* path, DWORD attributes) {
+    // Under Wine the call can succeed and leave the link, so look again.
+    if (RemoveFolderEntry(path, attributes) && GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
+        return 1;
+    return RemoveLinkUnderWine(path);
+}
+
 // Empties the folder whose path fills path[0..len). The buffer is shared by
 // every level of the walk: each level appends its entry's name and restores
 // the terminator at len before it returns. Returns 1 when the folder ended
@@ -75,7 +141,7 @@ int CleanInside(wchar_t* path, size_t len) {
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
             // A junction or symbolic link: remove the link itself and never
             // look at what it points to.
-            removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveFolderEntry(path, attributes)
+            removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveFolderLink(path, attributes)
                                                               : RemoveFileEntry(path, attributes);
         } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             // Under Wine a read-only folder refuses changes to its entries,

@@ -1,0 +1,556 @@
+// The support library's non-window parts against the real registry and file
+// system: the settings store, path joining and folder emptying, text files,
+// formatting, the tokeniser and the version reader.
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <wchar.h>
+
+#include <string>
+#include <vector>
+
+#include "KalBase32.h"
+#include "testutil.h"
+
+using namespace testutil;
+
+namespace {
+
+const wchar_t kSect[] = L"KalTest";
+
+class KalStore : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(KalSetRegMidPathW(L"PikroSuite"));
+        ASSERT_TRUE(ResetStore());
+    }
+    void TearDown() override { ResetStore(); }
+};
+
+std::wstring SectionKey(const wchar_t* section) {
+    return std::wstring(L"Software\\PikroSuite\\") + section;
+}
+
+}  // namespace
+
+// --- settings store ----------------------------------------------------------
+
+TEST_F(KalStore, ValuesRoundTripWithTheirRegistryTypes) {
+    EXPECT_EQ(1, KalPutProfileUIntW(kSect, L"Count", 4000000000u));
+    EXPECT_EQ(1, KalPutProfileStrW(kSect, L"VS00", L"Visual Studio 2022;17.0;C:\\VS 日本"));
+    DWORD dword = 0;
+    ASSERT_TRUE(GetStoreDword(kSect, L"Count", &dword));
+    EXPECT_EQ(4000000000u, dword);
+    std::wstring text;
+    ASSERT_TRUE(GetStoreString(kSect, L"VS00", &text));
+    EXPECT_EQ(L"Visual Studio 2022;17.0;C:\\VS 日本", text);
+
+    EXPECT_EQ(4000000000u, KalGetProfileUIntW(kSect, L"Count", 7));
+    wchar_t buf[1024];
+    EXPECT_EQ(static_cast<int>(text.size()), KalGetProfileStrW(kSect, L"VS00", L"", buf));
+    EXPECT_EQ(text, buf);
+
+    // Replacing keeps one value of the new type.
+    EXPECT_EQ(1, KalPutProfileUIntW(kSect, L"VS00", 3));
+    EXPECT_EQ(3u, KalGetProfileUIntW(kSect, L"VS00", 7));
+    EXPECT_FALSE(GetStoreString(kSect, L"VS00", &text));
+}
+
+TEST_F(KalStore, AnythingButAnUnsignedNumberReadsAsTheDefault) {
+    EXPECT_EQ(7u, KalGetProfileUIntW(L"NoSuchSection", L"Count", 7));
+    ASSERT_TRUE(PutStoreDword(kSect, L"Other", 1));
+    EXPECT_EQ(7u, KalGetProfileUIntW(kSect, L"Absent", 7));
+
+    struct Case {
+        const wchar_t* stored;
+        UINT expected;
+    } cases[] = {
+        {L"123", 123},        {L"0", 0},           {L"4294967295", 4294967295u},
+        {L"4294967296", 7},   {L"99999999999", 7}, {L"", 7},
+        {L"12a", 7},          {L" 5", 7},          {L"-1", 7},
+        {L"+5", 7},           {L"0x10", 7},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(PutStoreString(kSect, L"Num", c.stored));
+        EXPECT_EQ(c.expected, KalGetProfileUIntW(kSect, L"Num", 7)) << "stored \"" << ToUtf8(c.stored) << "\"";
+    }
+
+    // Wrong registry types: binary and 64-bit values are not numbers here.
+    BYTE bytes[4] = {1, 0, 0, 0};
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, SectionKey(kSect).c_str(), 0,
+                                           KEY_SET_VALUE, &key));
+    RegSetValueExW(key, L"Bin", 0, REG_BINARY, bytes, sizeof(bytes));
+    ULONGLONG q = 5;
+    RegSetValueExW(key, L"Q", 0, REG_QWORD, reinterpret_cast<const BYTE*>(&q), sizeof(q));
+    RegCloseKey(key);
+    EXPECT_EQ(7u, KalGetProfileUIntW(kSect, L"Bin", 7));
+    EXPECT_EQ(7u, KalGetProfileUIntW(kSect, L"Q", 7));
+
+    // A number is not a string.
+    wchar_t buf[32];
+    EXPECT_EQ(3, KalGetProfileStrW(kSect, L"Other", L"dft", buf));
+    EXPECT_STREQ(L"dft", buf);
+    EXPECT_EQ(0, KalGetProfileStrW(kSect, L"Bin", L"", buf));
+    EXPECT_STREQ(L"", buf);
+}
+
+TEST_F(KalStore, StringsThatDoNotFitAreCutAndTerminated) {
+    ASSERT_TRUE(PutStoreString(kSect, L"S", L"abcdef"));
+    wchar_t buf[4];
+    wmemset(buf, L'#', 4);
+    EXPECT_EQ(3, KalGetProfileStrW(kSect, L"S", L"", buf));
+    EXPECT_STREQ(L"abc", buf);
+    wchar_t exact[7];
+    EXPECT_EQ(6, KalGetProfileStrW(kSect, L"S", L"", exact));
+    EXPECT_STREQ(L"abcdef", exact);
+    // The default is bounded the same way.
+    EXPECT_EQ(3, KalGetProfileStrW(kSect, L"Absent", L"defaults", buf));
+    EXPECT_STREQ(L"def", buf);
+    wchar_t one[1] = {L'#'};
+    EXPECT_EQ(0, KalGetProfileStrW(kSect, L"S", L"", one));
+    EXPECT_EQ(L'\0', one[0]);
+    // A stored value without its terminator is still read whole.
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, SectionKey(kSect).c_str(), 0,
+                                           KEY_SET_VALUE, &key));
+    RegSetValueExW(key, L"Raw", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"xyz"), 3 * sizeof(wchar_t));
+    RegCloseKey(key);
+    wchar_t raw[16];
+    EXPECT_EQ(3, KalGetProfileStrW(kSect, L"Raw", L"", raw));
+    EXPECT_STREQ(L"xyz", raw);
+}
+
+TEST_F(KalStore, DeletingKeysAndSections) {
+    ASSERT_TRUE(KalPutProfileUIntW(kSect, L"A", 1));
+    ASSERT_TRUE(KalPutProfileStrW(kSect, L"B", L"b"));
+    ASSERT_TRUE(KalPutProfileUIntW(L"KalKeep", L"C", 2));
+
+    EXPECT_EQ(1, KalDelProfileKeyW(kSect, L"A"));
+    EXPECT_FALSE(StoreValueExists(kSect, L"A"));
+    EXPECT_TRUE(StoreValueExists(kSect, L"B"));
+    EXPECT_EQ(1, KalDelProfileKeyW(kSect, L"A"));            // already gone
+    EXPECT_EQ(1, KalDelProfileKeyW(L"NoSuchSection", L"A"));  // never there
+
+    // A section goes with its values and any sub-key.
+    ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, SectionKey(kSect) + L"\\Sub", L"x", L"y"));
+    EXPECT_EQ(1, KalDelProfileSectW(kSect));
+    EXPECT_FALSE(StoreSectionExists(kSect));
+    EXPECT_EQ(9u, KalGetProfileUIntW(kSect, L"B", 9));
+    EXPECT_EQ(2u, KalGetProfileUIntW(L"KalKeep", L"C", 9));
+    EXPECT_EQ(1, KalDelProfileSectW(kSect));
+}
+
+TEST_F(KalStore, MidPathSelectsTheKeyAndRefusesBadNames) {
+    EXPECT_EQ(0, KalSetRegMidPathW(L""));
+    EXPECT_EQ(0, KalSetRegMidPathW(NULL));
+    std::wstring tooLong(300, L'x');
+    EXPECT_EQ(0, KalSetRegMidPathW(tooLong.c_str()));
+    // The refused names left the selection alone.
+    ASSERT_TRUE(KalPutProfileUIntW(kSect, L"Where", 5));
+    DWORD v = 0;
+    EXPECT_TRUE(GetStoreDword(kSect, L"Where", &v));
+    EXPECT_EQ(5u, v);
+
+    ASSERT_TRUE(KalSetRegMidPathW(L"PikroKalOther"));
+    EXPECT_EQ(9u, KalGetProfileUIntW(kSect, L"Where", 9));
+    EXPECT_TRUE(KalPutProfileUIntW(kSect, L"Where", 6));
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\PikroKalOther\\KalTest"));
+    RegDeleteTree(HKEY_CURRENT_USER, L"Software\\PikroKalOther");
+    ASSERT_TRUE(KalSetRegMidPathW(L"PikroSuite"));
+}
+
+// --- paths -------------------------------------------------------------------
+
+TEST(KalPathCat, ExactlyOneBackslashBetweenTheParts) {
+    const wchar_t* lefts[] = {L"C:\\dir", L"C:\\dir\\"};
+    const wchar_t* rights[] = {L"sub", L"\\sub"};
+    for (const wchar_t* l : lefts) {
+        for (const wchar_t* r : rights) {
+            wchar_t buf[260];
+            wcscpy_s(buf, l);
+            EXPECT_EQ(1, KalPathCatW(buf, r));
+            EXPECT_STREQ(L"C:\\dir\\sub", buf) << ToUtf8(l) << " + " << ToUtf8(r);
+        }
+    }
+    wchar_t chain[260] = L"Z:\\tmp";
+    EXPECT_EQ(1, KalPathCatW(chain, L"a b"));
+    EXPECT_EQ(1, KalPathCatW(chain, L"devenv.exe"));
+    EXPECT_STREQ(L"Z:\\tmp\\a b\\devenv.exe", chain);
+}
+
+TEST(KalPathCat, AnEmptyBufferTakesThePartAsItIs) {
+    wchar_t buf[16] = L"";
+    EXPECT_EQ(1, KalPathCatW(buf, L"Pikro.tmp"));
+    EXPECT_STREQ(L"Pikro.tmp", buf);
+    wchar_t unc[16] = L"";
+    EXPECT_EQ(1, KalPathCatW(unc, L"\\\\srv\\x"));
+    EXPECT_STREQ(L"\\\\srv\\x", unc);
+}
+
+TEST(KalPathCat, NeverCutsAndFillsExactly) {
+    // "C:\ab" + "\" + "cd" needs 8 units and the terminator.
+    wchar_t exact[9] = L"C:\\ab";
+    EXPECT_EQ(1, KalPathCatW(exact, L"cd"));
+    EXPECT_STREQ(L"C:\\ab\\cd", exact);
+
+    wchar_t small[8];
+    wmemset(small, L'#', 8);
+    wcscpy_s(small, L"C:\\ab");
+    EXPECT_EQ(0, KalPathCatW(small, L"cd"));
+    EXPECT_STREQ(L"C:\\ab", small);
+    EXPECT_EQ(L'#', small[7]);  // nothing written behind the text either
+    EXPECT_EQ(0, KalPathCatW(small, L"\\cd"));
+    EXPECT_STREQ(L"C:\\ab", small);
+
+    wchar_t empty[4] = L"";
+    EXPECT_EQ(0, KalPathCatW(empty, L"abcd"));
+    EXPECT_STREQ(L"", empty);
+
+    // The 260-unit limit of the suite: 259 units fit, 260 do not.
+    wchar_t path[260] = L"C:";
+    std::wstring name(256, L'n');
+    EXPECT_EQ(1, KalPathCatW(path, name.c_str()));
+    EXPECT_EQ(259u, wcslen(path));
+    wchar_t path2[260] = L"C:";
+    name.push_back(L'n');
+    EXPECT_EQ(0, KalPathCatW(path2, name.c_str()));
+    EXPECT_STREQ(L"C:", path2);
+}
+
+TEST(KalPaths, AppPathIsTheProgramFolder) {
+    wchar_t buf[260];
+    ASSERT_EQ(1, KalGetAppPathW(buf));
+    EXPECT_EQ(0, _wcsicmp(BinDir().c_str(), buf)) << ToUtf8(buf);
+    EXPECT_NE(L'\\', buf[wcslen(buf) - 1]);
+    wchar_t tiny[4] = L"xyz";
+    EXPECT_EQ(0, KalGetAppPathW(tiny));
+    EXPECT_STREQ(L"", tiny);
+}
+
+TEST(KalPaths, ExistsFolderAndFile) {
+    TempDir dir;
+    std::wstring file = dir.Sub(L"f.txt");
+    ASSERT_TRUE(WriteFileUtf8(file, L"x"));
+    EXPECT_TRUE(KalPathExistsW(file.c_str()));
+    EXPECT_TRUE(KalPathIsFileW(file.c_str()));
+    EXPECT_FALSE(KalPathIsDirectoryW(file.c_str()));
+    EXPECT_TRUE(KalPathExistsW(dir.Path().c_str()));
+    EXPECT_TRUE(KalPathIsDirectoryW(dir.Path().c_str()));
+    EXPECT_FALSE(KalPathIsFileW(dir.Path().c_str()));
+    std::wstring none = dir.Sub(L"none");
+    EXPECT_FALSE(KalPathExistsW(none.c_str()));
+    EXPECT_FALSE(KalPathIsFileW(none.c_str()));
+    EXPECT_FALSE(KalPathIsDirectoryW(none.c_str()));
+    EXPECT_FALSE(KalPathExistsW(L""));
+    EXPECT_FALSE(KalPathIsFileW(NULL));
+}
+
+// --- emptying a folder -----------------------------------------------------
+
+TEST(KalCleanFolder, EmptiesANestedTreeWithReadOnlyEntries) {
+    TempDir dir;
+    std::wstring vs = dir.Sub(L".vs");
+    ASSERT_TRUE(WriteFileUtf8(vs + L"\\Sln\\v17\\.suo", L"s"));
+    ASSERT_TRUE(WriteFileUtf8(vs + L"\\Sln\\v17\\deep\\deeper\\x.db", L"d"));
+    ASSERT_TRUE(WriteFileUtf8(vs + L"\\top.txt", L"t"));
+    ASSERT_TRUE(WriteFileUtf8(vs + L"\\ro.txt", L"r"));
+    ASSERT_TRUE(WriteFileUtf8(vs + L"\\rodir\\inner.txt", L"i"));
+    ASSERT_TRUE(WriteFileUtf8(vs + L"\\rodir\\inner-ro.txt", L"i"));
+    ASSERT_TRUE(MakeFolders(vs + L"\\empty"));
+    ASSERT_TRUE(SetFileAttributesW((vs + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesW((vs + L"\\rodir\\inner-ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesW((vs + L"\\rodir").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(GetFileAttributesW((vs + L"\\ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+
+    EXPECT_EQ(1, KalCleanFolderW(vs.c_str(), 0, 0));
+    EXPECT_TRUE(KalPathIsDirectoryW(vs.c_str()));
+    EXPECT_TRUE(ListFolder(vs).empty());
+    // Nothing beside the folder was touched, and an empty folder stays empty.
+    EXPECT_EQ(std::vector<std::wstring>{L".vs"}, ListFolder(dir.Path()));
+    EXPECT_EQ(1, KalCleanFolderW((vs + L"\\").c_str(), 0, 0));
+}
+
+TEST(KalCleanFolder, RemovesFolderLinksWithoutFollowingThem) {
+    TempDir dir;
+    std::wstring vs = dir.Sub(L".vs");
+    std::wstring outside = dir.Sub(L"outside");
+    ASSERT_TRUE(WriteFileUtf8(outside + L"\\keep.txt", L"k"));
+    ASSERT_TRUE(WriteFileUtf8(outside + L"\\sub\\keep2.txt", L"k"));
+    ASSERT_TRUE(WriteFileUtf8(vs + L"\\v16\\a.txt", L"a"));
+    ASSERT_TRUE(MakeFolderLink(vs + L"\\link", outside));
+    ASSERT_TRUE(MakeFolderLink(vs + L"\\v16\\cycle", vs));
+    DWORD attributes = GetFileAttributesW((vs + L"\\link").c_str());
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
+    ASSERT_TRUE(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+
+    EXPECT_EQ(1, KalCleanFolderW(vs.c_str(), 0, 0));
+    EXPECT_TRUE(ListFolder(vs).empty());
+    EXPECT_TRUE(FileExists(outside + L"\\keep.txt"));
+    EXPECT_TRUE(FileExists(outside + L"\\sub\\keep2.txt"));
+    EXPECT_TRUE(KalPathIsDirectoryW(vs.c_str()));
+}
+
+TEST(KalCleanFolder, RefusesWhatIsNotAFolder) {
+    TempDir dir;
+    std::wstring file = dir.Sub(L"f.txt");
+    ASSERT_TRUE(WriteFileUtf8(file, L"x"));
+    EXPECT_EQ(0, KalCleanFolderW(file.c_str(), 0, 0));
+    EXPECT_TRUE(FileExists(file));
+    EXPECT_EQ(0, KalCleanFolderW(dir.Sub(L"none").c_str(), 0, 0));
+    EXPECT_EQ(0, KalCleanFolderW(L"", 0, 0));
+    EXPECT_EQ(0, KalCleanFolderW(NULL, 0, 0));
+}
+
+// --- text files --------------------------------------------------------------
+
+namespace {
+
+std::vector<std::wstring> ReadLines(const std::wstring& path, int units) {
+    std::vector<std::wstring> lines;
+    KalFile* f = KalFOpenW(path.c_str(), KAL_FOPEN_READ_TEXT);
+    if (!f) {
+        ADD_FAILURE() << "cannot open " << ToUtf8(path);
+        return lines;
+    }
+    std::vector<wchar_t> buf(static_cast<size_t>(units) + 1, L'#');
+    // Bounded: a reader that never reports the end must not hang the test.
+    for (int i = 0; i < 100; ++i) {
+        wchar_t* got = KalFGetSW(f, buf.data(), units);
+        if (!got) break;
+        EXPECT_EQ(buf.data(), got);
+        EXPECT_EQ(L'#', buf[static_cast<size_t>(units)]) << "written past the buffer";
+        lines.push_back(got);
+    }
+    EXPECT_EQ(1, KalFClose(f));
+    return lines;
+}
+
+}  // namespace
+
+TEST(KalTextFile, ReadsTheOemCodePageWithoutAMark) {
+    TempDir dir;
+    // "ü" and "é" differ between the OEM and the ANSI code page under en-US
+    // (0x81 and 0x82 in 437, 0xFC and 0xE9 in 1252): the OEM bytes must come
+    // back as the same characters.
+    const wchar_t* text = L".sln=Typ\u00FC\u00E9\r\nsecond\r\n";
+    int bytes = WideCharToMultiByte(GetOEMCP(), 0, text, -1, NULL, 0, NULL, NULL);
+    ASSERT_GT(bytes, 1);
+    std::string oem(static_cast<size_t>(bytes - 1), '\0');
+    WideCharToMultiByte(GetOEMCP(), 0, text, -1, &oem[0], bytes, NULL, NULL);
+    ASSERT_TRUE(WriteFileBytes(dir.Sub(L"assoc.tmp"), oem));
+    std::vector<std::wstring> expected = {L".sln=Typ\u00FC\u00E9\n", L"second\n"};
+    EXPECT_EQ(expected, ReadLines(dir.Sub(L"assoc.tmp"), 324));
+}
+
+TEST(KalTextFile, HonoursUtf16AndUtf8Marks) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileUtf16(dir.Sub(L"u16.txt"), L"日本語 line\r\nzweite \u00FC\r\nlast"));
+    std::vector<std::wstring> expected16 = {L"日本語 line\n", L"zweite \u00FC\n", L"last"};
+    EXPECT_EQ(expected16, ReadLines(dir.Sub(L"u16.txt"), 64));
+
+    ASSERT_TRUE(WriteFileBytes(dir.Sub(L"u8.txt"),
+                               "\xEF\xBB\xBF" + ToUtf8(L".sln=ソリューション\r\n") + "x\n"));
+    std::vector<std::wstring> expected8 = {L".sln=ソリューション\n", L"x\n"};
+    EXPECT_EQ(expected8, ReadLines(dir.Sub(L"u8.txt"), 64));
+}
+
+TEST(KalTextFile, LongLinesContinueInTheNextRead) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir.Sub(L"long.txt"), "abcdefghij\r\nxyz\r\n"));
+    std::vector<std::wstring> expected = {L"abcd", L"efgh", L"ij\n", L"xyz\n"};
+    EXPECT_EQ(expected, ReadLines(dir.Sub(L"long.txt"), 5));
+    // The line feed is kept only when it fits; then it comes on its own.
+    std::vector<std::wstring> exact = {L"abc", L"\n"};
+    ASSERT_TRUE(WriteFileBytes(dir.Sub(L"exact.txt"), "abc\r\n"));
+    EXPECT_EQ(exact, ReadLines(dir.Sub(L"exact.txt"), 4));
+    std::vector<std::wstring> fits = {L"abc\n"};
+    EXPECT_EQ(fits, ReadLines(dir.Sub(L"exact.txt"), 5));
+}
+
+TEST(KalTextFile, EmptyMissingAndBadArguments) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir.Sub(L"empty.txt"), ""));
+    EXPECT_TRUE(ReadLines(dir.Sub(L"empty.txt"), 16).empty());
+    ASSERT_TRUE(WriteFileBytes(dir.Sub(L"crlf.txt"), "\r\n\r\n"));
+    std::vector<std::wstring> blank = {L"\n", L"\n"};
+    EXPECT_EQ(blank, ReadLines(dir.Sub(L"crlf.txt"), 16));
+
+    EXPECT_EQ(nullptr, KalFOpenW(dir.Sub(L"none.txt").c_str(), KAL_FOPEN_READ_TEXT));
+    EXPECT_EQ(nullptr, KalFOpenW(dir.Path().c_str(), KAL_FOPEN_READ_TEXT));
+    EXPECT_EQ(nullptr, KalFOpenW(dir.Sub(L"crlf.txt").c_str(), 1));
+    KalFile* f = KalFOpenW(dir.Sub(L"crlf.txt").c_str(), KAL_FOPEN_READ_TEXT);
+    ASSERT_NE(nullptr, f);
+    wchar_t one[1];
+    EXPECT_EQ(nullptr, KalFGetSW(f, one, 1));
+    EXPECT_EQ(nullptr, KalFGetSW(f, one, 0));
+    KalFClose(f);
+    EXPECT_EQ(0, KalFClose(NULL));
+}
+
+// --- formatting --------------------------------------------------------------
+
+TEST(KalSnPrintF, ConversionsTheSuiteUses) {
+    wchar_t buf[1024];
+    EXPECT_EQ(4, KalSnPrintFW(buf, L"VS%02d", 5));
+    EXPECT_STREQ(L"VS05", buf);
+    KalSnPrintFW(buf, L"VS%02d", 31);
+    EXPECT_STREQ(L"VS31", buf);
+    KalSnPrintFW(buf, L"%02d", 123);
+    EXPECT_STREQ(L"123", buf);
+    KalSnPrintFW(buf, L"Travuna ( Ver %s )", L"1.0.0.2");
+    EXPECT_STREQ(L"Travuna ( Ver 1.0.0.2 )", buf);
+    KalSnPrintFW(buf, L"ftype PikroSln=%s %%1", L"C:\\P\\Pikro.exe");
+    EXPECT_STREQ(L"ftype PikroSln=C:\\P\\Pikro.exe %1", buf);
+    KalSnPrintFW(buf, L"%s;%s;%s", L"Visual Studio 日本", L"17.0", L"C:\\x");
+    EXPECT_STREQ(L"Visual Studio 日本;17.0;C:\\x", buf);
+    EXPECT_EQ(6, KalSnPrintFW(buf, L"%s", static_cast<const wchar_t*>(NULL)));
+    EXPECT_STREQ(L"(null)", buf);
+    KalSnPrintFW(buf, L"%d|%d|%5d|%-4d|%05d|%u", -42, 0, 42, 7, -42, 4294967295u);
+    EXPECT_STREQ(L"-42|0|   42|7   |-0042|4294967295", buf);
+    KalSnPrintFW(buf, L"%d", static_cast<int>(0x80000000u));
+    EXPECT_STREQ(L"-2147483648", buf);
+    KalSnPrintFW(buf, L"%x|%04X|%08x|%c|%3s|", 255u, 255u, 0x40904B0u, L'Z', L"a");
+    EXPECT_STREQ(L"ff|00FF|040904b0|Z|  a|", buf);
+}
+
+TEST(KalSnPrintF, UnknownConversionsAreCopiedAsWritten) {
+    wchar_t buf[64];
+    EXPECT_EQ(8, KalSnPrintFW(buf, L"%q %5y %", 1));
+    EXPECT_STREQ(L"%q %5y %", buf);
+    // An unknown conversion takes no argument: %s still gets the first one.
+    KalSnPrintFW(buf, L"%k%s", L"ok");
+    EXPECT_STREQ(L"%kok", buf);
+}
+
+TEST(KalSnPrintF, CutOutputStaysTerminated) {
+    wchar_t buf[5];
+    wmemset(buf, L'#', 5);
+    EXPECT_EQ(-1, KalSnPrintFW(buf, L"%s", L"abcdefg"));
+    EXPECT_STREQ(L"abcd", buf);
+    EXPECT_EQ(4, KalSnPrintFW(buf, L"%s", L"abcd"));  // exactly fits
+    EXPECT_STREQ(L"abcd", buf);
+    EXPECT_EQ(-1, KalSnPrintFW(buf, L"ab%05d", 1));
+    EXPECT_STREQ(L"ab00", buf);
+    EXPECT_EQ(-1, KalSnPrintFW(buf, L"abcd%%"));
+    EXPECT_STREQ(L"abcd", buf);
+    wchar_t untouched[2] = {L'#', L'#'};
+    EXPECT_EQ(-1, KalSnPrintFW(untouched, 0, L"x"));
+    EXPECT_EQ(L'#', untouched[0]);
+    EXPECT_EQ(-1, KalSnPrintFW(untouched, 1, L"x"));
+    EXPECT_EQ(L'\0', untouched[0]);
+    EXPECT_EQ(0, KalSnPrintFW(untouched, 1, L""));
+    // A width far beyond the buffer only fills it.
+    wchar_t wide[8];
+    EXPECT_EQ(-1, KalSnPrintFW(wide, L"%99999999d", 1));
+    EXPECT_STREQ(L"       ", wide);
+}
+
+// --- tokeniser ---------------------------------------------------------------
+
+namespace {
+
+std::vector<std::wstring> KalTokens(std::wstring text, const wchar_t* delimiters) {
+    std::vector<std::wstring> out;
+    text.push_back(L'\0');
+    for (wchar_t* t = KalStrTokW(&text[0], delimiters); t && out.size() < 100;
+         t = KalStrTokW(NULL, delimiters))
+        out.push_back(t);
+    return out;
+}
+
+std::vector<std::wstring> CrtTokens(std::wstring text, const wchar_t* delimiters) {
+    std::vector<std::wstring> out;
+    text.push_back(L'\0');
+    wchar_t* context = NULL;
+    for (wchar_t* t = wcstok_s(&text[0], delimiters, &context); t && out.size() < 100;
+         t = wcstok_s(NULL, delimiters, &context))
+        out.push_back(t);
+    return out;
+}
+
+}  // namespace
+
+TEST(KalStrTok, BehavesLikeTheCLibrary) {
+    const wchar_t* texts[] = {
+        L"Visual Studio 2022;17.0;C:\\VS",
+        L";;desc;;ver;;folder;;",
+        L"desc;;folder",
+        L";;;",
+        L"",
+        L"no delimiter at all",
+        L"C:\\My Sln\\a.sln\" trailing",
+        L".sln=Type\n",
+        L"\"\"",
+    };
+    const wchar_t* delimiter_sets[] = {L";", L"\"", L"\n", L" ;", L"xyz"};
+    for (const wchar_t* t : texts) {
+        for (const wchar_t* d : delimiter_sets) {
+            EXPECT_EQ(CrtTokens(t, d), KalTokens(t, d)) << "\"" << ToUtf8(t) << "\" / \"" << ToUtf8(d) << "\"";
+        }
+    }
+    std::vector<std::wstring> two = {L"desc", L"folder"};
+    EXPECT_EQ(two, KalTokens(L"desc;;folder", L";"));
+}
+
+TEST(KalStrTok, CutsInPlaceAndKeepsItsState) {
+    wchar_t line[] = L"C:\\a b\\x.sln\" rest";
+    EXPECT_EQ(line, KalStrTokW(line, L"\""));
+    EXPECT_STREQ(L"C:\\a b\\x.sln", line);
+    EXPECT_STREQ(L" rest", KalStrTokW(NULL, L"\""));
+    EXPECT_EQ(nullptr, KalStrTokW(NULL, L"\""));
+    EXPECT_EQ(nullptr, KalStrTokW(NULL, L"\""));
+    // An empty delimiter set makes the rest one token.
+    wchar_t whole[] = L"a;b";
+    EXPECT_STREQ(L"a;b", KalStrTokW(whole, L""));
+    EXPECT_EQ(nullptr, KalStrTokW(NULL, L""));
+    wchar_t empty[] = L"";
+    EXPECT_EQ(nullptr, KalStrTokW(empty, L"\""));
+    EXPECT_EQ(nullptr, KalStrTokW(NULL, L"\""));
+}
+
+// --- version resources -------------------------------------------------------
+
+TEST(KalVerInfo, ReadsTheLaunchersVersionResource) {
+    std::wstring pikro = ProgramPath(L"Pikro.exe");
+    wchar_t buf[256];
+    EXPECT_EQ(7, KalGetVerInfoW(pikro.c_str(), L"FileDescription", buf));
+    EXPECT_STREQ(L"Travuna", buf);
+    EXPECT_EQ(7, KalGetVerInfoW(pikro.c_str(), L"FileVersion", buf));
+    EXPECT_STREQ(L"1.0.0.2", buf);
+    wchar_t small[4];
+    EXPECT_EQ(3, KalGetVerInfoW(pikro.c_str(), L"FileVersion", small));
+    EXPECT_STREQ(L"1.0", small);
+    EXPECT_EQ(0, KalGetVerInfoW(pikro.c_str(), L"NoSuchItem", buf));
+    EXPECT_STREQ(L"", buf);
+}
+
+TEST(KalVerInfo, OtherTranslationsAndFilesWithoutAResource) {
+    TempDir dir;
+    std::wstring exe = CreateFakeDevenv(dir.Sub(L"VS1"), L"Microsoft Visual Studio 2019", L"16.11.5");
+    ASSERT_FALSE(exe.empty());
+    wchar_t buf[256];
+    EXPECT_EQ(28, KalGetVerInfoW(exe.c_str(), L"FileDescription", buf));
+    EXPECT_STREQ(L"Microsoft Visual Studio 2019", buf);
+
+    // A file that is no program at all, and one whose resource was removed.
+    std::wstring plain = dir.Sub(L"plain.exe");
+    ASSERT_TRUE(WriteFileBytes(plain, "MZ not really a program"));
+    wcscpy_s(buf, L"stale");
+    EXPECT_EQ(0, KalGetVerInfoW(plain.c_str(), L"FileVersion", buf));
+    EXPECT_STREQ(L"", buf);
+    std::wstring bare = CreateFakeDevenv(dir.Sub(L"VS2"), L"", L"", L"devenv.exe", false);
+    std::wstring helperSays;
+    if (!bare.empty() && !ReadVersionItem(bare, L"FileVersion", &helperSays)) {
+        wcscpy_s(buf, L"stale");
+        EXPECT_EQ(0, KalGetVerInfoW(bare.c_str(), L"FileVersion", buf));
+        EXPECT_STREQ(L"", buf);
+    }
+    wcscpy_s(buf, L"stale");
+    EXPECT_EQ(0, KalGetVerInfoW(dir.Sub(L"none.exe").c_str(), L"FileVersion", buf));
+    EXPECT_STREQ(L"", buf);
+}
+
+TEST(KalBaseLang, LanguageIdIsTheUserInterfaceLanguage) {
+    EXPECT_EQ(TestLangId(), static_cast<int>(KalGetLangId()));
+}
