@@ -99,10 +99,15 @@ UINT KalGetDlgItemUInt(HWND dialog, int id) {
 int KalSetDlgItemCboIx(HWND dialog, int id, UINT index) {
     HWND control = GetDlgItem(dialog, id);
     if (!control) return 0;
-    // CB_SETCURSEL takes the index as a signed number; one that is not a row
-    // (too large, or -1) leaves the combo box without a selection.
-    LRESULT result = SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(static_cast<int>(index)), 0);
-    return result != CB_ERR ? 1 : 0;
+    // An index that is not a row leaves the combo box without a selection.
+    // Windows clears the selection itself then, Wine keeps the old one, so
+    // the library clears it explicitly.
+    LRESULT count = SendMessageW(control, CB_GETCOUNT, 0, 0);
+    if (count == CB_ERR || count < 0 || index >= static_cast<UINT>(count)) {
+        SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        return 0;
+    }
+    return SendMessageW(control, CB_SETCURSEL, index, 0) != CB_ERR ? 1 : 0;
 }
 
 UINT KalGetDlgItemCboIx(HWND dialog, int id) {

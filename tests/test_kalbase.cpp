@@ -328,18 +328,25 @@ std::vector<std::wstring> ReadLines(const std::wstring& path, int units) {
 
 }  // namespace
 
-TEST(KalTextFile, ReadsTheOemCodePageWithoutAMark) {
+// Runs under both languages: the command interpreter writes "assoc" output
+// in code page 437 under en-US and 932 under Japanese.
+TEST(KalTextFileLang, ReadsTheOemCodePageWithoutAMark) {
     TempDir dir;
-    // "ü" and "é" differ between the OEM and the ANSI code page under en-US
-    // (0x81 and 0x82 in 437, 0xFC and 0xE9 in 1252): the OEM bytes must come
-    // back as the same characters.
-    const wchar_t* text = L".sln=Typ\u00FC\u00E9\r\nsecond\r\n";
-    int bytes = WideCharToMultiByte(GetOEMCP(), 0, text, -1, NULL, 0, NULL, NULL);
+    // Under 437, "ü" and "é" are 0x81 and 0x82, under the ANSI code page
+    // 0xFC and 0xE9; under 932 the Japanese type name takes two bytes a
+    // character. Either way the OEM bytes must come back as the characters.
+    std::wstring name = GetOEMCP() == 932 ? L"ソリューション" : L"Typ\u00FC\u00E9";
+    std::wstring text = L".sln=" + name + L"\r\nsecond\r\n";
+    BOOL lossy = FALSE;
+    int bytes = WideCharToMultiByte(GetOEMCP(), WC_NO_BEST_FIT_CHARS, text.c_str(), -1, NULL, 0,
+                                    NULL, &lossy);
     ASSERT_GT(bytes, 1);
+    ASSERT_FALSE(lossy) << "code page " << GetOEMCP();
     std::string oem(static_cast<size_t>(bytes - 1), '\0');
-    WideCharToMultiByte(GetOEMCP(), 0, text, -1, &oem[0], bytes, NULL, NULL);
+    WideCharToMultiByte(GetOEMCP(), WC_NO_BEST_FIT_CHARS, text.c_str(), -1, &oem[0], bytes, NULL,
+                        NULL);
     ASSERT_TRUE(WriteFileBytes(dir.Sub(L"assoc.tmp"), oem));
-    std::vector<std::wstring> expected = {L".sln=Typ\u00FC\u00E9\n", L"second\n"};
+    std::vector<std::wstring> expected = {L".sln=" + name + L"\n", L"second\n"};
     EXPECT_EQ(expected, ReadLines(dir.Sub(L"assoc.tmp"), 324));
 }
 
