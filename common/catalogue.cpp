@@ -63,6 +63,22 @@ int FolderHoldsEditor(const wchar_t* folder) {
     return KalPathIsFileW(path) ? 1 : 0;
 }
 
+// The folder an entry names: the text behind the second ";", or, when that
+// does not hold the editor but its part before a further ";" does, that part
+// (a line that carries something behind the folder). *holds is 1 when the
+// folder holds devenv.exe, 0 when not, -1 when it is too long to tell.
+const wchar_t* ResolveEntryFolder(const EntryFields& fields, int* holds) {
+    *holds = FolderHoldsEditor(fields.folder);
+    if (*holds == 1 || !fields.folderToken[0] || wcscmp(fields.folderToken, fields.folder) == 0)
+        return fields.folder;
+    int tokenHolds = FolderHoldsEditor(fields.folderToken);
+    if (tokenHolds == 1 || *holds == 0) {
+        *holds = tokenHolds;
+        return fields.folderToken;
+    }
+    return fields.folder;
+}
+
 void CopyCut(wchar_t* dest, size_t units, const wchar_t* src) {
     wcsncpy_s(dest, units, src, _TRUNCATE);
 }
@@ -134,15 +150,8 @@ int LoadCatalogue() {
             ++i;
             continue;
         }
-        const wchar_t* folder = fields.folder;
-        int holds = FolderHoldsEditor(folder);
-        if (holds != 1 && fields.folderToken[0] && wcscmp(fields.folderToken, folder) != 0) {
-            int tokenHolds = FolderHoldsEditor(fields.folderToken);
-            if (tokenHolds == 1 || holds == 0) {
-                folder = fields.folderToken;
-                holds = tokenHolds;
-            }
-        }
+        int holds = 0;
+        const wchar_t* folder = ResolveEntryFolder(fields, &holds);
         if (holds < 0) {
             // Too long to test: leave it stored, load it not.
             ++i;
@@ -190,8 +199,8 @@ int IsEditorRegistered(const wchar_t* exePath) {
         if (KalGetProfileStrW(kSectVsInst, key, L"", line) == 0) continue;
         EntryFields fields;
         if (!SplitEntryLine(line, &fields)) continue;
-        if (_wcsicmp(folder, fields.folder) == 0) return 1;
-        if (fields.folderToken[0] && _wcsicmp(folder, fields.folderToken) == 0) return 1;
+        int holds = 0;
+        if (_wcsicmp(folder, ResolveEntryFolder(fields, &holds)) == 0) return 1;
     }
     return 0;
 }

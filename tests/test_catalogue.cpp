@@ -1,0 +1,263 @@
+// The editor catalogue against the real store: loading, pruning with key
+// compaction, the 32-slot bound, sorting, registering and looking up.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "catalogue.h"
+#include "store_keys.h"
+#include "testutil.h"
+
+using namespace testutil;
+
+namespace {
+
+class Catalogue : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetStore();
+        KalSetRegMidPathW(kAppMidPath);
+        memset(&g_catalogue, 0, sizeof(g_catalogue));
+    }
+    void TearDown() override { ResetStore(); }
+
+    // A folder holding a file named devenv.exe: enough for the catalogue,
+    // which only asks whether the file is there.
+    std::wstring EditorFolder(const std::wstring& name) {
+        std::wstring folder = dir_.Sub(name);
+        EXPECT_EQ(1, WriteFileBytes(JoinPath(folder, L"devenv.exe"), "MZ"));
+        return folder;
+    }
+
+    std::wstring StoredLine(int number) {
+        wchar_t key[32];
+        KalSnPrintFW(key, L"VS%02d", number);
+        std::wstring line;
+        GetStoreString(kSectVsInst, key, &line);
+        return line;
+    }
+
+    DWORD StoredCount() {
+        DWORD count = 0xFFFFFFFF;
+        GetStoreDword(kSectVsInst, kKeyCount, &count);
+        return count;
+    }
+
+    std::vector<std::wstring> LoadedDescriptions() {
+        std::vector<std::wstring> out;
+        for (int i = 0; i < g_catalogue.count; ++i) out.push_back(g_catalogue.entries[i].description);
+        return out;
+    }
+
+    TempDir dir_;
+};
+
+TEST_F(Catalogue, SortsByDescriptionFoldingOnlyAsciiLetters) {
+    // Stored "b", "B", "a": the exchange sort swaps "b" and "a" first, then
+    // "B" and "b" compare equal and stay.
+    PutStoreCatalogue({{L"b", L"16.0", EditorFolder(L"one")},
+                       {L"B", L"17.0", EditorFolder(L"two")},
+                       {L"a", L"15.0", EditorFolder(L"three")}});
+    ASSERT_EQ(3, LoadCatalogue());
+    EXPECT_EQ((std::vector<std::wstring>{L"a", L"B", L"b"}), LoadedDescriptions());
+    EXPECT_EQ(dir_.Sub(L"two"), g_catalogue.entries[1].folder);
+    EXPECT_EQ(std::wstring(L"17.0"), g_catalogue.entries[1].version);
+}
+
+TEST_F(Catalogue, OrderDependsOnDescriptionsNotKeyNumbers) {
+    PutStoreCatalogue({{L"Visual Studio 2022", L"17.8", EditorFolder(L"a")},
+                       {L"Visual Studio 2017", L"15.9", EditorFolder(L"b")},
+                       {L"Visual Studio 2019", L"16.11", EditorFolder(L"c")}});
+    ASSERT_EQ(3, LoadCatalogue());
+    EXPECT_EQ((std::vector<std::wstring>{L"Visual Studio 2017", L"Visual Studio 2019",
+                                         L"Visual Studio 2022"}),
+              LoadedDescriptions());
+}
+
+TEST_F(Catalogue, SortOfNoneOrOneEntryChangesNothing) {
+    wcscpy_s(g_catalogue.entries[0].description, L"z");
+    wcscpy_s(g_catalogue.entries[1].description, L"a");
+    SortCatalogue(0);
+    SortCatalogue(1);
+    EXPECT_STREQ(L"z", g_catalogue.entries[0].description);
+    EXPECT_STREQ(L"a", g_catalogue.entries[1].description);
+    SortCatalogue(2);
+    EXPECT_STREQ(L"a", g_catalogue.entries[0].description);
+}
+
+TEST_F(Catalogue, EmptyOrAbsentStoreLoadsNothing) {
+    EXPECT_EQ(0, LoadCatalogue());
+    PutStoreDword(kSectVsInst, kKeyCount, 0);
+    PutStoreString(kSectVsInst, L"VS00", L"a;1;" + EditorFolder(L"a"));
+    EXPECT_EQ(0, LoadCatalogue());
+    EXPECT_EQ(0, g_catalogue.count);
+}
+
+TEST_F(Catalogue, UnreadableLinesStayStoredAndUnloaded) {
+    std::wstring good = EditorFolder(L"good");
+    PutStoreDword(kSectVsInst, kKeyCount, 4);
+    PutStoreString(kSectVsInst, L"VS00", L"only;two");
+    // VS01 absent.
+    PutStoreString(kSectVsInst, L"VS02", L";;");
+    PutStoreString(kSectVsInst, L"VS03", L"Good;17.0;" + good);
+    ASSERT_EQ(1, LoadCatalogue());
+    EXPECT_STREQ(L"Good", g_catalogue.entries[0].description);
+    EXPECT_EQ(4u, StoredCount());
+    EXPECT_EQ(L"only;two", StoredLine(0));
+    EXPECT_EQ(L";;", StoredLine(2));
+}
+
+TEST_F(Catalogue, RemovalCompactsKeysAndKeepsTheOrder) {
+    // Entries 1 and 3 point at folders without devenv.exe.
+    std::wstring a = EditorFolder(L"a");
+    std::wstring c = EditorFolder(L"c");
+    std::wstring e = EditorFolder(L"e");
+    PutStoreCatalogue({{L"A", L"1", a},
+                       {L"B", L"2", dir_.Sub(L"gone1")},
+                       {L"C", L"3", c},
+                       {L"D", L"4", dir_.Sub(L"gone2")},
+                       {L"E", L"5", e}});
+    ASSERT_EQ(3, LoadCatalogue());
+    EXPECT_EQ((std::vector<std::wstring>{L"A", L"C", L"E"}), LoadedDescriptions());
+    EXPECT_EQ(3u, StoredCount());
+    EXPECT_EQ(L"A;1;" + a, StoredLine(0));
+    EXPECT_EQ(L"C;3;" + c, StoredLine(1));
+    EXPECT_EQ(L"E;5;" + e, StoredLine(2));
+    EXPECT_FALSE(StoreValueExists(kSectVsInst, L"VS03"));
+    EXPECT_FALSE(StoreValueExists(kSectVsInst, L"VS04"));
+
+    // The next registration goes behind the survivors and overwrites none.
+    std::wstring exe = CreateFakeDevenv(dir_.Sub(L"f"), L"F", L"6.0");
+    EditorEntry entry;
+    EXPECT_EQ(4, RegisterEditor(exe.c_str(), &entry));
+    EXPECT_EQ(L"E;5;" + e, StoredLine(2));
+    EXPECT_EQ(L"F;6.0;" + dir_.Sub(L"f"), StoredLine(3));
+}
+
+TEST_F(Catalogue, RemovingEveryEntryEmptiesTheCount) {
+    PutStoreCatalogue({{L"A", L"1", dir_.Sub(L"x")}, {L"B", L"2", dir_.Sub(L"y")}});
+    EXPECT_EQ(0, LoadCatalogue());
+    EXPECT_EQ(0u, StoredCount());
+    EXPECT_FALSE(StoreValueExists(kSectVsInst, L"VS00"));
+    EXPECT_FALSE(StoreValueExists(kSectVsInst, L"VS01"));
+}
+
+TEST_F(Catalogue, LoadsAtMostThirtyTwoAndKeepsTheRestStored) {
+    std::vector<StoredEditor> editors;
+    for (int i = 0; i < 40; ++i) {
+        wchar_t name[16];
+        KalSnPrintFW(name, L"E%02d", 39 - i);
+        editors.push_back({name, L"17.0", EditorFolder(name)});
+    }
+    PutStoreCatalogue(editors);
+    ASSERT_EQ(32, LoadCatalogue());
+    EXPECT_EQ(40u, StoredCount());
+    // The first 32 keys are loaded (descriptions E39 down to E08), sorted.
+    EXPECT_STREQ(L"E08", g_catalogue.entries[0].description);
+    EXPECT_STREQ(L"E39", g_catalogue.entries[31].description);
+    EXPECT_EQ(L"E00;17.0;" + dir_.Sub(L"E00"), StoredLine(39));
+}
+
+TEST_F(Catalogue, OverlongStoredFieldsAreCutOrPassedOverSafely) {
+    std::wstring folder = EditorFolder(L"ok");
+    std::wstring longText(300, L'd');
+    std::wstring longFolder = L"C:\\" + std::wstring(280, L'f');
+    PutStoreDword(kSectVsInst, kKeyCount, 3);
+    PutStoreString(kSectVsInst, L"VS00", longText + L";" + longText + L";" + folder);
+    PutStoreString(kSectVsInst, L"VS01", L"Far;1;" + longFolder);
+    PutStoreString(kSectVsInst, L"VS02", L"Huge;1;" + folder + std::wstring(1100, L'x'));
+    ASSERT_EQ(1, LoadCatalogue());
+    EXPECT_EQ(255u, wcslen(g_catalogue.entries[0].description));
+    EXPECT_EQ(255u, wcslen(g_catalogue.entries[0].version));
+    EXPECT_EQ(folder, g_catalogue.entries[0].folder);
+    // Neither the overlong folder nor the overlong line is loaded or lost.
+    EXPECT_EQ(3u, StoredCount());
+    EXPECT_EQ(L"Far;1;" + longFolder, StoredLine(1));
+    EXPECT_EQ(1107u, StoredLine(2).size() - folder.size());
+}
+
+TEST_F(Catalogue, RegisterWritesTheNextKeyAndRaisesTheCount) {
+    std::wstring exe = CreateFakeDevenv(dir_.Sub(L"IDE"), L"Visual Studio 2022", L"17.8.3");
+    EditorEntry entry;
+    PutStoreDword(kSectVsInst, kKeyCount, 7);
+    EXPECT_EQ(8, RegisterEditor(exe.c_str(), &entry));
+    EXPECT_EQ(L"Visual Studio 2022;17.8.3;" + dir_.Sub(L"IDE"), StoredLine(7));
+    EXPECT_STREQ(L"Visual Studio 2022", entry.description);
+    EXPECT_STREQ(L"17.8.3", entry.version);
+    EXPECT_EQ(dir_.Sub(L"IDE"), entry.folder);
+
+    PutStoreDword(kSectVsInst, kKeyCount, 100);
+    EXPECT_EQ(101, RegisterEditor(exe.c_str(), &entry));
+    EXPECT_TRUE(StoreValueExists(kSectVsInst, L"VS100"));
+    EXPECT_EQ(101u, StoredCount());
+}
+
+TEST_F(Catalogue, EditorsWithEmptyOrSeparatorTextsLoadAndAreFoundAgain) {
+    std::wstring blank = CreateFakeDevenv(dir_.Sub(L"blank"), L"", L"");
+    std::wstring none = CreateFakeDevenv(dir_.Sub(L"none"), L"", L"", L"devenv.exe", false);
+    std::wstring semi = CreateFakeDevenv(dir_.Sub(L"semi"), L"VS;Preview", L"17;8");
+    EditorEntry entry;
+    EXPECT_EQ(1, RegisterEditor(blank.c_str(), &entry));
+    EXPECT_EQ(2, RegisterEditor(none.c_str(), &entry));
+    EXPECT_EQ(3, RegisterEditor(semi.c_str(), &entry));
+    EXPECT_STREQ(L"VS,Preview", entry.description);
+    EXPECT_STREQ(L"17,8", entry.version);
+
+    ASSERT_EQ(3, LoadCatalogue());
+    EXPECT_EQ(3u, StoredCount());
+    EXPECT_TRUE(IsEditorRegistered(blank.c_str()));
+    EXPECT_TRUE(IsEditorRegistered(none.c_str()));
+    EXPECT_TRUE(IsEditorRegistered(semi.c_str()));
+}
+
+TEST_F(Catalogue, FolderWithSeparatorLoadsAndIsFound) {
+    std::wstring exe = CreateFakeDevenv(dir_.Sub(L"a;b"), L"Odd", L"16.0");
+    EditorEntry entry;
+    ASSERT_EQ(1, RegisterEditor(exe.c_str(), &entry));
+    ASSERT_EQ(1, LoadCatalogue());
+    EXPECT_EQ(dir_.Sub(L"a;b"), g_catalogue.entries[0].folder);
+    EXPECT_TRUE(IsEditorRegistered(exe.c_str()));
+    EXPECT_FALSE(IsEditorRegistered(JoinPath(dir_.Sub(L"a"), L"devenv.exe").c_str()));
+}
+
+TEST_F(Catalogue, TextBehindTheFolderIsIgnoredWhenTheFolderHoldsTheEditor) {
+    std::wstring folder = EditorFolder(L"ide");
+    PutStoreCatalogue({{L"X", L"1", folder + L";junk"}});
+    ASSERT_EQ(1, LoadCatalogue());
+    EXPECT_EQ(folder, g_catalogue.entries[0].folder);
+}
+
+TEST_F(Catalogue, RegisteredTestLooksAtStoredFoldersIgnoringCase) {
+    std::wstring folder = EditorFolder(L"Common7\\IDE");
+    PutStoreCatalogue({{L"A", L"1", folder}});
+    std::wstring upper = folder;
+    for (wchar_t& c : upper)
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+    EXPECT_TRUE(IsEditorRegistered((upper + L"\\DEVENV.EXE").c_str()));
+    EXPECT_FALSE(IsEditorRegistered((folder + L"x\\devenv.exe").c_str()));
+    EXPECT_FALSE(IsEditorRegistered(JoinPath(dir_.Path(), L"devenv.exe").c_str()));
+    // Entries the launcher would not load are seen too.
+    PutStoreCatalogue({{L"A", L"1", dir_.Sub(L"missing")}});
+    EXPECT_TRUE(IsEditorRegistered((dir_.Sub(L"missing") + L"\\devenv.exe").c_str()));
+}
+
+TEST_F(Catalogue, FolderOfAnExecutable) {
+    wchar_t folder[260];
+    ASSERT_EQ(1, FolderOfExecutable(
+                     L"C:\\Program Files\\Microsoft Visual Studio 14.0\\Common7\\IDE\\devenv.exe",
+                     folder));
+    EXPECT_STREQ(L"C:\\Program Files\\Microsoft Visual Studio 14.0\\Common7\\IDE", folder);
+    ASSERT_EQ(1, FolderOfExecutable(L"C:\\devenv.exe", folder));
+    EXPECT_STREQ(L"C:\\", folder);
+    // A directory part longer than an entry can hold is refused, not cut.
+    std::wstring deep = L"C:\\" + std::wstring(300, L'd') + L"\\devenv.exe";
+    EXPECT_EQ(0, FolderOfExecutable(deep.c_str(), folder));
+    EditorEntry entry;
+    EXPECT_EQ(0, RegisterEditor(deep.c_str(), &entry));
+    EXPECT_FALSE(StoreValueExists(kSectVsInst, L"VS00"));
+}
+
+}  // namespace

@@ -1,0 +1,397 @@
+// The launcher's skeleton: its dialog templates as linked, taking the
+// solution path, centring, and the real program's start-up, frame and ending.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "launcher.h"
+#include "resource.h"
+#include "store_keys.h"
+#include "testutil.h"
+
+using namespace testutil;
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Dialog templates, read from the resources linked into this test program
+// (the launcher's own .rc).
+// ---------------------------------------------------------------------------
+
+struct TemplateItem {
+    DWORD exStyle;
+    DWORD style;
+    short x, y, cx, cy;
+    DWORD id;
+    std::wstring cls;
+    std::wstring text;
+};
+
+struct DialogTemplate {
+    DWORD exStyle = 0;
+    DWORD style = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;
+    std::wstring menu, cls, title;
+    WORD pointSize = 0, weight = 0;
+    BYTE italic = 0, charset = 0;
+    std::wstring face;
+    std::vector<TemplateItem> items;
+};
+
+const WORD* Align4(const WORD* p, const BYTE* base) {
+    size_t offset = reinterpret_cast<const BYTE*>(p) - base;
+    return reinterpret_cast<const WORD*>(base + ((offset + 3) & ~size_t(3)));
+}
+
+// A name-or-ordinal field; ordinals of the predefined classes become names.
+const WORD* ReadSzOrOrd(const WORD* p, std::wstring* out) {
+    if (*p == 0xFFFF) {
+        static const wchar_t* const kAtoms[] = {L"Button", L"Edit",      L"Static",
+                                                L"ListBox", L"ScrollBar", L"ComboBox"};
+        WORD atom = p[1];
+        *out = (atom >= 0x80 && atom <= 0x85) ? kAtoms[atom - 0x80] : L"#" + std::to_wstring(atom);
+        return p + 2;
+    }
+    const wchar_t* s = reinterpret_cast<const wchar_t*>(p);
+    *out = s;
+    return p + out->size() + 1;
+}
+
+template <typename T>
+T Take(const BYTE*& p) {
+    T value;
+    memcpy(&value, p, sizeof(T));
+    p += sizeof(T);
+    return value;
+}
+
+int ReadTemplate(int id, DialogTemplate* dlg) {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));  // RT_DIALOG
+    if (!res) return 0;
+    const BYTE* base = static_cast<const BYTE*>(LockResource(LoadResource(module, res)));
+    const BYTE* p = base;
+    if (Take<WORD>(p) != 1 || Take<WORD>(p) != 0xFFFF) return 0;  // DLGTEMPLATEEX
+    Take<DWORD>(p);                                                // help id
+    dlg->exStyle = Take<DWORD>(p);
+    dlg->style = Take<DWORD>(p);
+    WORD count = Take<WORD>(p);
+    dlg->x = Take<short>(p);
+    dlg->y = Take<short>(p);
+    dlg->cx = Take<short>(p);
+    dlg->cy = Take<short>(p);
+    const WORD* w = reinterpret_cast<const WORD*>(p);
+    w = ReadSzOrOrd(w, &dlg->menu);
+    w = ReadSzOrOrd(w, &dlg->cls);
+    w = ReadSzOrOrd(w, &dlg->title);
+    p = reinterpret_cast<const BYTE*>(w);
+    dlg->pointSize = Take<WORD>(p);
+    dlg->weight = Take<WORD>(p);
+    dlg->italic = Take<BYTE>(p);
+    dlg->charset = Take<BYTE>(p);
+    w = ReadSzOrOrd(reinterpret_cast<const WORD*>(p), &dlg->face);
+    for (WORD i = 0; i < count; ++i) {
+        p = reinterpret_cast<const BYTE*>(Align4(w, base));
+        TemplateItem item;
+        Take<DWORD>(p);  // help id
+        item.exStyle = Take<DWORD>(p);
+        item.style = Take<DWORD>(p);
+        item.x = Take<short>(p);
+        item.y = Take<short>(p);
+        item.cx = Take<short>(p);
+        item.cy = Take<short>(p);
+        item.id = Take<DWORD>(p);
+        w = ReadSzOrOrd(reinterpret_cast<const WORD*>(p), &item.cls);
+        w = ReadSzOrOrd(w, &item.text);
+        WORD extra = *w++;
+        w = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(w) + extra);
+        dlg->items.push_back(item);
+    }
+    return 1;
+}
+
+void ExpectDialogFrame(const DialogTemplate& dlg, short cx, short cy) {
+    EXPECT_EQ(0x40080048u, dlg.style);
+    EXPECT_EQ(0u, dlg.exStyle);
+    EXPECT_EQ(0, dlg.x);
+    EXPECT_EQ(0, dlg.y);
+    EXPECT_EQ(cx, dlg.cx);
+    EXPECT_EQ(cy, dlg.cy);
+    EXPECT_EQ(L"", dlg.menu);
+    EXPECT_EQ(L"", dlg.cls);
+    EXPECT_EQ(L"", dlg.title);
+    EXPECT_EQ(8, dlg.pointSize);
+    EXPECT_EQ(400, dlg.weight);
+    EXPECT_EQ(0, dlg.italic);
+    EXPECT_EQ(1, dlg.charset);
+    EXPECT_EQ(L"MS Shell Dlg", dlg.face);
+}
+
+void ExpectItems(const DialogTemplate& dlg, const std::vector<TemplateItem>& expected) {
+    ASSERT_EQ(expected.size(), dlg.items.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const TemplateItem& e = expected[i];
+        const TemplateItem& a = dlg.items[i];
+        SCOPED_TRACE(testing::Message() << "item " << i << " id " << e.id);
+        EXPECT_EQ(e.id, a.id);
+        EXPECT_EQ(0, _wcsicmp(e.cls.c_str(), a.cls.c_str())) << a.cls;  // class names ignore case
+        EXPECT_EQ(e.style, a.style);
+        EXPECT_EQ(e.exStyle, a.exStyle);
+        EXPECT_EQ(e.x, a.x);
+        EXPECT_EQ(e.y, a.y);
+        EXPECT_EQ(e.cx, a.cx);
+        EXPECT_EQ(e.cy, a.cy);
+        EXPECT_EQ(e.text, a.text);
+    }
+}
+
+TEST(LauncherTemplates, SettingsDialogIsExactlyAsDesigned) {
+    DialogTemplate dlg;
+    ASSERT_EQ(1, ReadTemplate(IDD_SETTINGS, &dlg));
+    ExpectDialogFrame(dlg, 363, 238);
+    const std::wstring same = L"常に、右の VisualStudio を起動";
+    ExpectItems(
+        dlg,
+        {{0, 0x50010001, 249, 217, 50, 14, IDOK, L"Button", L"OK"},
+         {0, 0x50010000, 306, 217, 50, 14, IDCANCEL, L"Button", L"キャンセル"},
+         {0, 0x50000007, 7, 7, 349, 80, IDC_GRP_INSTALLED, L"Button", L"インストール済の Visual Studio"},
+         {0x10, 0x50A10103, 15, 20, 331, 60, IDC_LST_EDITORS, L"ListBox", L""},
+         {0, 0x50000007, 7, 91, 349, 125, IDC_GRP_HOWTO, L"Button", L"Visual Studio 起動方法"},
+         {0, 0x50010003, 15, 102, 333, 11, IDC_CHK_DELVS, L"Button",
+          L"ソリューションファイル(.sln)位置に、.vsフォルダがある場合、フォルダ内の全ファイルを削除する。"},
+         {0, 0x50020007, 14, 118, 334, 46, IDC_GRP_VS, L"Button",
+          L"ソリューションファイル(.sln)の位置に .vs フォルダがある場合"},
+         {0, 0x50000009, 29, 131, 312, 9, IDC_RAD_VSMATCH, L"Button",
+          L".vs フォルダ下のバージョンフォルダ(Vnn)に対応したVisualStudioを起動する"},
+         {0, 0x50000009, 29, 144, 115, 9, IDC_RAD_VSFIX, L"Button", same},
+         {0, 0x50210102, 153, 143, 184, 55, IDC_CBO_VSFIX, L"ComboBox", L""},
+         {0, 0x50020007, 14, 168, 334, 43, IDC_GRP_NOVS, L"Button",
+          L"ソリューションファイル(.sln)の位置に .vs フォルダが無い場合"},
+         {0, 0x50210102, 153, 192, 184, 55, IDC_CBO_NOVSFIX, L"ComboBox", L""},
+         {0, 0x50000009, 29, 179, 313, 11, IDC_RAD_NOVSASK, L"Button", L"起動する VisualStudio を選択する"},
+         {0, 0x50000009, 29, 193, 122, 8, IDC_RAD_NOVSFIX, L"Button", same}});
+}
+
+TEST(LauncherTemplates, ChoiceDialogIsExactlyAsDesigned) {
+    DialogTemplate dlg;
+    ASSERT_EQ(1, ReadTemplate(IDD_CHOOSE, &dlg));
+    ExpectDialogFrame(dlg, 366, 147);
+    ExpectItems(dlg,
+                {{0, 0x50010001, 253, 126, 50, 14, IDOK, L"Button", L"OK"},
+                 {0, 0x50010000, 309, 126, 50, 14, IDCANCEL, L"Button", L"キャンセル"},
+                 {0, 0x50000007, 7, 7, 349, 83, IDC_GRP_INSTALLED, L"Button",
+                  L"インストール済の Visual Studio"},
+                 {0, 0x50A10103, 15, 20, 331, 60, IDC_LST_EDITORS, L"ListBox", L""},
+                 {0, 0x50020001, 7, 100, 352, 14, IDC_TXT_CHOOSE, L"Static",
+                  L"起動する Visual Studio を選択してください。"}});
+}
+
+TEST(LauncherTemplates, IconHasBothSizes) {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HICON big = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDI_PIKRO), IMAGE_ICON, 32, 32, 0));
+    HICON small = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDI_PIKRO), IMAGE_ICON, 16, 16, 0));
+    ASSERT_TRUE(big != nullptr);
+    ASSERT_TRUE(small != nullptr);
+    ICONINFO info;
+    ASSERT_TRUE(GetIconInfo(small, &info));
+    BITMAP bm;
+    GetObjectW(info.hbmMask, sizeof(bm), &bm);
+    EXPECT_EQ(16, bm.bmWidth);
+    DeleteObject(info.hbmMask);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    DestroyIcon(big);
+    DestroyIcon(small);
+}
+
+// ---------------------------------------------------------------------------
+// Taking the solution path and centring.
+// ---------------------------------------------------------------------------
+
+TEST(LauncherCommandLine, QuotedUnquotedTrailingAndEmpty) {
+    ASSERT_EQ(1, TakeSolutionPath(L"\"C:\\My Projects\\App One\\App.sln\""));
+    EXPECT_STREQ(L"C:\\My Projects\\App One\\App.sln", g_state.szSlnPath);
+    ASSERT_EQ(1, TakeSolutionPath(L"C:\\My Projects\\App One\\App.sln"));
+    EXPECT_STREQ(L"C:\\My Projects\\App One\\App.sln", g_state.szSlnPath);
+    ASSERT_EQ(1, TakeSolutionPath(L"\"C:\\a b\\App.sln\" /extra \"more\""));
+    EXPECT_STREQ(L"C:\\a b\\App.sln", g_state.szSlnPath);
+    ASSERT_EQ(1, TakeSolutionPath(L""));
+    EXPECT_STREQ(L"", g_state.szSlnPath);
+    ASSERT_EQ(1, TakeSolutionPath(L"\"\""));
+    EXPECT_STREQ(L"", g_state.szSlnPath);
+}
+
+TEST(LauncherCommandLine, OverlongPathIsRefusedNotCut) {
+    std::wstring fits = L"C:\\" + std::wstring(1016, L'x') + L".sln";  // 1023 units
+    ASSERT_EQ(1, TakeSolutionPath(fits.c_str()));
+    EXPECT_EQ(fits, g_state.szSlnPath);
+    std::wstring longer = L"\"" + fits + L"x\"";
+    EXPECT_EQ(0, TakeSolutionPath(longer.c_str()));
+    EXPECT_STREQ(L"", g_state.szSlnPath);
+    // A short quoted path followed by a long tail is still taken.
+    std::wstring tail = L"\"C:\\a.sln\" " + std::wstring(3000, L'y');
+    ASSERT_EQ(1, TakeSolutionPath(tail.c_str()));
+    EXPECT_STREQ(L"C:\\a.sln", g_state.szSlnPath);
+}
+
+TEST(LauncherCentring, DropsTheFractionTowardZero) {
+    RECT monitor = {0, 0, 1920, 1080};
+    RECT frame = {0, 0, 600, 301};
+    int x = 0, y = 0;
+    CentredPosition(&monitor, &frame, &x, &y);
+    EXPECT_EQ(660, x);
+    EXPECT_EQ(389, y);
+    RECT tall = {100, 100, 700, 100 + 1080 + 21};
+    CentredPosition(&monitor, &tall, &x, &y);
+    EXPECT_EQ(-10, y);
+    RECT shifted = {-1920, 0, 0, 1080};
+    CentredPosition(&shifted, &frame, &x, &y);
+    EXPECT_EQ(-1920 + 660, x);
+}
+
+// ---------------------------------------------------------------------------
+// The real program.
+// ---------------------------------------------------------------------------
+
+class LauncherProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetStore();
+        // A copy of the installed layout, so the program reads its own version.
+        install_ = dir_.Sub(L"Pikro");
+        ASSERT_TRUE(MakeFolders(install_));
+        ASSERT_TRUE(CopyFileW(ProgramPath(L"Pikro.exe").c_str(),
+                              JoinPath(install_, L"Pikro.exe").c_str(), FALSE));
+    }
+    void TearDown() override { ResetStore(); }
+
+    void StoreOneEditor() {
+        std::wstring folder = dir_.Sub(L"VS\\Common7\\IDE");
+        ASSERT_TRUE(WriteFileBytes(JoinPath(folder, L"devenv.exe"), "MZ"));
+        PutStoreCatalogue({{L"Visual Studio 2022", L"17.8.0", folder}});
+    }
+
+    std::wstring Launcher() const { return JoinPath(install_, L"Pikro.exe"); }
+
+    TempDir dir_;
+    std::wstring install_;
+};
+
+TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceInBothModes) {
+    DWORD code = 99;
+    ASSERT_EQ(1, RunProgram(Launcher(), L"", L"", 20000, &code));
+    EXPECT_EQ(0u, code);
+    code = 99;
+    ASSERT_EQ(1, RunProgram(Launcher(), QuoteArg(dir_.Sub(L"a b\\App.sln")), L"", 20000, &code));
+    EXPECT_EQ(0u, code);
+    // An entry whose editor is gone counts as none, and is dropped.
+    PutStoreCatalogue({{L"Gone", L"1", dir_.Sub(L"nothing")}});
+    ASSERT_EQ(1, RunProgram(Launcher(), L"", L"", 20000, &code));
+    EXPECT_EQ(0u, code);
+    DWORD count = 9;
+    GetStoreDword(kSectVsInst, kKeyCount, &count);
+    EXPECT_EQ(0u, count);
+}
+
+TEST_F(LauncherProgram, OverlongCommandLineEndsWithoutAWindow) {
+    StoreOneEditor();
+    DWORD code = 99;
+    ASSERT_EQ(1, RunProgram(Launcher(), std::wstring(1500, L'p'), L"", 20000, &code));
+    EXPECT_EQ(0u, code);
+}
+
+// Settings mode: the frame and the dialog are visible at once, the frame is
+// a captioned tool window fitted around the dialog and centred, and Escape
+// ends the program as Cancel does.
+TEST_F(LauncherProgram, SettingsModeShowsAFittedCentredFrameAndEscapeEndsIt) {
+    StoreOneEditor();
+    DWORD pid = 0;
+    HANDLE process = StartProgram(Launcher(), L"", L"", &pid);
+    ASSERT_TRUE(process != nullptr);
+    HWND frame = WaitForWindow(L"PikroBack", nullptr, pid, 20000, true);
+    ASSERT_TRUE(frame != nullptr);
+    EXPECT_EQ(L"Travuna ( Ver 1.0.0.2 )", WindowText(frame));
+    EXPECT_TRUE(GetWindowLongPtrW(frame, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    EXPECT_TRUE(GetMenu(frame) == nullptr);
+
+    HWND dialog = FindWindowExW(frame, nullptr, L"#32770", nullptr);
+    ASSERT_TRUE(dialog != nullptr);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_TRUE(GetDlgItem(dialog, IDC_CBO_VSFIX) != nullptr);  // the settings dialog
+    RECT client, outer;
+    GetClientRect(frame, &client);
+    GetWindowRect(dialog, &outer);
+    EXPECT_EQ(outer.right - outer.left, client.right);
+    EXPECT_EQ(outer.bottom - outer.top, client.bottom);
+    POINT origin = {0, 0};
+    ClientToScreen(frame, &origin);
+    EXPECT_EQ(origin.x, outer.left);
+    EXPECT_EQ(origin.y, outer.top);
+
+    RECT monitor = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    RECT window;
+    GetWindowRect(frame, &window);
+    int x = 0, y = 0;
+    CentredPosition(&monitor, &window, &x, &y);
+    EXPECT_EQ(x, window.left);
+    EXPECT_EQ(y, window.top);
+
+    PostMessageW(GetDlgItem(dialog, IDC_LST_EDITORS), WM_KEYDOWN, VK_ESCAPE, 0);
+    DWORD code = 99;
+    EXPECT_EQ(1, EndProgram(process, 20000, &code));
+    EXPECT_EQ(0u, code);
+}
+
+// Choice mode: the frame stays hidden until the decision asks for the list;
+// then Cancel ends the program with exit code 0.
+TEST_F(LauncherProgram, ChoiceModeCancelEndsTheProgram) {
+    StoreOneEditor();
+    DWORD pid = 0;
+    HANDLE process =
+        StartProgram(Launcher(), QuoteArg(dir_.Sub(L"Some Folder\\App.sln")), L"", &pid);
+    ASSERT_TRUE(process != nullptr);
+    HWND frame = WaitForWindow(L"PikroBack", nullptr, pid, 20000, true);
+    ASSERT_TRUE(frame != nullptr);
+    EXPECT_EQ(L"Travuna ( Ver 1.0.0.2 )", WindowText(frame));
+    HWND dialog = FindWindowExW(frame, nullptr, L"#32770", nullptr);
+    ASSERT_TRUE(dialog != nullptr);
+    EXPECT_TRUE(GetDlgItem(dialog, IDC_TXT_CHOOSE) != nullptr);  // the choice dialog
+    RECT client, outer;
+    GetClientRect(frame, &client);
+    GetWindowRect(dialog, &outer);
+    EXPECT_EQ(outer.right - outer.left, client.right);
+    EXPECT_EQ(outer.bottom - outer.top, client.bottom);
+    ClickButton(dialog, IDCANCEL);
+    DWORD code = 99;
+    EXPECT_EQ(1, EndProgram(process, 20000, &code));
+    EXPECT_EQ(0u, code);
+}
+
+// In-process: the frame is created hidden in choice mode with the dialog as
+// its child, and destroying the frame ends the loop with WM_QUIT.
+TEST_F(LauncherProgram, InProcessChoiceFrameStartsHiddenAndQuitsOnDestroy) {
+    StoreOneEditor();
+    memset(&g_state, 0, sizeof(g_state));
+    std::wstring line = QuoteArg(dir_.Sub(L"x\\App.sln"));
+    ASSERT_EQ(1, LauncherStartup(GetModuleHandleW(nullptr), line.c_str()));
+    HWND frame = g_state.hFrame;
+    ASSERT_TRUE(frame != nullptr);
+    EXPECT_FALSE(IsWindowVisible(frame));
+    EXPECT_EQ(g_state.hChoiceDlg, g_state.hCurDlg);
+    EXPECT_EQ(frame, GetParent(g_state.hChoiceDlg));
+    EXPECT_TRUE(g_state.hSettingsDlg == nullptr);
+    EXPECT_STREQ(dir_.Sub(L"x\\App.sln").c_str(), g_state.szSlnPath);
+
+    DestroyWindow(frame);
+    EXPECT_FALSE(IsWindow(g_state.hChoiceDlg));
+    MSG msg;
+    bool quit = false;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (msg.message == WM_QUIT) quit = true;
+    EXPECT_TRUE(quit);
+    UnregisterClassW(L"PikroBack", GetModuleHandleW(nullptr));
+}
+
+}  // namespace
