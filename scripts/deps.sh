@@ -16,7 +16,30 @@ PACKAGES=(
   cmake
   make
   fonts-wine
+  locales
 )
+
+# The tests run under these locales: Wine takes its user-interface language
+# from LC_ALL and its file-name character set from the C library's locale,
+# which must exist for Japanese file names to work.
+LOCALES=(en_US ja_JP)
+
+locales_missing() {
+  local have
+  have=$(locale -a 2>/dev/null | tr '[:upper:]' '[:lower:]')
+  for loc in "${LOCALES[@]}"; do
+    if ! grep -qx "$(echo "$loc" | tr '[:upper:]' '[:lower:]').utf8" <<<"$have"; then
+      return 0
+    fi
+  done
+  return 1
+}
+
+make_locales() {
+  for loc in "${LOCALES[@]}"; do
+    "${SUDO[@]}" localedef -i "$loc" -f UTF-8 "$loc.UTF-8"
+  done
+}
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
@@ -32,18 +55,24 @@ else
   need_i386=0
 fi
 
-if [ "${#missing[@]}" -eq 0 ] && [ "$need_i386" -eq 0 ]; then
-  exit 0
-fi
-
 SUDO=()
 if [ "$(id -u)" -ne 0 ]; then
   if command -v sudo >/dev/null 2>&1; then
     SUDO=(sudo -n)
   else
-    echo "deps.sh: missing packages (${missing[*]}) and not running as root" >&2
-    exit 1
+    SUDO=(false)
   fi
+fi
+
+if [ "${#missing[@]}" -eq 0 ] && [ "$need_i386" -eq 0 ]; then
+  if locales_missing; then
+    make_locales
+  fi
+  exit 0
+fi
+if [ "${SUDO[*]}" = false ]; then
+  echo "deps.sh: missing packages (${missing[*]}) and not running as root" >&2
+  exit 1
 fi
 
 echo "deps.sh: installing ${missing[*]}" >&2
@@ -57,3 +86,6 @@ fi
 "${SUDO[@]}" apt-get install -y -q \
   -o Dpkg::Options::=--force-confdef -o Dpkg::Options::=--force-confold \
   "${missing[@]}" </dev/null
+if locales_missing; then
+  make_locales
+fi

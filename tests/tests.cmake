@@ -17,7 +17,7 @@ target_link_libraries(pikro_testsupport PUBLIC pikro_common GTest::gtest)
 pikro_target(pikro_testsupport)
 
 # The fake devenv.exe: records its command line and current folder.
-add_executable(fake_devenv tests/support/fake_devenv.cpp tests/support/fake_devenv.rc)
+add_executable(fake_devenv WIN32 tests/support/fake_devenv.cpp tests/support/fake_devenv.rc)
 pikro_program(fake_devenv)
 
 file(GLOB PIKRO_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/test_*.cpp)

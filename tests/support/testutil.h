@@ -13,7 +13,8 @@
 //   - keep its files in its own TempDir, which is removed when it goes out of
 //     scope;
 //   - restore SystemDrive with a SystemDriveOverride (or RestoreSystemDrive()
-//     before it ends) when it changed it;
+//     before it ends) when it changed it, and lay out Visual Studio folders in
+//     the real Program Files folders only inside a SystemVisualStudios scope;
 //   - delete the .sln association keys it made in HKLM\Software\Classes
 //     (DeleteSlnAssociation() does that);
 //   - end every program it started (RunProgram does; for StartProgram use
@@ -71,8 +72,9 @@ enum TempDirFlags {
 
 // A fresh, empty folder for one test under a Unix folder
 // (/tmp/pikro-tests/<pid>-<n>..., seen as Z:\tmp\pikro-tests\...), removed
-// with everything in it when the object is destroyed. Folder links inside
-// are removed as links; what they point to is left alone.
+// with everything in it when the object is destroyed (a failure to remove it
+// fails the test). Folder links inside are removed as links; what they
+// point to is left alone.
 class TempDir {
 public:
     explicit TempDir(int flags = kTempPlain);
@@ -89,8 +91,9 @@ private:
     std::wstring path_;
 };
 
-// Deletes a folder with everything in it, without following folder links.
-// Returns 1 when it is gone afterwards (also when it never existed).
+// Deletes a file, or a folder with everything in it, without following
+// folder links. Returns 1 when it is gone afterwards (also when it never
+// existed).
 int RemoveTree(const std::wstring& path);
 
 // ---------------------------------------------------------------------------
@@ -164,7 +167,7 @@ int RegGetString(HKEY root, const std::wstring& subKey, const wchar_t* name, std
 int RegGetDword(HKEY root, const std::wstring& subKey, const wchar_t* name, DWORD* value);
 int RegKeyExists(HKEY root, const std::wstring& subKey);
 // Deletes a key with all its sub-keys. Returns 1 when it is gone afterwards.
-int RegDeleteTree(HKEY root, const std::wstring& subKey);
+int DeleteRegTree(HKEY root, const std::wstring& subKey);
 
 // Deletes HKLM\Software\Classes\.sln and HKLM\Software\Classes\PikroSln
 // (and HKCU's copies), so the next test starts with no association.
@@ -175,9 +178,10 @@ int DeleteSlnAssociation();
 // ---------------------------------------------------------------------------
 
 // Extra environment for a child: "NAME=value" entries added to (or replacing
-// in) a copy of the test program's environment. Under Wine the child's
-// locale follows LC_ALL given this way (e.g. L"LC_ALL=ja_JP.UTF-8" gives a
-// child whose GetUserDefaultUILanguage() is 0x411).
+// in) a copy of the test program's environment; "NAME=" removes a variable.
+// Under Wine 8 two variables cannot be changed this way: SystemDrive (see
+// below) and the locale: a child's language always follows the run (LC_ALL
+// of the Unix side), whatever LC_ALL its environment block carries.
 typedef std::vector<std::wstring> EnvOverrides;
 
 // Quotes one argument so that CommandLineToArgvW gives it back unchanged.
@@ -253,7 +257,8 @@ int PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 // folder (its command line as GetCommandLineW gives it, its current folder
 // and its process id); while "devenv.hold" exists in its folder it stays
 // alive (at most 5 minutes); it exits with the number in "devenv.exitcode"
-// when that file exists, else with 0.
+// when that file exists, else with 0. When "devenv.msgbox" exists it first
+// shows a message box captioned "fake_devenv" with that file's text.
 // ---------------------------------------------------------------------------
 
 // Makes the folder chain, copies fake_devenv.exe there as fileName and gives
@@ -270,6 +275,7 @@ struct DevenvRun {
     std::wstring commandLine;    // as GetCommandLineW gave it
     std::wstring currentFolder;  // GetCurrentDirectoryW
     DWORD pid = 0;
+    LANGID uiLanguage = 0;       // its GetUserDefaultUILanguage()
 };
 // The records the fake editor in folder has written, oldest first.
 std::vector<DevenvRun> ReadFakeDevenvLog(const std::wstring& folder);
@@ -285,7 +291,8 @@ int SetFakeDevenvExitCode(const std::wstring& folder, int code);
 
 // Rewrites the version resource of an executable: FileDescription and
 // FileVersion in StringFileInfo "040904B0", VarFileInfo\Translation 0409/04B0
-// (verres.cpp). With withVersion false the version resource is removed.
+// (verres.cpp). Every other resource of the file is dropped (the fake
+// editor has none); with withVersion false the file keeps no resource at all.
 int WriteVersionResource(const std::wstring& exePath, const std::wstring& description,
                          const std::wstring& version, bool withVersion = true);
 
@@ -295,14 +302,20 @@ int WriteVersionResource(const std::wstring& exePath, const std::wstring& descri
 int ReadVersionItem(const std::wstring& exePath, const wchar_t* item, std::wstring* value);
 
 // ---------------------------------------------------------------------------
-// SystemDrive
+// SystemDrive and the Program Files folders
 //
-// Wine gives every new process the SystemDrive written in
-// HKLM\System\CurrentControlSet\Control\Session Manager\Environment.
+// Under Wine 8 every new process gets SystemDrive "C:", whatever its
+// parent's environment, its environment block or the registry say. So:
+//   - code of the suite that runs inside the test program sees the folder
+//     given to SetSystemDrive (it changes this process's environment);
+//   - a program started as a child (PikroInstall.exe) always searches
+//     "C:\Program Files" and "C:\Program Files (x86)" of the prefix: lay out
+//     fake Visual Studio folders there, inside a SystemVisualStudios scope.
 // ---------------------------------------------------------------------------
 
-// Points SystemDrive of every program started afterwards at path (for example
-// a TempDir: "Z:\tmp\pikro-tests\...\root"). Returns 1 on success.
+// Points SystemDrive of this process at path (for example a TempDir), and
+// writes it to HKLM\System\CurrentControlSet\Control\Session
+// Manager\Environment as well. Returns 1 on success.
 int SetSystemDrive(const std::wstring& path);
 // Puts back "C:". Returns 1 on success.
 int RestoreSystemDrive();
@@ -316,13 +329,48 @@ public:
     SystemDriveOverride& operator=(const SystemDriveOverride&) = delete;
 };
 
+// "C:\Program Files", or "C:\Program Files (x86)" when x86 is true: the real
+// folders of the prefix that child programs search.
+std::wstring SystemProgramFiles(bool x86);
+
+// Deletes every folder whose name begins with "Microsoft Visual Studio" from
+// both real Program Files folders. Returns 1 when none is left.
+int RemoveSystemVisualStudios();
+
+// Scope for a test that lays out Visual Studio folders in the real Program
+// Files folders: they are emptied of such folders when it begins and ends.
+class SystemVisualStudios {
+public:
+    SystemVisualStudios() { RemoveSystemVisualStudios(); }
+    ~SystemVisualStudios() { RemoveSystemVisualStudios(); }
+    SystemVisualStudios(const SystemVisualStudios&) = delete;
+    SystemVisualStudios& operator=(const SystemVisualStudios&) = delete;
+};
+
 // ---------------------------------------------------------------------------
 // Folder links
 // ---------------------------------------------------------------------------
 
-// Makes linkPath a folder link to targetPath (which need not exist), seen by
-// Windows programs as a folder with FILE_ATTRIBUTE_REPARSE_POINT, like a
-// junction. Returns 1 on success, 0 when links cannot be made here.
+// Makes linkPath a folder link to the existing folder targetPath (a Unix
+// symbolic link made by /bin/ln), seen by Windows programs as a folder whose
+// attributes carry FILE_ATTRIBUTE_REPARSE_POINT, like a junction. Returns 1
+// on success, 0 when links cannot be made here.
+//
+// Wine 8 cannot delete such a link from Windows code: RemoveDirectoryW
+// follows it (error 145 when the target is not empty) and DeleteFileW
+// refuses a folder. RemoveTree and TempDir remove links with the Unix rm.
 int MakeFolderLink(const std::wstring& linkPath, const std::wstring& targetPath);
+
+// The Unix path of a Windows path ("Z:\\tmp\\x" gives "/tmp/x"); the last
+// elements need not exist. Empty when Wine cannot tell.
+std::wstring UnixPath(const std::wstring& windowsPath);
+
+// Runs a Unix program (e.g. L"/bin/rm") with arguments, each passed as one
+// argument, and waits at most timeoutMs for it. Wine starts it but gives no
+// way to wait for it, so done() (may be null) tells when it has finished;
+// without it the call returns after starting. Returns 1 when it started and
+// done() became true in time.
+int RunUnixProgram(const std::wstring& program, const std::vector<std::wstring>& args,
+                   const std::function<bool()>& done, DWORD timeoutMs);
 
 }  // namespace testutil
