@@ -103,6 +103,11 @@ int KalSnPrintFW(wchar_t* buf, size_t units, const wchar_t* format, ...) {
             if (width < 100000) width = width * 10 + static_cast<unsigned>(*p - L'0');
             ++p;
         }
+        // "l" as in %ls or %lu changes nothing here: strings are wide and
+        // long is 32 bits, as int is.
+        if (*p == L'l' && (p[1] == L's' || p[1] == L'd' || p[1] == L'u' || p[1] == L'x' ||
+                           p[1] == L'X' || p[1] == L'c'))
+            ++p;
         switch (*p) {
         case L's': {
             const wchar_t* s = va_arg(args, const wchar_t*);

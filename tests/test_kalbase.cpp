@@ -419,6 +419,8 @@ TEST(KalSnPrintF, ConversionsTheSuiteUses) {
     EXPECT_STREQ(L"-2147483648", buf);
     KalSnPrintFW(buf, L"%x|%04X|%08x|%c|%3s|", 255u, 255u, 0x40904B0u, L'Z', L"a");
     EXPECT_STREQ(L"ff|00FF|040904b0|Z|  a|", buf);
+    KalSnPrintFW(buf, L"%ls=%lu", L"Count", 12u);
+    EXPECT_STREQ(L"Count=12", buf);
 }
 
 TEST(KalSnPrintF, UnknownConversionsAreCopiedAsWritten) {
