@@ -268,29 +268,28 @@ TEST_F(EditorDrop, EachComboKeepsItsEditor) {
 }
 
 // A new editor with the same description as the chosen one must not take
-// its place in the combo box.
+// its place in the combo box, nor may the other one of two equal rows.
 TEST_F(EditorDrop, ComboKeepsItsEditorWhenTheNewOneHasTheSameDescription) {
-    StoreEditors({L"Same", L"Zed"});
-    StoreSettings(0, 0, 1, 0, 1, 1);
+    StoreEditors({L"Same", L"Same", L"Zed"});
+    StoreSettings(0, 0, 1, 1, 1, 2);
     Open();
+    ASSERT_EQ(1, ComboSel(vsFix_));
+    const std::wstring vsChosen = g_catalogue.entries[1].folder;
+    SendMessageW(list_, LB_SETCURSEL, 1, 0);
     Drop({NewEditor(L"new", L"Same")});
-    ASSERT_EQ(3, g_catalogue.count);
+    ASSERT_EQ(4, g_catalogue.count);
     int vsRow = ComboSel(vsFix_);
     ASSERT_GE(vsRow, 0);
-    EXPECT_EQ(EditorFolder(0), g_catalogue.entries[vsRow].folder);
+    EXPECT_EQ(vsChosen, g_catalogue.entries[vsRow].folder);
     EXPECT_EQ(static_cast<UINT>(vsRow), g_settings.ixVsFix);
     int noVsRow = ComboSel(noVsFix_);
     ASSERT_GE(noVsRow, 0);
-    EXPECT_EQ(EditorFolder(1), g_catalogue.entries[noVsRow].folder);
+    EXPECT_EQ(EditorFolder(2), g_catalogue.entries[noVsRow].folder);
     EXPECT_EQ(static_cast<UINT>(noVsRow), g_settings.ixNoVsFix);
-
     // The user's choice in the list box follows its editor too.
-    SendMessageW(list_, LB_SETCURSEL, 0, 0);
-    std::wstring chosen = g_catalogue.entries[0].folder;
-    Drop({NewEditor(L"newer", L"Same")});
     int listRow = ListSel(list_);
     ASSERT_GE(listRow, 0);
-    EXPECT_EQ(chosen, g_catalogue.entries[listRow].folder);
+    EXPECT_EQ(vsChosen, g_catalogue.entries[listRow].folder);
     ExpectRowsPaired(list_, vsFix_, noVsFix_);
 }
 

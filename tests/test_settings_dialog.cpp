@@ -122,11 +122,11 @@ TEST_F(SettingsDialog, ShowsStoredSettingsAndOkWritesThemBackUnchanged) {
     StoreEditors({L"VS A", L"VS B", L"VS C"});
     StoreSettings(1, 5, 1, 2, 0, 0);
     Open();
-    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dialog_, IDC_CHK_DELVS));
-    EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(dialog_, IDC_RAD_VSMATCH));
-    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dialog_, IDC_RAD_VSFIX));
-    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dialog_, IDC_RAD_NOVSASK));
-    EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(dialog_, IDC_RAD_NOVSFIX));
+    EXPECT_TRUE(Checked(IDC_CHK_DELVS));
+    EXPECT_FALSE(Checked(IDC_RAD_VSMATCH));
+    EXPECT_TRUE(Checked(IDC_RAD_VSFIX));
+    EXPECT_TRUE(Checked(IDC_RAD_NOVSASK));
+    EXPECT_FALSE(Checked(IDC_RAD_NOVSFIX));
     EXPECT_EQ(2, ComboSel(vsFix_));
     EXPECT_EQ(0, ComboSel(noVsFix_));
     EXPECT_EQ(L"VS C", WindowText(vsFix_));

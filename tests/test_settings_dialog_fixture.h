@@ -102,6 +102,8 @@ protected:
                      reinterpret_cast<LPARAM>(combo));
     }
 
+    bool Checked(int id) const { return IsDlgButtonChecked(dialog_, id) == BST_CHECKED; }
+
     static int ListSel(HWND list) { return static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)); }
     static int ComboSel(HWND combo) {
         return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
