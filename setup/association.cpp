@@ -1,1 +1,160 @@
+// The second half of setup: .sln is associated with the launcher through the
+// command interpreter's "assoc" and "ftype", the file type it had before is
+// remembered for removal, and the launcher's six settings start at 0.
 #include "setup.h"
+
+#include <stdlib.h>
+#include <wchar.h>
+
+#include "settings.h"
+#include "store_keys.h"
+
+static const wchar_t kTempFileName[] = L"Pikro.tmp";
+static const wchar_t kAssocPrefix[] = L".sln=";
+static const size_t kAssocPrefixLen = _countof(kAssocPrefix) - 1;
+
+static int IsControlUnit(wchar_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+int IsSafeFileType(const wchar_t* type) {
+    // Besides the characters cmd gives a meaning of its own, blanks and the
+    // other argument delimiters are refused: "assoc" could not give such a
+    // type back unchanged. "/" would turn "assoc" into its help text.
+    static const wchar_t kRefused[] = L" &|<>^\"%()!,;=/";
+    size_t len = wcsnlen(type, 260);
+    if (len == 0 || len >= 260) return 0;
+    for (size_t i = 0; i < len; i++) {
+        if (IsControlUnit(type[i]) || wcschr(kRefused, type[i]) != NULL) return 0;
+    }
+    return 1;
+}
+
+int IsQuotablePath(const wchar_t* path) {
+    size_t len = wcsnlen(path, 260);
+    if (len == 0 || len >= 260) return 0;
+    for (size_t i = 0; i < len; i++) {
+        if (IsControlUnit(path[i]) || path[i] == L'"' || path[i] == L'%') return 0;
+    }
+    return 1;
+}
+
+// No blank before ">": cmd would hand it to "assoc" as part of the name.
+// The quotes keep a temporary folder with blanks in one piece; the line does
+// not start with a quote, so "cmd /c" leaves them alone.
+int ComposeAssocQuery(const wchar_t* outputFile, wchar_t (&command)[1024]) {
+    command[0] = L'\0';
+    if (!IsQuotablePath(outputFile)) return 0;
+    if (KalSnPrintFW(command, L"assoc .sln>\"%s\"", outputFile) < 0) {
+        command[0] = L'\0';
+        return 0;
+    }
+    return 1;
+}
+
+// The quoted program path cannot start another program whose name is a
+// prefix of it ("C:\Program.exe"), and the quoted %1 arrives as one quoted
+// solution path, which the launcher unquotes.
+int ComposeFTypeCommand(const wchar_t* launcher, wchar_t (&command)[1024]) {
+    command[0] = L'\0';
+    if (!IsQuotablePath(launcher)) return 0;
+    if (KalSnPrintFW(command, L"ftype %s=\"%s\" \"%%1\"", kSlnFileType, launcher) < 0) {
+        command[0] = L'\0';
+        return 0;
+    }
+    return 1;
+}
+
+int ComposeAssocRestore(const wchar_t* type, wchar_t (&command)[324]) {
+    command[0] = L'\0';
+    if (!IsSafeFileType(type)) return 0;
+    if (KalSnPrintFW(command, L"assoc .sln=%s", type) < 0) {
+        command[0] = L'\0';
+        return 0;
+    }
+    return 1;
+}
+
+int ReadSlnAssociation(const wchar_t* outputFile, wchar_t (&type)[260]) {
+    wchar_t (&line)[324] = g_setup.szLine;
+    type[0] = L'\0';
+    KalFile* file = KalFOpenW(outputFile, KAL_FOPEN_READ_TEXT);
+    if (file == NULL) return SLN_ASSOC_UNKNOWN;
+    ZeroMemory(line, sizeof(line));
+    wchar_t* got = KalFGetSW(file, line);
+    KalFClose(file);
+    if (got == NULL) return SLN_ASSOC_NONE;
+
+    // A line that fills the buffer without its line feed went on beyond it:
+    // the type in it is cut and must not be taken for the real one.
+    wchar_t* lf = wcschr(line, L'\n');
+    if (lf != NULL)
+        *lf = L'\0';
+    else if (wcslen(line) >= _countof(line) - 1)
+        return _wcsnicmp(line, kAssocPrefix, kAssocPrefixLen) == 0 ? SLN_ASSOC_REFUSED
+                                                                  : SLN_ASSOC_NONE;
+
+    if (_wcsnicmp(line, kAssocPrefix, kAssocPrefixLen) != 0) return SLN_ASSOC_NONE;
+    const wchar_t* current = line + kAssocPrefixLen;
+    if (current[0] == L'\0') return SLN_ASSOC_NONE;
+    if (_wcsicmp(current, kSlnFileType) == 0) return SLN_ASSOC_PIKRO;
+    if (!IsSafeFileType(current)) return SLN_ASSOC_REFUSED;
+    if (wcscpy_s(type, current) != 0) return SLN_ASSOC_REFUSED;
+    return SLN_ASSOC_OTHER;
+}
+
+// Runs "assoc .sln" into the temporary file and reads its answer.
+static int QuerySlnAssociation(wchar_t (&type)[260]) {
+    DWORD cch = GetTempPathW(_countof(g_setup.szTempFile), g_setup.szTempFile);
+    if (cch == 0 || cch >= _countof(g_setup.szTempFile)) {
+        g_setup.szTempFile[0] = L'\0';
+        return SLN_ASSOC_UNKNOWN;
+    }
+    if (!KalPathCatW(g_setup.szTempFile, kTempFileName)) return SLN_ASSOC_UNKNOWN;
+    if (!ComposeAssocQuery(g_setup.szTempFile, g_setup.szCommand)) return SLN_ASSOC_UNKNOWN;
+    // An answer left over from an earlier run must never pass for this one's,
+    // should the redirection fail.
+    DeleteFileW(g_setup.szTempFile);
+    if (GetFileAttributesW(g_setup.szTempFile) != INVALID_FILE_ATTRIBUTES) return SLN_ASSOC_UNKNOWN;
+    _wsystem(g_setup.szCommand);
+    return ReadSlnAssociation(g_setup.szTempFile, type);
+}
+
+// Defines PikroSln with the launcher beside this program and gives .sln to
+// it, remembering the previous type first. Nothing is run when the launcher
+// path cannot be put on a command line safely.
+static int TakeOverAssociation(const wchar_t* previousType) {
+    if (!KalGetAppPathW(g_setup.szLauncher) || !KalPathCatW(g_setup.szLauncher, kLauncherExe))
+        return 0;
+    if (!ComposeFTypeCommand(g_setup.szLauncher, g_setup.szCommand)) return 0;
+    KalPutProfileStrW(kSectVsInst, kKeyOrgFType, previousType);
+    _wsystem(g_setup.szCommand);
+    if (KalSnPrintFW(g_setup.szCommand, L"assoc .sln=%s", kSlnFileType) < 0) return 0;
+    _wsystem(g_setup.szCommand);
+    return 1;
+}
+
+int AssociateSolutions() {
+    wchar_t szCurrent[260];
+    switch (QuerySlnAssociation(szCurrent)) {
+    case SLN_ASSOC_OTHER:
+        KalDelProfileKeyW(kSectVsInst, kKeyOrgFType);
+        TakeOverAssociation(szCurrent);
+        break;
+    case SLN_ASSOC_NONE:
+    case SLN_ASSOC_REFUSED:
+        // .sln is not ours (any more): a type remembered by an earlier run is
+        // stale, and removal must not force it onto .sln.
+        KalDelProfileKeyW(kSectVsInst, kKeyOrgFType);
+        break;
+    default:
+        // Already ours, or unknown: the type remembered by the first run
+        // stays, so that removal can still give it back.
+        break;
+    }
+
+    LauncherSettings zero;
+    ZeroMemory(&zero, sizeof(zero));
+    SaveSettings(&zero);
+    return 1;
+}

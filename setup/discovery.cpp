@@ -1,3 +1,128 @@
+// Editor discovery: the setup program rebuilds the stored catalogue from the
+// Visual Studio folders under the two Program Files folders of the system
+// drive, registering the first devenv.exe of each in depth-first order.
 #include "setup.h"
 
-int RunInstall() { return 0; }
+#include <wchar.h>
+
+#include "catalogue.h"
+#include "settings.h"
+#include "store_keys.h"
+
+SetupState g_setup;
+
+static const wchar_t kVsFolderPrefix[] = L"Microsoft Visual Studio";
+static const size_t kVsFolderPrefixLen = _countof(kVsFolderPrefix) - 1;
+static const wchar_t kNotFoundText[] = L"インストール済の VisualStudio が見つかりませんでした。";
+static const wchar_t kInstallCaption[] = L"PikroInstall";
+
+// Large fetches and the basic information level make a listing cost about
+// what a plain walk costs; the order of the entries is the same as with the
+// C runtime's search.
+static HANDLE OpenListing(const wchar_t* pattern, WIN32_FIND_DATAW* data) {
+    return FindFirstFileExW(pattern, FindExInfoBasic, data, FindExSearchNameMatch, NULL,
+                            FIND_FIRST_EX_LARGE_FETCH);
+}
+
+static int IsDotEntry(const wchar_t* name) {
+    return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;
+}
+
+// Registers folder\devenv.exe. A path that does not fit, or an editor the
+// catalogue refuses to store, does not end the search: a later devenv.exe
+// of the same tree may still be usable.
+static int RegisterFoundEditor(const wchar_t* folder) {
+    wchar_t szEditor[260];
+    if (wcscpy_s(szEditor, folder) != 0 || !KalPathCatW(szEditor, kEditorExe)) return 0;
+    EditorEntry entry;
+    ZeroMemory(&entry, sizeof(entry));
+    if (RegisterEditor(szEditor, &entry) <= 0) return 0;
+    g_setup.nEditors++;
+    g_setup.fFound = 1;
+    return 1;
+}
+
+void FindEditorInFolder(const wchar_t* folder) {
+    wchar_t szPattern[260];
+    if (g_setup.fFound) return;
+    if (wcscpy_s(szPattern, folder) != 0 || !KalPathCatW(szPattern, L"*")) return;
+
+    WIN32_FIND_DATAW data;
+    HANDLE hFind = OpenListing(szPattern, &data);
+    if (hFind == INVALID_HANDLE_VALUE) return;
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            // A folder link can lead back to an ancestor or out into a whole
+            // drive; the editors of an install lie in real folders.
+            if (IsDotEntry(data.cFileName) || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                continue;
+            wchar_t szSub[260];
+            if (wcscpy_s(szSub, folder) != 0 || !KalPathCatW(szSub, data.cFileName)) continue;
+            FindEditorInFolder(szSub);
+        } else if (_wcsicmp(data.cFileName, kEditorExe) == 0) {
+            RegisterFoundEditor(folder);
+        }
+    } while (!g_setup.fFound && FindNextFileW(hFind, &data));
+    FindClose(hFind);
+}
+
+int SearchTopFolder(const wchar_t* topFolder) {
+    int nBefore = g_setup.nEditors;
+    wchar_t szPattern[260];
+    if (wcscpy_s(szPattern, topFolder) != 0 || !KalPathCatW(szPattern, L"*")) return 0;
+
+    WIN32_FIND_DATAW data;
+    HANDLE hFind = OpenListing(szPattern, &data);
+    if (hFind == INVALID_HANDLE_VALUE) return 0;
+    do {
+        // The Visual Studio folder itself may be a link (an install moved to
+        // another drive); links are only left alone further down.
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            _wcsnicmp(data.cFileName, kVsFolderPrefix, kVsFolderPrefixLen) != 0)
+            continue;
+        wchar_t szFolder[260];
+        if (wcscpy_s(szFolder, topFolder) != 0 || !KalPathCatW(szFolder, data.cFileName)) continue;
+        g_setup.fFound = 0;
+        FindEditorInFolder(szFolder);
+    } while (FindNextFileW(hFind, &data));
+    FindClose(hFind);
+    return g_setup.nEditors - nBefore;
+}
+
+int DiscoverEditors() {
+    // The catalogue is rebuilt from scratch, but the file type that .sln had
+    // before the first setup must outlive the rebuild: removal gives it back.
+    KalGetProfileStrW(kSectVsInst, kKeyOrgFType, L"", g_setup.szOrgFType);
+    KalDelProfileSectW(kSectVsInst);
+    if (IsSafeFileType(g_setup.szOrgFType))
+        KalPutProfileStrW(kSectVsInst, kKeyOrgFType, g_setup.szOrgFType);
+    else
+        g_setup.szOrgFType[0] = L'\0';
+
+    // A value that does not fit leaves the drive empty, which would search
+    // the current drive instead; a drive that cannot be named is searched
+    // nowhere.
+    DWORD cch = GetEnvironmentVariableW(L"SystemDrive", g_setup.szSystemDrive,
+                                        _countof(g_setup.szSystemDrive));
+    if (cch >= _countof(g_setup.szSystemDrive)) return g_setup.nEditors;
+    static const wchar_t* const kTopFormats[2] = {L"%s\\Program Files", L"%s\\Program Files (x86)"};
+    for (int i = 0; i < 2; i++) {
+        if (KalSnPrintFW(g_setup.szTopFolder[i], kTopFormats[i], g_setup.szSystemDrive) < 0) {
+            g_setup.szTopFolder[i][0] = L'\0';
+            continue;
+        }
+        SearchTopFolder(g_setup.szTopFolder[i]);
+    }
+    return g_setup.nEditors;
+}
+
+int RunInstall() {
+    ZeroMemory(&g_setup, sizeof(g_setup));
+    KalSetRegMidPathW(kAppMidPath);
+    if (DiscoverEditors() == 0) {
+        MessageBoxW(NULL, kNotFoundText, kInstallCaption, MB_OK | MB_ICONERROR);
+        return 0;
+    }
+    AssociateSolutions();
+    return 0;
+}

@@ -4,5 +4,79 @@
 
 #include "KalBase32.h"
 
+// The setup program's module-level record. Paths are 260 units, composed
+// command lines 1024, the first line of the association output 324.
+struct SetupState {
+    int fFound;                     // the current top folder's search has registered an editor
+    int nEditors;                   // editors registered in this run
+    wchar_t szSystemDrive[260];
+    wchar_t szTopFolder[2][260];    // "Program Files", then "Program Files (x86)"
+    wchar_t szOrgFType[260];        // the remembered file type of .sln, kept across runs
+    wchar_t szTempFile[260];        // receives the output of "assoc .sln"
+    wchar_t szLauncher[260];        // Pikro.exe beside the setup program
+    wchar_t szCommand[1024];
+    wchar_t szLine[324];
+};
+
+extern SetupState g_setup;
+
+// What the association output says about .sln.
+enum {
+    SLN_ASSOC_UNKNOWN = -1,  // the output could not be read or makes no sense
+    SLN_ASSOC_NONE = 0,      // .sln has no file type
+    SLN_ASSOC_OTHER = 1,     // .sln has a file type of its own (in the type buffer)
+    SLN_ASSOC_PIKRO = 2,     // .sln is already ours
+    SLN_ASSOC_REFUSED = 3    // a type that was cut, or is unfit for a command line
+};
+
+// --- discovery --------------------------------------------------------------
+
+// Searches one folder tree depth-first for the first devenv.exe, registers
+// it and sets g_setup.fFound. Folder links inside the tree are not followed,
+// and entries whose path would not fit 260 units are passed over.
+void FindEditorInFolder(const wchar_t* folder);
+
+// Searches the "Microsoft Visual Studio*" folders of one Program Files
+// folder, one registration at most per such folder. Returns the number of
+// editors registered.
+int SearchTopFolder(const wchar_t* topFolder);
+
+// Empties the stored catalogue (keeping the remembered file type of .sln),
+// then searches "<drive>\Program Files" and "<drive>\Program Files (x86)" of
+// the system drive. Returns g_setup.nEditors.
+int DiscoverEditors();
+
+// The whole setup program; always returns 0.
 int RunInstall();
+
+// --- association ------------------------------------------------------------
+
+// 1 when a file type name may be put on a command line for the command
+// interpreter: not empty, shorter than 260 units, and free of blanks,
+// control characters and the characters cmd treats specially.
+int IsSafeFileType(const wchar_t* type);
+
+// 1 when a path may be put between double quotes on such a command line:
+// no double quote, no percent sign (cmd expands variables even inside
+// quotes) and no control characters.
+int IsQuotablePath(const wchar_t* path);
+
+// Reads the first line of an "assoc .sln" output file into type. Returns
+// one of the SLN_ASSOC_ values; type is filled only for SLN_ASSOC_OTHER.
+int ReadSlnAssociation(const wchar_t* outputFile, wchar_t (&type)[260]);
+
+// The commands that setup and removal give the command interpreter. Each
+// returns 1, or 0 (and an empty buffer) when the argument is refused or the
+// command does not fit.
+int ComposeAssocQuery(const wchar_t* outputFile, wchar_t (&command)[1024]);
+int ComposeFTypeCommand(const wchar_t* launcher, wchar_t (&command)[1024]);
+int ComposeAssocRestore(const wchar_t* type, wchar_t (&command)[324]);
+
+// Associates .sln with the launcher beside the setup program, remembering
+// the previous file type, and writes the six settings as 0.
+int AssociateSolutions();
+
+// --- removal ----------------------------------------------------------------
+
+// The whole removal program; always returns 0.
 int RunUninstall();
