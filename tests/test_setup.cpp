@@ -110,6 +110,8 @@ protected:
     void TearDown() override {
         DeleteSlnAssociation();
         ResetStore();
+        RemoveTree(JoinPath(ProgramFiles(), L"Other"));
+        RemoveTree(JoinPath(ProgramFiles(), L"Microsoft Visual Studi"));
     }
     std::wstring ProgramFiles() const { return SystemProgramFiles(false); }
     std::wstring ProgramFilesX86() const { return SystemProgramFiles(true); }
@@ -121,6 +123,8 @@ protected:
         return folder;
     }
 
+    // Link targets outside Program Files; the links to them go first.
+    TempDir outside_;
     SystemVisualStudios installs_;
 };
 
@@ -185,19 +189,18 @@ TEST_F(SetupDiscoveryTest, ProgramFilesBeforeProgramFilesX86EachInListingOrder) 
 }
 
 TEST_F(SetupDiscoveryTest, FolderLinkCycleEndsAndLinksAreNotFollowedInsideTrees) {
-    TempDir outside;
     std::wstring vs = JoinPath(ProgramFiles(), L"Microsoft Visual Studio 14.0");
     ASSERT_TRUE(MakeFolders(JoinPath(vs, L"A")));
     if (!MakeFolderLink(JoinPath(vs, L"A\\loop"), vs)) GTEST_SKIP() << "no folder links here";
     std::wstring inTree = Editor(L"Microsoft Visual Studio 14.0\\B");
     // A link that leads out of the tree to another editor is not followed.
-    std::wstring elsewhere = outside.Sub(L"elsewhere");
+    std::wstring elsewhere = outside_.Sub(L"elsewhere");
     ASSERT_NE(CreateFakeDevenv(elsewhere, L"elsewhere", L"1.0"), L"");
     std::wstring v15 = Editor(L"Microsoft Visual Studio 15.0\\Z");
     ASSERT_TRUE(MakeFolderLink(JoinPath(ProgramFiles(), L"Microsoft Visual Studio 15.0\\A"), elsewhere));
     // A Visual Studio folder that is itself a link (an install moved to
     // another drive) is searched.
-    std::wstring moved = outside.Sub(L"moved");
+    std::wstring moved = outside_.Sub(L"moved");
     ASSERT_NE(CreateFakeDevenv(JoinPath(moved, L"Common7\\IDE"), L"moved", L"16.0"), L"");
     ASSERT_TRUE(MakeFolderLink(JoinPath(ProgramFiles(), L"Microsoft Visual Studio 16.0"), moved));
 
