@@ -1,7 +1,7 @@
 // Setup and removal, end to end: the real PikroInstall.exe and
-// PikroUninstall.exe run under a SystemDrive of the test's own, over Program
-// Files trees of fake editors, with the real command interpreter doing
-// "assoc" and "ftype", and the results are read back from the registry.
+// PikroUninstall.exe run over Program Files trees of fake editors, with the
+// real command interpreter doing "assoc" and "ftype", and the results are
+// read back from the registry.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -134,99 +134,64 @@ class SetupRemovalTest : public SetupTest {};
 
 // --- discovery --------------------------------------------------------------
 
-TEST_F(SetupDiscoveryTest, OneEntryPerVisualStudioFolderFirstTreeInListingOrder) {
-    std::wstring first = Editor(L"Microsoft Visual Studio\\2017\\Community\\Common7\\IDE", L"VS 2017", L"15.9.1");
+// One layout for the rules of the search; each Visual Studio folder is
+// searched on its own, in listing order, "Program Files" first.
+TEST_F(SetupDiscoveryTest, FirstEditorOfEachVisualStudioFolderInListingOrder) {
+    std::wstring vs2017 = Editor(L"Microsoft Visual Studio\\2017\\Community\\Common7\\IDE", L"VS 2017", L"15.9.1");
     Editor(L"Microsoft Visual Studio\\2019\\Professional\\Common7\\IDE", L"VS 2019", L"16.11.2");
-    RunInstaller();
-    EXPECT_EQ(StoredFolders(), std::vector<std::wstring>{first});
-    EXPECT_EQ(StoredLine(L"VS00"), L"VS 2017;15.9.1;" + first);
-    ExpectSixZeros();
-}
-
-TEST_F(SetupDiscoveryTest, SubFolderListedBeforeRootEditorIsSearchedFirst) {
-    // "Common7" is listed before "DevEnv.exe" in the folder's own root.
-    std::wstring deep = Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
-    std::wstring root = JoinPath(ProgramFiles(), L"Microsoft Visual Studio 14.0");
-    ASSERT_NE(CreateFakeDevenv(root, L"root", L"14.0", L"DevEnv.exe"), L"");
-    // Without an editor in the sub-folder, the root's DevEnv.exe is the one.
-    MakeFolders(JoinPath(ProgramFiles(), L"Microsoft Visual Studio 12.0\\Common7\\IDE"));
-    std::wstring root12 = JoinPath(ProgramFiles(), L"Microsoft Visual Studio 12.0");
-    ASSERT_NE(CreateFakeDevenv(root12, L"root 12", L"12.0", L"DEVENV.EXE"), L"");
-
-    RunInstaller();
-    EXPECT_EQ(StoredFolders(), (std::vector<std::wstring>{root12, deep}));
-    EXPECT_EQ(StoredLine(L"VS00"), L"root 12;12.0;" + root12);
-}
-
-TEST_F(SetupDiscoveryTest, FolderNamedDevenvExeIsSearchedNeverRegistered) {
-    std::wstring vs = JoinPath(ProgramFiles(), L"Microsoft Visual Studio 11.0");
-    ASSERT_TRUE(MakeFolders(JoinPath(vs, L"devenv.exe\\empty")));
-    std::wstring inner = Editor(L"Microsoft Visual Studio 12.0\\devenv.exe\\IDE");
-    std::wstring later = Editor(L"Microsoft Visual Studio 11.0\\IDE");
-    RunInstaller();
-    EXPECT_EQ(StoredFolders(), (std::vector<std::wstring>{later, inner}));
-}
-
-TEST_F(SetupDiscoveryTest, OnlyFoldersWhoseNameBeginsWithVisualStudioAreSearched) {
-    std::wstring tools = Editor(L"Microsoft Visual Studio Tools\\bin", L"tools", L"1.0");
-    std::wstring upper = Editor(L"MICROSOFT VISUAL STUDIO 12.0\\IDE", L"upper", L"12.0");
-    Editor(L"Microsoft Visual Studi\\IDE", L"too short", L"1.0");
-    Editor(L"Other\\Microsoft Visual Studio 14.0\\IDE", L"nested", L"14.0");
-    ASSERT_TRUE(WriteFileBytes(JoinPath(ProgramFiles(), L"Microsoft Visual Studio 9.0"), "not a folder"));
-    RunInstaller();
-    EXPECT_EQ(StoredFolders(), (std::vector<std::wstring>{upper, tools}));
-}
-
-TEST_F(SetupDiscoveryTest, ProgramFilesBeforeProgramFilesX86EachInListingOrder) {
-    std::wstring x86 = JoinPath(ProgramFilesX86(), L"Microsoft Visual Studio 9.0\\Common7\\IDE");
-    ASSERT_NE(CreateFakeDevenv(x86, L"VS 2008", L"9.0"), L"");
-    std::wstring v9 = Editor(L"Microsoft Visual Studio 9.0\\Common7\\IDE", L"VS 2008", L"9.0");
-    std::wstring v10 = Editor(L"Microsoft Visual Studio 10.0\\Common7\\IDE", L"VS 2010", L"10.0");
-    RunInstaller();
+    // A folder named devenv.exe is searched, never registered.
+    ASSERT_TRUE(MakeFolders(JoinPath(ProgramFiles(), L"Microsoft Visual Studio 11.0\\devenv.exe\\empty")));
+    std::wstring vs11 = Editor(L"Microsoft Visual Studio 11.0\\IDE");
+    // "Common7" is listed before the root's own DevEnv.exe and searched first.
+    std::wstring vs12 = JoinPath(ProgramFiles(), L"Microsoft Visual Studio 12.0");
+    ASSERT_TRUE(MakeFolders(JoinPath(vs12, L"Common7\\IDE")));
+    ASSERT_NE(CreateFakeDevenv(vs12, L"root", L"12.0", L"DEVENV.EXE"), L"");
+    std::wstring vs14 = Editor(L"MICROSOFT VISUAL STUDIO 14.0\\Common7\\IDE");
+    ASSERT_NE(CreateFakeDevenv(JoinPath(ProgramFiles(), L"MICROSOFT VISUAL STUDIO 14.0"), L"root", L"14.0",
+                               L"DevEnv.exe"), L"");
+    std::wstring tools = Editor(L"Microsoft Visual Studio Tools\\bin");
+    Editor(L"Microsoft Visual Studi\\IDE");
+    Editor(L"Other\\Microsoft Visual Studio 14.0\\IDE");
+    ASSERT_TRUE(WriteFileBytes(JoinPath(ProgramFiles(), L"Microsoft Visual Studio 9.0"), "a file"));
     // The same version under both folders gives two entries.
-    EXPECT_EQ(StoredFolders(), (std::vector<std::wstring>{v10, v9, x86}));
+    std::wstring x86 = JoinPath(ProgramFilesX86(), L"Microsoft Visual Studio\\2017\\Community\\Common7\\IDE");
+    ASSERT_NE(CreateFakeDevenv(x86, L"VS 2017", L"15.9.1"), L"");
+
+    RunInstaller();
+    EXPECT_EQ(StoredFolders(), (std::vector<std::wstring>{vs2017, vs11, vs12, vs14, tools, x86}));
+    EXPECT_EQ(StoredLine(L"VS00"), L"VS 2017;15.9.1;" + vs2017);
+    EXPECT_EQ(StoredLine(L"VS02"), L"root;12.0;" + vs12);
     ExpectSixZeros();
 }
 
-TEST_F(SetupDiscoveryTest, FolderLinkCycleEndsAndLinksAreNotFollowedInsideTrees) {
-    std::wstring vs = JoinPath(ProgramFiles(), L"Microsoft Visual Studio 14.0");
-    ASSERT_TRUE(MakeFolders(JoinPath(vs, L"A")));
-    if (!MakeFolderLink(JoinPath(vs, L"A\\loop"), vs)) GTEST_SKIP() << "no folder links here";
+TEST_F(SetupDiscoveryTest, FolderLinksAndOverlongPathsNeitherLoopNorGetCut) {
+    std::wstring vs14 = JoinPath(ProgramFiles(), L"Microsoft Visual Studio 14.0");
+    ASSERT_TRUE(MakeFolders(JoinPath(vs14, L"A")));
+    if (!MakeFolderLink(JoinPath(vs14, L"A\\loop"), vs14)) GTEST_SKIP() << "no folder links here";
     std::wstring inTree = Editor(L"Microsoft Visual Studio 14.0\\B");
-    // A link that leads out of the tree to another editor is not followed.
+    // A link out of a tree is not followed; a Visual Studio folder that is
+    // itself a link (an install moved to another drive) is searched.
     std::wstring elsewhere = outside_.Sub(L"elsewhere");
     ASSERT_NE(CreateFakeDevenv(elsewhere, L"elsewhere", L"1.0"), L"");
-    std::wstring v15 = Editor(L"Microsoft Visual Studio 15.0\\Z");
+    std::wstring vs15 = Editor(L"Microsoft Visual Studio 15.0\\Z");
     ASSERT_TRUE(MakeFolderLink(JoinPath(ProgramFiles(), L"Microsoft Visual Studio 15.0\\A"), elsewhere));
-    // A Visual Studio folder that is itself a link (an install moved to
-    // another drive) is searched.
     std::wstring moved = outside_.Sub(L"moved");
-    ASSERT_NE(CreateFakeDevenv(JoinPath(moved, L"Common7\\IDE"), L"moved", L"16.0"), L"");
+    ASSERT_NE(CreateFakeDevenv(JoinPath(moved, L"IDE"), L"moved", L"16.0"), L"");
     ASSERT_TRUE(MakeFolderLink(JoinPath(ProgramFiles(), L"Microsoft Visual Studio 16.0"), moved));
+    // Beyond 260 units a folder is passed over; the longest path that fits
+    // with devenv.exe is still taken.
+    std::wstring deep = L"Microsoft Visual Studio 17.0";
+    while (JoinPath(ProgramFiles(), deep).size() < 300) deep += L"\\abcdefghijklmnopqrstuvwxyz";
+    ASSERT_NE(CreateFakeDevenv(JoinPath(ProgramFiles(), deep), L"deep", L"1.0"), L"");
+    std::wstring later = Editor(L"Microsoft Visual Studio 17.0\\zz");
+    std::wstring edge = JoinPath(ProgramFiles(), L"Microsoft Visual Studio 18.0\\");
+    edge += std::wstring(259 - edge.size() - wcslen(L"\\devenv.exe"), L'x');
+    ASSERT_NE(CreateFakeDevenv(edge, L"edge", L"1.0"), L"");
 
     RunInstaller();
     EXPECT_EQ(StoredFolders(),
-              (std::vector<std::wstring>{inTree, v15,
-                                         JoinPath(ProgramFiles(), L"Microsoft Visual Studio 16.0\\Common7\\IDE")}));
-}
-
-TEST_F(SetupDiscoveryTest, PathsBeyond260UnitsArePassedOverNotCut) {
-    std::wstring relative = L"Microsoft Visual Studio 14.0";
-    std::wstring deep = relative;
-    while (JoinPath(ProgramFiles(), deep).size() < 300) deep += L"\\abcdefghijklmnopqrstuvwxyz";
-    std::wstring deepFolder = JoinPath(ProgramFiles(), deep);
-    ASSERT_NE(CreateFakeDevenv(deepFolder, L"deep", L"1.0"), L"");
-    // The folder that fits 260 units with devenv.exe added only just.
-    std::wstring edge = JoinPath(ProgramFiles(), L"Microsoft Visual Studio 15.0\\");
-    edge += std::wstring(259 - edge.size() - wcslen(L"\\devenv.exe"), L'x');
-    ASSERT_NE(CreateFakeDevenv(edge, L"edge", L"1.0"), L"");
-    std::wstring later = Editor(L"Microsoft Visual Studio 14.0\\zz");
-
-    RunInstaller();
-    std::vector<std::wstring> folders = StoredFolders();
-    ASSERT_EQ(folders.size(), 2u);
-    EXPECT_EQ(folders[0], later);
-    EXPECT_EQ(folders[1], edge);
+              (std::vector<std::wstring>{inTree, vs15, JoinPath(ProgramFiles(), L"Microsoft Visual Studio 16.0\\IDE"),
+                                         later, edge}));
 }
 
 // Inside this process the system drive can be pointed anywhere.
@@ -248,83 +213,72 @@ TEST_F(SetupDiscoveryTest, SearchesTheProgramFilesOfTheSystemDriveOnly) {
     EXPECT_FALSE(StoreValueExists(kSectVsInst, kKeyCount));
 }
 
-TEST_F(SetupDiscoveryTest, NoEditorShowsTheMessageOnceAndWritesNothing) {
-    ASSERT_TRUE(MakeFolders(JoinPath(ProgramFiles(), L"Microsoft Visual Studio 14.0\\Common7\\IDE")));
-    Editor(L"Other\\IDE");
-    SetSlnType(L"VisualStudio.Launcher.sln");
-
+// Runs the setup program expecting its message box; closes it.
+void RunInstallerWithoutEditors() {
     DWORD pid = 0;
     HANDLE process = StartProgram(ProgramPath(L"PikroInstall.exe"), L"", L"", &pid);
     ASSERT_NE(process, (HANDLE)NULL);
     HWND box = WaitForMessageBox(L"PikroInstall", pid, 20000);
-    ASSERT_NE(box, (HWND)NULL);
-    EXPECT_EQ(ClassName(box), L"#32770");
-    EXPECT_EQ(MessageBoxText(box), kNotFound);
-    EXPECT_TRUE(CloseMessageBox(box));
+    EXPECT_NE(box, (HWND)NULL);
+    if (box != NULL) {
+        EXPECT_EQ(MessageBoxText(box), kNotFound);
+        EXPECT_TRUE(CloseMessageBox(box));
+    }
     // A second box would keep the program from ending.
     DWORD code = 1;
     EXPECT_TRUE(EndProgram(process, 20000, &code));
     EXPECT_EQ(code, 0u);
+}
 
+TEST_F(SetupDiscoveryTest, NoEditorShowsTheMessageOnceAndWritesNothing) {
+    ASSERT_TRUE(MakeFolders(JoinPath(ProgramFiles(), L"Microsoft Visual Studio 14.0\\Common7\\IDE")));
+    Editor(L"Other\\IDE");
+    SetSlnType(L"VisualStudio.Launcher.sln");
+    RunInstallerWithoutEditors();
     EXPECT_FALSE(StoreSectionExists(kSectVsInst));
     EXPECT_FALSE(StoreSectionExists(kSectProfiles));
     EXPECT_EQ(SlnType(), L"VisualStudio.Launcher.sln");
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln")));
 }
 
-TEST_F(SetupDiscoveryTest, NoEditorKeepsTheRememberedFileTypeForRemoval) {
-    Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
-    SetSlnType(L"VisualStudio.Launcher.sln");
-    RunInstaller();
-    ASSERT_EQ(StoredOrgFType(), L"VisualStudio.Launcher.sln");
-    ASSERT_TRUE(RemoveTree(JoinPath(ProgramFiles(), L"Microsoft Visual Studio 14.0")));
-
-    DWORD pid = 0;
-    HANDLE process = StartProgram(ProgramPath(L"PikroInstall.exe"), L"", L"", &pid);
-    ASSERT_NE(process, (HANDLE)NULL);
-    HWND box = WaitForMessageBox(L"PikroInstall", pid, 20000);
-    ASSERT_NE(box, (HWND)NULL);
-    CloseMessageBox(box);
-    EXPECT_TRUE(EndProgram(process, 20000, NULL));
-    EXPECT_EQ(StoredOrgFType(), L"VisualStudio.Launcher.sln");
-    EXPECT_FALSE(StoreValueExists(kSectVsInst, kKeyCount));
-
-    RunUninstaller();
-    EXPECT_EQ(SlnType(), L"VisualStudio.Launcher.sln");
-}
-
 // --- association ------------------------------------------------------------
 
-TEST_F(SetupAssociationLang, TakesOverAnExistingFileType) {
+// What setup makes of each association that .sln may have, with a type
+// remembered by an earlier run in the store.
+TEST_F(SetupAssociationLang, TakesOverOnlyAForeignPlainFileType) {
     Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
-    SetSlnType(L"VisualStudio.Launcher.sln");
-    PutStoreDword(kSectProfiles, kKeyVsProc, 1);
-    RunInstaller();
-    EXPECT_EQ(StoredOrgFType(), L"VisualStudio.Launcher.sln");
-    EXPECT_EQ(SlnType(), L"PikroSln");
-    EXPECT_EQ(PikroOpenCommand(), L"\"" + ProgramPath(L"Pikro.exe") + L"\" \"%1\"");
-    ExpectSixZeros();
-}
-
-TEST_F(SetupAssociationLang, WithoutAnAssociationNothingIsAssociated) {
-    Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
-    // A type remembered by an earlier run is stale once .sln is not ours.
-    PutStoreString(kSectVsInst, kKeyOrgFType, L"Stale.Type");
-    RunInstaller();
-    EXPECT_EQ(StoredOrgFType(), L"<absent>");
-    EXPECT_EQ(SlnType(), L"");
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln")));
-    ExpectSixZeros();
-}
-
-TEST_F(SetupAssociationLang, AlreadyPikroSlnInAnyCaseIsLeftAlone) {
-    Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
-    SetSlnType(L"pIKROsLN");
-    RunInstaller();
-    EXPECT_EQ(StoredOrgFType(), L"<absent>");
-    EXPECT_EQ(SlnType(), L"pIKROsLN");
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln\\shell")));
-    ExpectSixZeros();
+    TempDir scratch;
+    const std::wstring hit = scratch.Sub(L"hit");
+    const std::wstring absent = L"<absent>";
+    struct Case {
+        std::wstring before, orgFType, after;
+    } cases[] = {
+        {L"VisualStudio.Launcher.sln", L"VisualStudio.Launcher.sln", L"PikroSln"},
+        {L"", absent, L""},
+        {L"pIKROsLN", L"Earlier.Type", L"pIKROsLN"},
+        {L"A&mkdir " + hit, absent, L"A&mkdir " + hit},
+        {L"A|B", absent, L"A|B"},
+        {L"A B", absent, L"A B"},
+        {L"A%PATH%", absent, L"A%PATH%"},
+        {std::wstring(400, L'L'), absent, std::wstring(400, L'L')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.before.substr(0, 40)));
+        ResetStore();
+        DeleteSlnAssociation();
+        PutStoreString(kSectVsInst, kKeyOrgFType, L"Earlier.Type");
+        PutStoreDword(kSectProfiles, kKeyVsProc, 1);
+        if (!c.before.empty()) SetSlnType(c.before);
+        RunInstaller();
+        EXPECT_EQ(StoredOrgFType(), c.orgFType);
+        EXPECT_EQ(SlnType(), c.after);
+        if (c.after == L"PikroSln")
+            EXPECT_EQ(PikroOpenCommand(), L"\"" + ProgramPath(L"Pikro.exe") + L"\" \"%1\"");
+        else
+            EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln")));
+        EXPECT_FALSE(FolderExists(hit));
+        ExpectSixZeros();
+    }
 }
 
 TEST_F(SetupAssociationLang, RepeatedSetupKeepsTheFirstFileTypeForRemoval) {
@@ -335,34 +289,18 @@ TEST_F(SetupAssociationLang, RepeatedSetupKeepsTheFirstFileTypeForRemoval) {
     EXPECT_EQ(StoredOrgFType(), L"VisualStudio.Launcher.sln");
     EXPECT_EQ(StoredFolders(), std::vector<std::wstring>{editor});
     EXPECT_EQ(SlnType(), L"PikroSln");
-    ExpectSixZeros();
+    // Also through a run that finds no editor any more.
+    ASSERT_TRUE(RemoveSystemVisualStudios());
+    RunInstallerWithoutEditors();
+    EXPECT_EQ(StoredOrgFType(), L"VisualStudio.Launcher.sln");
+    EXPECT_FALSE(StoreValueExists(kSectVsInst, kKeyCount));
     RunUninstaller();
     EXPECT_EQ(SlnType(), L"VisualStudio.Launcher.sln");
-}
-
-TEST_F(SetupAssociationLang, TypesUnfitForACommandLineAreNotTakenOver) {
-    Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
-    TempDir scratch;
-    const std::wstring hit = scratch.Sub(L"hit");
-    const std::wstring types[] = {L"A&mkdir " + hit, L"A|B", L"A B", L"A%PATH%",
-                                  std::wstring(400, L'L')};
-    for (const std::wstring& type : types) {
-        SCOPED_TRACE(ToUtf8(type.substr(0, 40)));
-        ResetStore();
-        SetSlnType(type);
-        RunInstaller();
-        EXPECT_EQ(StoredOrgFType(), L"<absent>");
-        EXPECT_EQ(SlnType(), type);
-        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln")));
-        EXPECT_FALSE(FolderExists(hit));
-        ExpectSixZeros();
-    }
 }
 
 TEST_F(SetupAssociationLang, TemporaryFolderWithBlanksAndAStaleAnswer) {
     Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
     TempDir temp(kTempBlanks | (TestLangId() == 1041 ? kTempJapanese : 0));
-    ASSERT_NE(temp.Path().find(L' '), std::wstring::npos);
     const std::wstring answer = temp.Sub(L"Pikro.tmp");
     // An earlier run's answer must not pass for this one's.
     ASSERT_TRUE(WriteFileBytes(answer, ".sln=Stale.Type\r\n"));
@@ -414,14 +352,7 @@ TEST_F(SetupAssociationLang, ShellOpensSolutionsWithTheLauncherBesideSetup) {
     std::vector<DevenvRun> runs = ReadFakeDevenvLog(install);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_TRUE(ReadFakeDevenvLog(base.Path()).empty());
-    // What the launcher takes from its command line: the text behind the
-    // program name, read by its own rule.
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(runs[0].commandLine.c_str(), &argc);
-    ASSERT_NE(argv, (LPWSTR*)NULL);
-    ASSERT_EQ(argc, 2);
-    EXPECT_EQ(std::wstring(argv[1]), sln);
-    LocalFree(argv);
+    // The launcher reads the text behind its program name by its own rule.
     std::wstring::size_type tail = runs[0].commandLine.find(L"\" ");
     ASSERT_NE(tail, std::wstring::npos);
     ASSERT_TRUE(TakeSolutionPath(runs[0].commandLine.c_str() + tail + 2));
@@ -430,7 +361,7 @@ TEST_F(SetupAssociationLang, ShellOpensSolutionsWithTheLauncherBesideSetup) {
 
 // --- removal ----------------------------------------------------------------
 
-TEST_F(SetupRemovalTest, GivesTheFileTypeBackAndDeletesBothSections) {
+TEST_F(SetupRemovalTest, GivesTheFileTypeBackOnceAndDeletesBothSections) {
     Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
     SetSlnType(L"VisualStudio.Launcher.sln");
     RunInstaller();
@@ -440,24 +371,15 @@ TEST_F(SetupRemovalTest, GivesTheFileTypeBackAndDeletesBothSections) {
     EXPECT_FALSE(StoreSectionExists(kSectVsInst));
     EXPECT_FALSE(StoreSectionExists(kSectProfiles));
 
-    // Twice: nothing is remembered any more, nothing changes.
+    // Again, as without any setup: nothing is remembered, nothing is run.
     SetSlnType(L"Changed.Meanwhile");
     RunUninstaller();
     EXPECT_EQ(SlnType(), L"Changed.Meanwhile");
     EXPECT_FALSE(StoreSectionExists(kSectVsInst));
 }
 
-TEST_F(SetupRemovalTest, WithoutSetupNothingIsRun) {
-    SetSlnType(L"Some.Type");
-    RunUninstaller();
-    EXPECT_EQ(SlnType(), L"Some.Type");
-    EXPECT_FALSE(StoreSectionExists(kSectVsInst));
-    EXPECT_FALSE(StoreSectionExists(kSectProfiles));
-}
-
 TEST_F(SetupRemovalTest, RefusesAStoredTypeThatWouldRunACommand) {
-    TempDir scratch;
-    const std::wstring hit = scratch.Sub(L"hit");
+    const std::wstring hit = outside_.Sub(L"hit");
     SetSlnType(L"PikroSln");
     PutStoreString(kSectVsInst, kKeyOrgFType, L"X&mkdir " + hit);
     PutStoreDword(kSectProfiles, kKeyVsProc, 1);
@@ -470,14 +392,11 @@ TEST_F(SetupRemovalTest, RefusesAStoredTypeThatWouldRunACommand) {
 
 // --- command composition ------------------------------------------------------
 
-TEST(SetupCommands, FTypeCommandGivesTheLauncherAndPathAsTwoArguments) {
+TEST(SetupCommands, OpenCommandSplitsIntoLauncherAndSolution) {
     wchar_t command[1024];
     const wchar_t launcher[] = L"C:\\Program Files\\Pikro Suite\\Pikro.exe";
     ASSERT_TRUE(ComposeFTypeCommand(launcher, command));
-    const wchar_t* open = wcschr(command, L'=');
-    ASSERT_NE(open, nullptr);
-    // The shell puts the solution path in place of %1.
-    std::wstring line(open + 1);
+    std::wstring line(wcschr(command, L'=') + 1);
     line.replace(line.find(L"%1"), 2, L"D:\\my work\\A B.sln");
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(line.c_str(), &argc);
@@ -485,27 +404,18 @@ TEST(SetupCommands, FTypeCommandGivesTheLauncherAndPathAsTwoArguments) {
     EXPECT_STREQ(argv[0], launcher);
     EXPECT_STREQ(argv[1], L"D:\\my work\\A B.sln");
     LocalFree(argv);
-
+    // cmd expands %...% even between quotes.
     EXPECT_FALSE(ComposeFTypeCommand(L"C:\\100%\\x%\\Pikro.exe", command));
     EXPECT_EQ(command[0], L'\0');
-    EXPECT_FALSE(ComposeFTypeCommand(L"C:\\a\"b\\Pikro.exe", command));
 }
 
 TEST(SetupCommands, OnlyPlainNamesArePutOnACommandLine) {
-    const wchar_t* const accepted[] = {L"VisualStudio.Launcher.sln", L"Some_Type-2.x", L"型.sln"};
-    for (const wchar_t* type : accepted) EXPECT_TRUE(IsSafeFileType(type)) << ToUtf8(type);
-    const wchar_t* const refused[] = {L"",      L"a&b",  L"a|b", L"a<b", L"a>b",  L"a^b",
-                                      L"a\"b",  L"a%b",  L"a(b", L"a)b", L"a b",  L"a\tb",
-                                      L"a\x1b", L"a!b",  L"/?"};
-    for (const wchar_t* type : refused) EXPECT_FALSE(IsSafeFileType(type)) << ToUtf8(type);
+    for (const wchar_t* type : {L"VisualStudio.Launcher.sln", L"Some_Type-2.x", L"型.sln"})
+        EXPECT_TRUE(IsSafeFileType(type)) << ToUtf8(type);
+    for (const wchar_t* type : {L"", L"a<b", L"a>b", L"a^b", L"a\"b", L"a(b", L"a)b", L"a\tb", L"a\x1b", L"/?"})
+        EXPECT_FALSE(IsSafeFileType(type)) << ToUtf8(type);
     EXPECT_FALSE(IsSafeFileType(std::wstring(260, L'a').c_str()));
     EXPECT_TRUE(IsSafeFileType(std::wstring(259, L'a').c_str()));
-
-    wchar_t restore[324];
-    EXPECT_TRUE(ComposeAssocRestore(L"VisualStudio.Launcher.sln", restore));
-    EXPECT_STREQ(restore, L"assoc .sln=VisualStudio.Launcher.sln");
-    EXPECT_FALSE(ComposeAssocRestore(L"X&calc", restore));
-    EXPECT_EQ(restore[0], L'\0');
 }
 
 }  // namespace
