@@ -390,6 +390,30 @@ TEST_F(SetupRemovalTest, RefusesAStoredTypeThatWouldRunACommand) {
     EXPECT_FALSE(StoreSectionExists(kSectProfiles));
 }
 
+// Neither program asks for elevation or opens a console window.
+TEST(SetupPrograms, AsInvokerManifestAndWindowsSubsystem) {
+    for (const wchar_t* name : {L"PikroInstall.exe", L"PikroUninstall.exe"}) {
+        SCOPED_TRACE(ToUtf8(name));
+        HMODULE module = LoadLibraryExW(ProgramPath(name).c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(module, (HMODULE)NULL);
+        HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+        ASSERT_NE(resource, (HRSRC)NULL);
+        std::string manifest(static_cast<const char*>(LockResource(LoadResource(module, resource))),
+                             SizeofResource(module, resource));
+        EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+        FreeLibrary(module);
+
+        std::string image;
+        ASSERT_TRUE(ReadFileBytes(ProgramPath(name), &image));
+        ASSERT_GT(image.size(), 0x400u);
+        LONG peOffset = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data())->e_lfanew;
+        // The subsystem field lies at the same offset in both optional headers.
+        const IMAGE_NT_HEADERS32* headers =
+            reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + peOffset);
+        EXPECT_EQ(headers->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    }
+}
+
 // --- command composition ------------------------------------------------------
 
 TEST(SetupCommands, OpenCommandSplitsIntoLauncherAndSolution) {
