@@ -191,46 +191,6 @@ TEST_F(ChoiceTest, OkStoresTheRowAndStartsThatEditorThroughTheShim) {
     EXPECT_EQ(EditorsStarted(), 1);
 }
 
-TEST_F(ChoiceTest, NextShowPreselectsTheStoredRow) {
-    ChoiceDialog first;
-    ASSERT_TRUE(first.PumpUntilVisible());
-    SendMessageW(first.List(), LB_SETCURSEL, 1, 0);
-    // Only the row is needed here: keep the editor from starting by ending
-    // the dialog's life right after OK.
-    SendMessageW(first.Dialog(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    DestroyWindow(first.Frame());
-    first.Pump(50);
-
-    ZeroMemory(&g_settings, sizeof(g_settings));
-    LoadSettings();
-    EXPECT_EQ(g_settings.ixLstSel, 1u);
-    ChoiceDialog second;
-    ASSERT_TRUE(second.PumpUntilVisible());
-    EXPECT_EQ(SendMessageW(second.List(), LB_GETCURSEL, 0, 0), 1);
-}
-
-TEST_F(ChoiceTest, EnterActsAsOkAndEscapeAsCancel) {
-    MakeEditors();
-    g_settings.ixLstSel = 1;
-    {
-        ChoiceDialog choice;
-        ASSERT_TRUE(choice.PumpUntilVisible());
-        PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
-        ASSERT_TRUE(choice.PumpUntilGone());
-        PumpMessages(300);
-        EXPECT_EQ(EditorsStarted(), 0);
-        EXPECT_FALSE(StoreValueExists(kSectProfiles, kKeyLstSel));
-    }
-    {
-        ChoiceDialog choice;
-        ASSERT_TRUE(choice.PumpUntilVisible());
-        PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 0);
-        ASSERT_TRUE(choice.PumpUntilGone());
-        ASSERT_TRUE(WaitForFakeDevenvLog(EditorFolder(1), 1, kWaitMs));
-        EXPECT_EQ(EditorsStarted(), 1);
-    }
-}
-
 TEST_F(ChoiceTest, DoubleClickOnlySelects) {
     MakeEditors();
     ChoiceDialog choice;

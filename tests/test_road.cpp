@@ -6,6 +6,7 @@
 
 #include "testutil.h"
 
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <string>
@@ -343,6 +344,63 @@ TEST(RoadTextsLang, ChoiceListSpeaksTheUserLanguage) {
     DWORD code = 1;
     ASSERT_TRUE(EndProgram(launcher, kWaitMs, &code));
     EXPECT_EQ(code, 0u);
+    ResetStore();
+}
+
+}  // namespace
+
+namespace {
+
+// After setup has associated .sln with the launcher beside it, the shell's
+// "open" of a solution runs the whole road to the matching editor.
+TEST(ShellRoad, OpeningASolutionReachesTheMatchingEditor) {
+    SystemVisualStudios installs;
+    ASSERT_TRUE(ResetStore());
+    DeleteSlnAssociation();
+    std::wstring vs2019 = JoinPath(SystemProgramFiles(false),
+                                   L"Microsoft Visual Studio\\2019\\Community\\Common7\\IDE");
+    std::wstring vs2022 = JoinPath(SystemProgramFiles(false),
+                                   L"Microsoft Visual Studio 2022\\Common7\\IDE");
+    ASSERT_NE(CreateFakeDevenv(vs2019, L"Visual Studio 2019", L"16.11.5"), L"");
+    ASSERT_NE(CreateFakeDevenv(vs2022, L"Visual Studio 2022", L"17.8.3"), L"");
+
+    TempDir base(kTempBlanks);
+    std::wstring install = base.Sub(L"Pikro Suite");
+    ASSERT_TRUE(MakeFolders(install + L"\\PikroExec"));
+    for (const wchar_t* file : {L"PikroInstall.exe", L"Pikro.exe", L"PikroExec\\PikroExec.exe"}) {
+        ASSERT_TRUE(CopyFileW(ProgramPath(file).c_str(), JoinPath(install, file).c_str(), FALSE));
+    }
+    // Setup takes the association over only from a file type it had before.
+    ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.sln", nullptr,
+                             L"VisualStudio.Launcher.sln"));
+    DWORD code = 1;
+    ASSERT_TRUE(RunProgram(JoinPath(install, L"PikroInstall.exe"), L"", L"", kWaitMs, &code));
+    EXPECT_EQ(code, 0u);
+
+    TempDir solutions(kTempBlanks);
+    std::wstring sln = solutions.Sub(L"My App\\My App.sln");
+    ASSERT_TRUE(WriteFileBytes(sln, "Microsoft Visual Studio Solution File\r\n"));
+    ASSERT_TRUE(MakeFolders(solutions.Sub(L"My App\\.vs\\My App\\v16")));
+    SHELLEXECUTEINFOW info;
+    ZeroMemory(&info, sizeof(info));
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = sln.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    EXPECT_TRUE(ShellExecuteExW(&info));
+    if (info.hProcess) {
+        EXPECT_TRUE(EndProgram(info.hProcess, kWaitMs, &code));
+        EXPECT_EQ(code, 0u);
+    }
+    EXPECT_TRUE(WaitForFakeDevenvLog(vs2019, 1, kWaitMs));
+    std::vector<DevenvRun> runs = ReadFakeDevenvLog(vs2019);
+    if (runs.size() == 1) {
+        EXPECT_EQ(runs[0].commandLine, L"\"" + vs2019 + L"\\devenv.exe\" \"" + sln + L"\"");
+        EXPECT_EQ(runs[0].currentFolder, install + L"\\PikroExec");
+    }
+    EXPECT_TRUE(ReadFakeDevenvLog(vs2022).empty());
+    DeleteSlnAssociation();
     ResetStore();
 }
 

@@ -1,0 +1,141 @@
+// Benchmark: the time from starting the launcher with a solution to the
+// editor having started (launcher, then the shim, then the editor), against
+// starting the fake editor three times directly, one after the other, in the
+// same process. Both are timed the same way: until the editor's log record
+// appears.
+//
+// Target: within 1.15x of the three direct starts.
+#include <stdio.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "store_keys.h"
+#include "testutil.h"
+
+using namespace testutil;
+
+namespace {
+
+const int kRuns = 15;
+const DWORD kLimitMs = 30000;
+
+double Now() {
+    static LARGE_INTEGER frequency = {};
+    if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+LONGLONG FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Starts a command line and returns its process handle, or 0.
+HANDLE Start(const std::wstring& line, const std::wstring& cwd) {
+    std::vector<wchar_t> buffer(line.begin(), line.end());
+    buffer.push_back(0);
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof(process));
+    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(),
+                        &startup, &process))
+        return nullptr;
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+// Waits until the log has grown past size; 1 when it did in time.
+int WaitForLogGrowth(const std::wstring& log, LONGLONG size) {
+    DWORD start = GetTickCount();
+    while (FileSize(log) <= size) {
+        if (GetTickCount() - start > kLimitMs) return 0;
+        Sleep(1);
+    }
+    return 1;
+}
+
+// Lets the editors of a run end before the next one starts.
+void Settle(const std::wstring& editorFolder) {
+    for (const DevenvRun& run : ReadFakeDevenvLog(editorFolder)) {
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, run.pid);
+        if (process) {
+            WaitForSingleObject(process, kLimitMs);
+            CloseHandle(process);
+        }
+    }
+    Sleep(100);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main() {
+    TempDir dir;
+    std::wstring install = dir.Sub(L"Pikro");
+    std::wstring editor = dir.Sub(L"Microsoft Visual Studio\\2022\\Common7\\IDE");
+    std::wstring devenv = editor + L"\\devenv.exe";
+    std::wstring log = editor + L"\\devenv.log";
+    std::wstring sln = dir.Sub(L"App\\App.sln");
+    if (!MakeFolders(install + L"\\PikroExec") ||
+        !CopyFileW(ProgramPath(L"Pikro.exe").c_str(), (install + L"\\Pikro.exe").c_str(), FALSE) ||
+        !CopyFileW(ProgramPath(L"PikroExec\\PikroExec.exe").c_str(),
+                   (install + L"\\PikroExec\\PikroExec.exe").c_str(), FALSE) ||
+        CreateFakeDevenv(editor, L"Visual Studio 2022", L"17.8.3").empty()) {
+        printf("bench_start: cannot lay out the installation\n");
+        return 1;
+    }
+    // No .vs folder beside the solution and a fixed editor: the launcher
+    // starts it without showing anything.
+    ResetStore();
+    PutStoreCatalogue({{L"Visual Studio 2022", L"17.8.3", editor}});
+    PutStoreDword(kSectProfiles, kKeyNoVsProc, 1);
+    PutStoreDword(kSectProfiles, kKeyNoVsFix, 0);
+
+    const std::wstring launcherLine = QuoteArg(install + L"\\Pikro.exe") + L" " + QuoteArg(sln);
+    const std::wstring editorLine = QuoteArg(devenv) + L" " + QuoteArg(sln);
+    std::vector<double> viaLauncher, direct;
+    int failed = 0;
+    for (int run = 0; run < kRuns && !failed; ++run) {
+        LONGLONG size = FileSize(log);
+        double start = Now();
+        HANDLE launcher = Start(launcherLine, dir.Path());
+        failed = !launcher || !WaitForLogGrowth(log, size);
+        viaLauncher.push_back(Now() - start);
+        if (launcher) {
+            WaitForSingleObject(launcher, kLimitMs);
+            CloseHandle(launcher);
+        }
+        Settle(editor);
+
+        start = Now();
+        for (int k = 0; k < 3 && !failed; ++k) {
+            size = FileSize(log);
+            HANDLE process = Start(editorLine, dir.Path());
+            failed = !process || !WaitForLogGrowth(log, size);
+            if (process) CloseHandle(process);
+        }
+        direct.push_back(Now() - start);
+        Settle(editor);
+    }
+    ResetStore();
+    if (failed) {
+        printf("bench_start: the editor did not start\n");
+        return 1;
+    }
+    double l = Median(viaLauncher), d = Median(direct);
+    printf("median of %d runs: launcher to editor %.1f ms, three direct editor starts %.1f ms\n",
+           kRuns, l * 1000, d * 1000);
+    printf("ratio launcher / three direct starts: %.2f (target <= 1.15)\n", l / d);
+    return 0;
+}
