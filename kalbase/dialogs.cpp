@@ -8,8 +8,10 @@
 namespace {
 
 // A group box made a radio group keeps the buttons it found in a record
-// attached as its subclass data; the subclass only frees the record.
+// named by a window property (the 64-bit MinGW import library lacks
+// GetWindowSubclass); a subclass frees the record with the window.
 const UINT_PTR kRadioSubclassId = 0x4B52;  // "KR"
+const wchar_t kRadioProp[] = L"KalRadioGroup";
 const int kMaxRadios = 32;
 
 struct RadioGroup {
@@ -21,15 +23,15 @@ LRESULT CALLBACK RadioGroupProc(HWND window, UINT message, WPARAM wParam, LPARAM
                                 UINT_PTR id, DWORD_PTR data) {
     if (message == WM_NCDESTROY) {
         RemoveWindowSubclass(window, RadioGroupProc, id);
+        RemovePropW(window, kRadioProp);
         free(reinterpret_cast<RadioGroup*>(data));
     }
     return DefSubclassProc(window, message, wParam, lParam);
 }
 
 RadioGroup* FindRadioGroup(HWND control) {
-    DWORD_PTR data = 0;
-    if (!control || !GetWindowSubclass(control, RadioGroupProc, kRadioSubclassId, &data)) return NULL;
-    return reinterpret_cast<RadioGroup*>(data);
+    if (!control) return NULL;
+    return static_cast<RadioGroup*>(GetPropW(control, kRadioProp));
 }
 
 int IsRadioButton(HWND control) {
@@ -125,8 +127,13 @@ int KalSbcRadioBtns(HWND groupBox) {
     if (!group) {
         group = static_cast<RadioGroup*>(calloc(1, sizeof(RadioGroup)));
         if (!group) return 0;
+        if (!SetPropW(groupBox, kRadioProp, group)) {
+            free(group);
+            return 0;
+        }
         if (!SetWindowSubclass(groupBox, RadioGroupProc, kRadioSubclassId,
                                reinterpret_cast<DWORD_PTR>(group))) {
+            RemovePropW(groupBox, kRadioProp);
             free(group);
             return 0;
         }

@@ -13,6 +13,9 @@ namespace {
 // The control is the tool's window, so the tooltip's TTN_GETDISPINFOW comes
 // to the control itself; a subclass there answers it from this record.
 const UINT_PTR kTipSubclassId = 0x4B54;  // "KT"
+// The record is also named by a window property, for lookups from outside
+// the subclass (the 64-bit MinGW import library lacks GetWindowSubclass).
+const wchar_t kTipProp[] = L"KalTipData";
 const int kTipTextUnits = 1024;
 
 struct TipData {
@@ -53,6 +56,7 @@ LRESULT CALLBACK TipControlProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     case WM_NCDESTROY:
         RemoveWindowSubclass(window, TipControlProc, id);
+        RemovePropW(window, kTipProp);
         if (IsWindow(data->tip)) DestroyWindow(data->tip);
         free(data);
         break;
@@ -63,9 +67,8 @@ LRESULT CALLBACK TipControlProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 TipData* TipOf(HWND control) {
-    DWORD_PTR ref = 0;
-    if (!control || !GetWindowSubclass(control, TipControlProc, kTipSubclassId, &ref)) return NULL;
-    return reinterpret_cast<TipData*>(ref);
+    if (!control) return NULL;
+    return static_cast<TipData*>(GetPropW(control, kTipProp));
 }
 
 void FillToolInfo(TOOLINFOW* info, HWND control, wchar_t* text) {
@@ -220,7 +223,13 @@ int KalTipTextAddW(HWND control, const wchar_t* text) {
     }
     // The subclass goes on before the tool is added: adding it asks the
     // control which notification format it wants.
+    if (!SetPropW(control, kTipProp, data)) {
+        DestroyWindow(data->tip);
+        free(data);
+        return 0;
+    }
     if (!SetWindowSubclass(control, TipControlProc, kTipSubclassId, reinterpret_cast<DWORD_PTR>(data))) {
+        RemovePropW(control, kTipProp);
         DestroyWindow(data->tip);
         free(data);
         return 0;
@@ -229,6 +238,7 @@ int KalTipTextAddW(HWND control, const wchar_t* text) {
     FillToolInfo(&info, control, data->fixed);
     if (!SendMessageW(data->tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info))) {
         RemoveWindowSubclass(control, TipControlProc, kTipSubclassId);
+        RemovePropW(control, kTipProp);
         DestroyWindow(data->tip);
         free(data);
         return 0;

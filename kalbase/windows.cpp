@@ -9,6 +9,9 @@
 namespace {
 
 const UINT_PTR kLookSubclassId = 0x4B44;  // "KD"
+// Names the subclass record for a second call (the 64-bit MinGW import
+// library lacks GetWindowSubclass).
+const wchar_t kLookProp[] = L"KalLookData";
 
 struct LookData {
     COLORREF colour;
@@ -33,6 +36,7 @@ LRESULT CALLBACK LookProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         return reinterpret_cast<LRESULT>(look->brush);
     case WM_NCDESTROY:
         RemoveWindowSubclass(window, LookProc, id);
+        RemovePropW(window, kLookProp);
         DeleteObject(look->brush);
         free(look);
         break;
@@ -69,10 +73,9 @@ int KalDgcSetup() {
 
 int KalDgcSubclassEx(HWND window, COLORREF background) {
     if (!IsWindow(window)) return 0;
-    DWORD_PTR data = 0;
-    if (GetWindowSubclass(window, LookProc, kLookSubclassId, &data)) {
+    LookData* look = static_cast<LookData*>(GetPropW(window, kLookProp));
+    if (look) {
         // Already dressed: just change the colour.
-        LookData* look = reinterpret_cast<LookData*>(data);
         HBRUSH brush = CreateSolidBrush(background);
         if (!brush) return 0;
         DeleteObject(look->brush);
@@ -81,13 +84,18 @@ int KalDgcSubclassEx(HWND window, COLORREF background) {
         InvalidateRect(window, NULL, TRUE);
         return 1;
     }
-    LookData* look = static_cast<LookData*>(calloc(1, sizeof(LookData)));
+    look = static_cast<LookData*>(calloc(1, sizeof(LookData)));
     if (!look) return 0;
     look->colour = background;
     look->brush = CreateSolidBrush(background);
-    if (!look->brush ||
-        !SetWindowSubclass(window, LookProc, kLookSubclassId, reinterpret_cast<DWORD_PTR>(look))) {
+    if (!look->brush || !SetPropW(window, kLookProp, look)) {
         if (look->brush) DeleteObject(look->brush);
+        free(look);
+        return 0;
+    }
+    if (!SetWindowSubclass(window, LookProc, kLookSubclassId, reinterpret_cast<DWORD_PTR>(look))) {
+        RemovePropW(window, kLookProp);
+        DeleteObject(look->brush);
         free(look);
         return 0;
     }
