@@ -69,8 +69,9 @@ int KalPathIsFileW(const wchar_t* path);
 
 // Deletes everything inside folder (read-only files too); the folder itself
 // stays. A folder link (junction or symbolic link) inside is removed as a
-// link; what it points to is never touched. The two reserved arguments are 0.
-// Returns 1 when the folder is empty afterwards, 0 otherwise.
+// link; what it points to is never touched. A folder that is itself a link
+// is not emptied (returns 0). The two reserved arguments are 0. Returns 1
+// when the folder is empty afterwards, 0 otherwise.
 int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2);
 
 // Text files. Mode 9 opens for reading as text: a UTF-16LE or UTF-8 byte

@@ -43,22 +43,24 @@ int RemoveFolderEntry(const wchar_t* path, DWORD attributes) {
     return RemoveDirectoryW(path) != 0;
 }
 
-// Wine (8.0 at least) shows a Unix symbolic link to a folder as a folder
-// link, but its RemoveDirectoryW looks through the link: it refuses when the
-// target has entries and quietly leaves the link when it has none. There the
-// link is removed by the system's own unlink(1), which only ever removes the
-// link itself and refuses real folders. On Windows the Wine exports are
-// missing and this gives up at once.
+// Wine (8.0) shows a Unix symbolic link as a link (a folder link carries
+// FILE_ATTRIBUTE_DIRECTORY and FILE_ATTRIBUTE_REPARSE_POINT), but its
+// RemoveDirectoryW looks through a folder link: it refuses when the target
+// has entries and may remove the target itself when it is empty. Its
+// DeleteFileW and SetFileAttributesW also act on what a link points to. So
+// under Wine a link is removed by the system's own unlink(1), which only ever
+// removes the link itself and refuses real folders. Returns -1 when not
+// running under Wine.
 int RemoveLinkUnderWine(const wchar_t* path) {
     typedef char*(CDECL * ToUnixName)(const wchar_t*);
     typedef wchar_t*(CDECL * ToDosName)(const char*);
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (!kernel) return 0;
+    if (!kernel) return -1;
     ToUnixName toUnix = reinterpret_cast<ToUnixName>(
         reinterpret_cast<void (*)(void)>(GetProcAddress(kernel, "wine_get_unix_file_name")));
     ToDosName toDos = reinterpret_cast<ToDosName>(
         reinterpret_cast<void (*)(void)>(GetProcAddress(kernel, "wine_get_dos_file_name")));
-    if (!toUnix || !toDos) return 0;
+    if (!toUnix || !toDos) return -1;
 
     // The buffers live on the heap: this runs at the bottom of the folder
     // walk's recursion, and links are rare.
@@ -101,11 +103,13 @@ int RemoveLinkUnderWine(const wchar_t* path) {
     return ok;
 }
 
-int RemoveFolderLink(const wchar_t* path, DWORD attributes) {
-    // Under Wine the call can succeed and leave the link, so look again.
-    if (RemoveFolderEntry(path, attributes) && GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
-        return 1;
-    return RemoveLinkUnderWine(path);
+// Removes a junction or symbolic link, never what it points to. Its
+// attributes are left alone: setting them would change the target's.
+int RemoveLink(const wchar_t* path, DWORD attributes) {
+    int wine = RemoveLinkUnderWine(path);
+    if (wine >= 0) return wine;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return RemoveDirectoryW(path) != 0;
+    return DeleteFileW(path) != 0;
 }
 
 // Empties the folder whose path fills path[0..len). The buffer is shared by
@@ -139,10 +143,7 @@ int CleanInside(wchar_t* path, size_t len) {
         DWORD attributes = fd.dwFileAttributes;
         int removed;
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            // A junction or symbolic link: remove the link itself and never
-            // look at what it points to.
-            removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveFolderLink(path, attributes)
-                                                              : RemoveFileEntry(path, attributes);
+            removed = RemoveLink(path, attributes);
         } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             // Under Wine a read-only folder refuses changes to its entries,
             // so the attribute goes before the walk into it.
@@ -231,6 +232,11 @@ int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2) {
     wmemcpy(path, folder, len + 1);
     // "C:\x\" and "C:\x" name the same folder; the walk adds its own separator.
     while (len > 0 && path[len - 1] == L'\\') path[--len] = 0;
-    if (len == 0 || !KalPathIsDirectoryW(folder)) return 0;
+    // A folder that is itself a link is not emptied: its entries belong to
+    // the folder it points to.
+    DWORD attributes = GetFileAttributesW(path);
+    if (len == 0 || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return 0;
     return CleanInside(path, len);
 }

@@ -280,6 +280,8 @@ TEST(KalCleanFolder, RemovesFolderLinksWithoutFollowingThem) {
     ASSERT_TRUE(WriteFileUtf8(vs + L"\\v16\\a.txt", L"a"));
     ASSERT_TRUE(MakeFolderLink(vs + L"\\link", outside));
     ASSERT_TRUE(MakeFolderLink(vs + L"\\v16\\cycle", vs));
+    ASSERT_TRUE(MakeFolders(dir.Sub(L"empty")));
+    ASSERT_TRUE(MakeFolderLink(vs + L"\\toempty", dir.Sub(L"empty")));
     DWORD attributes = GetFileAttributesW((vs + L"\\link").c_str());
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
     ASSERT_TRUE(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
@@ -289,6 +291,20 @@ TEST(KalCleanFolder, RemovesFolderLinksWithoutFollowingThem) {
     EXPECT_TRUE(FileExists(outside + L"\\keep.txt"));
     EXPECT_TRUE(FileExists(outside + L"\\sub\\keep2.txt"));
     EXPECT_TRUE(KalPathIsDirectoryW(vs.c_str()));
+    // Even an empty folder behind a link stays.
+    EXPECT_TRUE(KalPathIsDirectoryW(dir.Sub(L"empty").c_str()));
+}
+
+TEST(KalCleanFolder, AFolderThatIsALinkIsNotEmptied) {
+    TempDir dir;
+    std::wstring target = dir.Sub(L"target");
+    ASSERT_TRUE(WriteFileUtf8(target + L"\\keep.txt", L"k"));
+    ASSERT_TRUE(MakeFolderLink(dir.Sub(L"v16"), target));
+    EXPECT_EQ(0, KalCleanFolderW(dir.Sub(L"v16").c_str(), 0, 0));
+    EXPECT_TRUE(FileExists(target + L"\\keep.txt"));
+    // The link itself goes when its parent is emptied.
+    EXPECT_EQ(1, KalCleanFolderW(dir.Path().c_str(), 0, 0));
+    EXPECT_TRUE(ListFolder(dir.Path()).empty());
 }
 
 TEST(KalCleanFolder, RefusesWhatIsNotAFolder) {
