@@ -27,7 +27,8 @@ struct TipData {
     wchar_t shown[kTipTextUnits];
 };
 
-// Fills data->shown with what the tip shows now.
+// The text the tip shows now: the fixed text, or what the callback writes
+// into the record's own buffer.
 const wchar_t* CurrentText(TipData* data) {
     if (!data->callBack) return data->fixed;
     data->shown[0] = 0;
