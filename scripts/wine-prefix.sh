@@ -3,7 +3,34 @@
 # a 64-bit prefix that runs 32-bit programs too, with no Mono or Gecko
 # prompts, the null graphics driver (no X server needed) and no crash
 # dialog. An existing complete prefix is reused as it is.
+#
+#   wine-prefix.sh <arch build folder>
+#   wine-prefix.sh --clone <arch build folder> <new prefix>
+#
+# --clone makes (if needed) the build folder's prefix and then a fresh copy
+# of it in <new prefix>, in well under a second: the big system folders are
+# hard-linked, everything Wine writes to (the registry files above all) is
+# copied.
 set -euo pipefail
+
+if [ "${1:-}" = --clone ]; then
+  if [ "$#" -ne 3 ]; then
+    echo "usage: wine-prefix.sh --clone <arch build folder> <new prefix>" >&2
+    exit 2
+  fi
+  bash "$0" "$2"
+  base=$(cd "$2" && pwd)/wineprefix
+  clone=$3
+  rm -rf "$clone"
+  mkdir -p "$clone"
+  (cd "$base" && tar cf - --exclude=./wineserver --exclude=./drive_c/windows/system32 \
+      --exclude=./drive_c/windows/syswow64 --exclude=./drive_c/windows/winsxs .) |
+    (cd "$clone" && tar xf -)
+  for d in system32 syswow64 winsxs; do
+    cp -al "$base/drive_c/windows/$d" "$clone/drive_c/windows/$d"
+  done
+  exit 0
+fi
 
 if [ "$#" -ne 1 ]; then
   echo "usage: wine-prefix.sh <arch build folder>" >&2

@@ -27,6 +27,7 @@ pikro_target(pikro_tests)
 # Build the programs the tests start whenever the tests are built.
 add_dependencies(pikro_tests Pikro PikroInstall PikroUninstall PikroExec fake_devenv)
 
+enable_testing()
 include(GoogleTest)
 # Every test runs under en-US; the tests of suites whose name ends in "Lang"
 # run a second time under Japanese (user-interface language 1041).

@@ -18,6 +18,18 @@ const wchar_t kSessionEnvironment[] =
     L"System\\CurrentControlSet\\Control\\Session Manager\\Environment";
 const wchar_t kTempRoot[] = L"Z:\\tmp\\pikro-tests";
 
+// The folder under which TempDir makes its folders: PIKRO_TEST_TMP (a Unix
+// path, so that concurrent runs keep apart) or /tmp/pikro-tests.
+std::wstring TempRoot() {
+    wchar_t unixPath[1024];
+    DWORD len = GetEnvironmentVariableW(L"PIKRO_TEST_TMP", unixPath, _countof(unixPath));
+    if (len == 0 || len >= _countof(unixPath) || unixPath[0] != L'/') return kTempRoot;
+    std::wstring path = std::wstring(L"Z:") + unixPath;
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
 std::wstring StoreKey(const wchar_t* section) {
     return std::wstring(kStoreRoot) + L"\\" + section;
 }
@@ -73,7 +85,7 @@ TempDir::TempDir(int flags) {
     std::wstring leaf = name;
     if (flags & kTempBlanks) leaf += L" with blanks";
     if (flags & kTempJapanese) leaf += L" \x65E5\x672C\x8A9E\x30D5\x30A9\x30EB\x30C0";  // 日本語フォルダ
-    path_ = JoinPath(kTempRoot, leaf);
+    path_ = JoinPath(TempRoot(), leaf);
     // A folder left behind by an earlier process with the same id would not
     // be empty.
     RemoveTree(path_);

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Builds the suite and its tests for x86 and x64 and runs every test under
+# Wine: one prefix per target (made once, then reused), each served by a
+# persistent, warmed-up wineserver for the length of the run, tests of one
+# target one after the other. Exits non-zero when any test failed.
+#
+#   bash scripts/test.sh [ctest arguments...]    e.g. -R FakeDevenv
+#
+# Environment: PIKRO_BUILD_ROOT (see build.sh); PIKRO_TEST_ARCHS (default
+# "x86 x64"); PIKRO_TEST_SERIAL=1 runs the targets one after the other
+# instead of side by side; PIKRO_TEST_TIMEOUT seconds per test (default 120).
+set -euo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+root=${PIKRO_BUILD_ROOT:-$repo/build}
+read -r -a archs <<<"${PIKRO_TEST_ARCHS:-x86 x64}"
+timeout=${PIKRO_TEST_TIMEOUT:-120}
+
+bash "$repo/scripts/deps.sh"
+for a in "${archs[@]}"; do
+  PIKRO_SKIP_DEPS=1 PIKRO_BUILD_TESTS=ON bash "$repo/scripts/build.sh" "$a"
+done
+
+prefixes=()
+cleanup() {
+  # Only the servers of our own prefixes: others may be testing beside us.
+  for prefix in "${prefixes[@]}"; do
+    WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1 || true
+  done
+  for a in "${archs[@]}"; do
+    rm -rf "/tmp/pikro-tests/$(basename "$root")-$a-$$"
+  done
+}
+trap cleanup EXIT
+
+for a in "${archs[@]}"; do
+  bash "$repo/scripts/wine-prefix.sh" "$root/$a"
+  prefix=$root/$a/wineprefix
+  prefixes+=("$prefix")
+  # A server left by an interrupted run of ours is replaced by a fresh one.
+  WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix wineserver -p </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix WINEDEBUG=-all wine wineboot </dev/null >/dev/null 2>&1 || true
+done
+
+run_ctest() {
+  local a=$1
+  shift
+  # Each target's temporary folders lie apart from those of other runs.
+  PIKRO_TEST_TMP="/tmp/pikro-tests/$(basename "$root")-$a-$$" \
+    ctest --test-dir "$root/$a" --output-on-failure --timeout "$timeout" "$@"
+}
+
+status=0
+if [ "${PIKRO_TEST_SERIAL:-0}" = 1 ]; then
+  for a in "${archs[@]}"; do
+    echo "== tests $a" >&2
+    run_ctest "$a" "$@" || status=1
+  done
+else
+  pids=()
+  for a in "${archs[@]}"; do
+    run_ctest "$a" "$@" >"$root/$a/ctest.log" 2>&1 &
+    pids+=($!)
+  done
+  for i in "${!archs[@]}"; do
+    if ! wait "${pids[$i]}"; then
+      status=1
+    fi
+  done
+  for a in "${archs[@]}"; do
+    echo "== tests $a" >&2
+    cat "$root/$a/ctest.log"
+  done
+fi
+
+if [ "$status" -ne 0 ]; then
+  echo "test.sh: some tests failed" >&2
+else
+  echo "test.sh: all tests passed" >&2
+fi
+exit "$status"
