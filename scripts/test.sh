@@ -22,7 +22,11 @@ for a in "${archs[@]}"; do
 done
 
 prefixes=()
+pids=()
 cleanup() {
+  for pid in "${pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
   # Only the servers of our own prefixes: others may be testing beside us.
   for prefix in "${prefixes[@]}"; do
     WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1 || true
@@ -32,6 +36,7 @@ cleanup() {
   done
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 for a in "${archs[@]}"; do
   bash "$repo/scripts/wine-prefix.sh" "$root/$a"
@@ -58,7 +63,6 @@ if [ "${PIKRO_TEST_SERIAL:-0}" = 1 ]; then
     run_ctest "$a" "$@" || status=1
   done
 else
-  pids=()
   for a in "${archs[@]}"; do
     run_ctest "$a" "$@" >"$root/$a/ctest.log" 2>&1 &
     pids+=($!)
@@ -68,6 +72,7 @@ else
       status=1
     fi
   done
+  pids=()
   for a in "${archs[@]}"; do
     echo "== tests $a" >&2
     cat "$root/$a/ctest.log"

@@ -4,6 +4,8 @@
 #
 # The prefix is $PIKRO_WINEPREFIX, else the "wineprefix" folder of the build
 # folder that holds the program (found by walking up from the program).
+# PIKRO_TEST_LANGID (1033 or 1041, set by ctest for each test) selects the
+# locale, and with it the user-interface language Wine reports.
 # stdin is /dev/null and the program's exit code is passed through.
 set -uo pipefail
 
@@ -30,6 +32,13 @@ if [ -z "$prefix" ] || [ ! -f "$prefix/system.reg" ]; then
   echo "wine-run.sh: no Wine prefix for $exe (run scripts/wine-prefix.sh <build folder>)" >&2
   exit 2
 fi
+
+case "${PIKRO_TEST_LANGID:-}" in
+  1041) export LC_ALL=ja_JP.UTF-8 ;;
+  1033) export LC_ALL=en_US.UTF-8 ;;
+  "") ;;
+  *) echo "wine-run.sh: unknown PIKRO_TEST_LANGID $PIKRO_TEST_LANGID" >&2; exit 2 ;;
+esac
 
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all

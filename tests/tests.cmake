@@ -30,12 +30,15 @@ add_dependencies(pikro_tests Pikro PikroInstall PikroUninstall PikroExec fake_de
 enable_testing()
 include(GoogleTest)
 # Every test runs under en-US; the tests of suites whose name ends in "Lang"
-# run a second time under Japanese (user-interface language 1041).
+# run a second time under Japanese (user-interface language 1041). A test
+# gets one variable only (gtest_discover_tests splits a list of them into
+# separate properties): PIKRO_TEST_LANGID, from which scripts/wine-run.sh
+# sets LC_ALL, and with it Wine's user-interface language.
 gtest_discover_tests(pikro_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8;PIKRO_TEST_LANGID=1033" TIMEOUT 120)
+  PROPERTIES ENVIRONMENT "PIKRO_TEST_LANGID=1033" TIMEOUT 120)
 gtest_discover_tests(pikro_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
   TEST_PREFIX "ja." TEST_FILTER "*Lang.*"
-  PROPERTIES ENVIRONMENT "LC_ALL=ja_JP.UTF-8;PIKRO_TEST_LANGID=1041" TIMEOUT 120)
+  PROPERTIES ENVIRONMENT "PIKRO_TEST_LANGID=1041" TIMEOUT 120)
 
 # Benchmarks: one program per bench/bench_*.cpp, run by bench/run.sh.
 file(GLOB PIKRO_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/bench_*.cpp)

@@ -799,6 +799,22 @@ int RestoreSystemDrive() {
     return SetSystemDrive(L"C:");
 }
 
+namespace {
+
+// Every test program starts and ends with SystemDrive "C:": a test that was
+// killed while it had moved SystemDrive would otherwise leave it in the
+// registry, where the next program started by Wine picks it up.
+class SystemDriveReset : public ::testing::Environment {
+public:
+    void SetUp() override { RestoreSystemDrive(); }
+    void TearDown() override { RestoreSystemDrive(); }
+};
+
+::testing::Environment* const g_systemDriveReset =
+    ::testing::AddGlobalTestEnvironment(new SystemDriveReset);
+
+}  // namespace
+
 std::wstring SystemProgramFiles(bool x86) {
     return x86 ? L"C:\\Program Files (x86)" : L"C:\\Program Files";
 }

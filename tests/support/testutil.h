@@ -305,8 +305,10 @@ int ReadVersionItem(const std::wstring& exePath, const wchar_t* item, std::wstri
 // ---------------------------------------------------------------------------
 // SystemDrive and the Program Files folders
 //
-// Under Wine 8 every new process gets SystemDrive "C:", whatever its
-// parent's environment, its environment block or the registry say. So:
+// Under Wine 8 a program started from the Unix side (as ctest starts each
+// test) takes SystemDrive from the registry value below, but every process
+// that a Windows program starts gets SystemDrive "C:", whatever its parent's
+// environment, its environment block or the registry say. So:
 //   - code of the suite that runs inside the test program sees the folder
 //     given to SetSystemDrive (it changes this process's environment);
 //   - a program started as a child (PikroInstall.exe) always searches
@@ -318,7 +320,8 @@ int ReadVersionItem(const std::wstring& exePath, const wchar_t* item, std::wstri
 // writes it to HKLM\System\CurrentControlSet\Control\Session
 // Manager\Environment as well. Returns 1 on success.
 int SetSystemDrive(const std::wstring& path);
-// Puts back "C:". Returns 1 on success.
+// Puts back "C:". Returns 1 on success. Every test program also does this
+// when it starts and ends.
 int RestoreSystemDrive();
 
 // Sets SystemDrive for its lifetime, restores it when destroyed.
