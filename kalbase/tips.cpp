@@ -90,8 +90,9 @@ void CopyBounded(wchar_t* dst, size_t size, const wchar_t* src) {
 
 // --- centred tips -----------------------------------------------------------
 
-// Window slots of a centred tip.
-const int kSlotOwner = sizeof(LONG_PTR) * 1;
+// Window slots of a centred tip: its text colour at KAL_TIP_SLOT_COLOUR, then
+// the window it is centred on.
+const int kSlotOwner = static_cast<int>(sizeof(LONG_PTR));
 const int kSlotCount = 2;
 const UINT_PTR kCloseTimer = 1;
 const int kMargin = 8;
