@@ -275,6 +275,7 @@ TEST(TempFolders, FilesWriteReadAndListSortedWithoutCase) {
 TEST(FolderLinks, LinkLooksLikeAJunctionAndGoesWithoutItsTarget) {
     TempDir targetDir;
     ASSERT_TRUE(WriteFileUtf8(targetDir.Sub(L"inside\\keep.txt"), L"keep"));
+    ASSERT_TRUE(MakeFolders(targetDir.Sub(L"empty")));
     std::wstring linkPath;
     {
         TempDir dir(kTempBlanks | kTempJapanese);
@@ -289,9 +290,12 @@ TEST(FolderLinks, LinkLooksLikeAJunctionAndGoesWithoutItsTarget) {
         ASSERT_TRUE(MakeFolderLink(dir.Sub(L"cycle"), dir.Path()));
         // An existing name is not replaced.
         EXPECT_FALSE(MakeFolderLink(linkPath, dir.Path()));
+        // A link to an empty folder, which must outlive the link.
+        ASSERT_TRUE(MakeFolderLink(dir.Sub(L"to empty"), targetDir.Sub(L"empty")));
     }
     EXPECT_FALSE(FolderExists(linkPath));
     EXPECT_EQ(L"keep", ReadFileUtf8(targetDir.Sub(L"inside\\keep.txt")));
+    EXPECT_TRUE(FolderExists(targetDir.Sub(L"empty")));
 }
 
 TEST(FolderLinks, UnixPathOfWindowsPaths) {

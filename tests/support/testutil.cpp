@@ -105,11 +105,13 @@ namespace {
 int RemoveTreeWindows(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return 1;
+    // Wine's RemoveDirectoryW looks through a folder link and would remove
+    // an empty target instead of the link: links are left to the Unix rm.
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return 0;
     if (attributes & FILE_ATTRIBUTE_READONLY)
         SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(path.c_str()) ? 1 : 0;
-    // A folder link goes as a link: what it points to is not ours.
-    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    {
         WIN32_FIND_DATAW found;
         HANDLE search = FindFirstFileW(JoinPath(path, L"*").c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) {

@@ -361,11 +361,12 @@ public:
 // on success, 0 when links cannot be made here.
 //
 // Wine 8 cannot delete such a link from Windows code: RemoveDirectoryW
-// follows it (error 145 when the target is not empty) and DeleteFileW
-// refuses a folder. RemoveTree and TempDir remove links with the Unix rm.
+// looks through it (error 145 when the target has entries, and an empty
+// target goes instead of the link) and DeleteFileW refuses a folder.
+// RemoveTree and TempDir remove links with the Unix rm.
 int MakeFolderLink(const std::wstring& linkPath, const std::wstring& targetPath);
 
-// The Unix path of a Windows path ("Z:\\tmp\\x" gives "/tmp/x"); the last
+// The Unix path of a Windows path ("Z:\tmp\x" gives "/tmp/x"); the last
 // elements need not exist. Empty when Wine cannot tell.
 std::wstring UnixPath(const std::wstring& windowsPath);
 
