@@ -222,18 +222,26 @@ TEST_F(ChoiceTest, StartOutsideTheCatalogueStartsNothingAndEnds) {
 TEST_F(ChoiceTest, DecisionToStartNeverShowsTheDialog) {
     MakeEditors();
     g_settings.NoVsProc = 1;
-    g_settings.ixNoVsFix = 1;
-    ChoiceDialog choice;
-    bool everVisible = false;
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            choice.Pump(5);
-            if (IsWindow(choice.Dialog()) && IsWindowVisible(choice.Dialog())) everVisible = true;
-            return !IsWindow(choice.Frame());
-        },
-        kWaitMs));
-    EXPECT_FALSE(everVisible);
+    // A valid fixed editor, then one just past the catalogue: neither shows
+    // anything, and only the valid one starts an editor.
+    for (UINT index : {1u, 3u}) {
+        g_settings.ixNoVsFix = index;
+        ChoiceDialog choice;
+        bool everVisible = false;
+        ASSERT_TRUE(PumpUntil(
+            [&] {
+                choice.Pump(5);
+                if (IsWindowVisible(choice.Frame()) ||
+                    (IsWindow(choice.Dialog()) && IsWindowVisible(choice.Dialog())))
+                    everVisible = true;
+                return !IsWindow(choice.Frame());
+            },
+            kWaitMs));
+        EXPECT_FALSE(everVisible) << index;
+    }
     ASSERT_TRUE(WaitForFakeDevenvLog(EditorFolder(1), 1, kWaitMs));
+    PumpMessages(300);
+    EXPECT_EQ(EditorsStarted(), 1);
 }
 
 TEST_F(ChoiceTest, LongestSolutionPathIsStartedWhole) {
