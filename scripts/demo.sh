@@ -46,14 +46,13 @@ wine wineboot </dev/null >/dev/null 2>&1 || true
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 reg_add() { wine reg add "$@" /f </dev/null >/dev/null 2>&1; }
 
-# Two editors. The store variant keeps them in a Program Files tree of the
-# demo's own; PikroInstall searches the prefix's real Program Files folders
-# (Wine gives every program SystemDrive C:).
-if [ "$setup" = install ]; then
-  programs=$WINEPREFIX/drive_c/Program\ Files
-else
-  programs=$work/Program\ Files
-fi
+# Two editors in a Program Files folder of the demo's own. SystemDrive
+# points at the folder above it: a program started from the Unix side, as
+# PikroInstall is here, takes SystemDrive from this registry value.
+drive=$work/drive
+programs=$drive/Program\ Files
+reg_add 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' \
+  /v SystemDrive /d "$(winpath "$drive")"
 vs2015="$programs/Microsoft Visual Studio 14.0/Common7/IDE"
 vs2019="$programs/Microsoft Visual Studio/2019/Community/Common7/IDE"
 mkdir -p "$vs2015" "$vs2019"
