@@ -25,6 +25,7 @@ export LC_ALL=${LC_ALL:-en_US.UTF-8}
 cleanup() { wineserver -k </dev/null >/dev/null 2>&1 || true; }
 trap cleanup EXIT
 wineserver -k </dev/null >/dev/null 2>&1 || true
+wineserver -w </dev/null >/dev/null 2>&1 || true
 wineserver -p </dev/null >/dev/null 2>&1 || true
 wine wineboot </dev/null >/dev/null 2>&1 || true
 

@@ -42,8 +42,10 @@ for a in "${archs[@]}"; do
   bash "$repo/scripts/wine-prefix.sh" "$root/$a"
   prefix=$root/$a/wineprefix
   prefixes+=("$prefix")
-  # A server left by an interrupted run of ours is replaced by a fresh one.
+  # A server left by an interrupted run of ours is replaced by a fresh one,
+  # once the old one has really gone (else -p would find it and do nothing).
   WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix wineserver -w </dev/null >/dev/null 2>&1 || true
   WINEPREFIX=$prefix wineserver -p </dev/null >/dev/null 2>&1 || true
   WINEPREFIX=$prefix WINEDEBUG=-all wine wineboot </dev/null >/dev/null 2>&1 || true
 done
