@@ -397,7 +397,12 @@ TEST(WindowHelpers, FindsWindowsAndReadsListAndComboBoxes) {
         SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
         SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
     }
+    HWND note = CreateWindowExW(0, L"STATIC", L"Child caption", WS_CHILD, 0, 0, 50, 20, frame,
+                                reinterpret_cast<HMENU>(102), GetModuleHandleW(NULL), NULL);
     EXPECT_EQ(frame, WaitForWindow(L"Static", L"Pikro test frame", GetCurrentProcessId(), 1000));
+    EXPECT_EQ(note, WaitForWindow(L"static", L"Child caption", GetCurrentProcessId(), 1000));
+    EXPECT_EQ(static_cast<HWND>(NULL),
+              WaitForWindow(L"Static", L"Child caption", GetCurrentProcessId() + 4, 30));
     EXPECT_EQ(static_cast<HWND>(NULL), WaitForWindow(L"Static", L"Pikro test frame", 0, 0, true));
     EXPECT_EQ(static_cast<HWND>(NULL), WaitForWindow(L"Static", L"Other caption", 0, 50));
     EXPECT_EQ(L"Pikro test frame", WindowText(frame));

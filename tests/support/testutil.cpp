@@ -593,6 +593,19 @@ LRESULT SendWithTimeout(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     return static_cast<LRESULT>(result);
 }
 
+// Looks through the child windows of every top-level window that passes
+// the process filter (a dialog may be created as a child of its frame).
+BOOL CALLBACK MatchChildOfWindow(HWND window, LPARAM param) {
+    WindowQuery* q = reinterpret_cast<WindowQuery*>(param);
+    if (q->pid != 0) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != q->pid) return TRUE;
+    }
+    EnumChildWindows(window, MatchWindow, param);
+    return q->found == NULL;
+}
+
 }  // namespace
 
 HWND WaitForWindow(const wchar_t* cls, const wchar_t* caption, DWORD pid, DWORD timeoutMs,
@@ -601,6 +614,7 @@ HWND WaitForWindow(const wchar_t* cls, const wchar_t* caption, DWORD pid, DWORD 
     for (;;) {
         WindowQuery q = {cls, caption, pid, visibleOnly, NULL};
         EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&q));
+        if (q.found == NULL) EnumWindows(MatchChildOfWindow, reinterpret_cast<LPARAM>(&q));
         if (q.found != NULL) return q.found;
         if (GetTickCount() - start >= timeoutMs) return NULL;
         PumpMessages(kPollMs);

@@ -211,10 +211,11 @@ int EndProgram(HANDLE process, DWORD timeoutMs, DWORD* exitCode);
 // Windows of other processes (and of this one)
 // ---------------------------------------------------------------------------
 
-// Polls for a top-level window of class cls (null: any) whose caption is
-// caption (null: any) and that belongs to process pid (0: any), pumping this
-// thread's messages meanwhile. Returns the window, or 0 after timeoutMs.
-// Hidden windows count too unless visibleOnly.
+// Polls for a window of class cls (null: any) whose caption is caption
+// (null: any) and that belongs to process pid (0: any), pumping this
+// thread's messages meanwhile: top-level windows first, then their child
+// windows (a dialog made a child of its frame). Returns the window, or 0
+// after timeoutMs. Hidden windows count too unless visibleOnly.
 HWND WaitForWindow(const wchar_t* cls, const wchar_t* caption, DWORD pid, DWORD timeoutMs,
                    bool visibleOnly = false);
 
