@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "launcher.h"
+#include "benchutil.h"
 #include "testutil.h"
 
 using namespace testutil;
@@ -22,14 +23,6 @@ const int kTopFolders = 20;
 const int kSubFolders = 10;
 const int kFilesPerFolder = 100;  // 20 x 10 x 100 = 20,000 files
 const int kRounds = 3;
-
-double Now() {
-    static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 int WriteSmallFile(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -77,9 +70,9 @@ void DeleteLoop(const std::wstring& folder) {
 }
 
 double TimeLoop(const std::wstring& root) {
-    double start = Now();
+    double start = bench::Now();
     DeleteLoop(root);
-    return Now() - start;
+    return bench::Now() - start;
 }
 
 double TimeRd(const std::wstring& root) {
@@ -91,12 +84,12 @@ double TimeRd(const std::wstring& root) {
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
     ZeroMemory(&process, sizeof(process));
-    double start = Now();
+    double start = bench::Now();
     if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
         return -1;
     WaitForSingleObject(process.hProcess, INFINITE);
-    double seconds = Now() - start;
+    double seconds = bench::Now() - start;
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     return seconds;
@@ -109,18 +102,13 @@ double TimeLauncher(const std::wstring& solutionFolder, HWND window) {
     g_settings.fDelVsFolder = 1;
     std::wstring sln = solutionFolder + L"\\App.sln";
     wcscpy_s(g_state.szSlnPath, sln.c_str());
-    double start = Now();
+    double start = bench::Now();
     DecideStart(window);
-    double seconds = Now() - start;
+    double seconds = bench::Now() - start;
     MSG msg;
     while (PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) {
     }
     return seconds;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 }  // namespace
@@ -171,10 +159,10 @@ int main() {
         toLoop.push_back(launcher[round] / loop[round]);
     }
     printf("cleaning %d files, median of %d rounds: launcher %.3f s, rd /s /q %.3f s, loop %.3f s\n",
-           kTopFolders * kSubFolders * kFilesPerFolder, kRounds, Median(launcher), Median(rd),
-           Median(loop));
-    printf("ratio launcher / rd /s /q: %.2f (target <= 1.00)\n", Median(toRd));
-    printf("ratio launcher / plain loop: %.2f (target <= 1.20)\n", Median(toLoop));
+           kTopFolders * kSubFolders * kFilesPerFolder, kRounds, bench::Median(launcher), bench::Median(rd),
+           bench::Median(loop));
+    printf("ratio launcher / rd /s /q: %.2f (target <= 1.00)\n", bench::Median(toRd));
+    printf("ratio launcher / plain loop: %.2f (target <= 1.20)\n", bench::Median(toLoop));
     DestroyWindow(window);
     return 0;
 }

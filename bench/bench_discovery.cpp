@@ -15,6 +15,7 @@
 
 #include "setup.h"
 #include "store_keys.h"
+#include "benchutil.h"
 #include "testutil.h"
 
 using namespace testutil;
@@ -28,14 +29,6 @@ const wchar_t* const kBigSiblings[] = {L"Assets", L"CommonExtensions", L"Cache"}
 const int kSubFolders = 100;
 const int kFilesPerFolder = 100;  // 3 siblings x 100 x 100 = 30,000 files an install
 const int kRounds = 5;
-
-double Now() {
-    static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 int WriteEmptyFile(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -81,22 +74,17 @@ long long Walk(const std::wstring& folder) {
 }
 
 double TimeWalk(const std::wstring& programFiles, long long* files) {
-    double start = Now();
+    double start = bench::Now();
     *files = Walk(programFiles);
-    return Now() - start;
+    return bench::Now() - start;
 }
 
 double TimeDiscovery(int* editors) {
     ZeroMemory(&g_setup, sizeof(g_setup));
-    double start = Now();
+    double start = bench::Now();
     KalSetRegMidPathW(kAppMidPath);
     *editors = DiscoverEditors();
-    return Now() - start;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return bench::Now() - start;
 }
 
 }  // namespace
@@ -135,7 +123,7 @@ int main() {
                walk.back());
     }
     ResetStore();
-    double d = Median(discovery), w = Median(walk);
+    double d = bench::Median(discovery), w = bench::Median(walk);
     printf("discovery over %lld files, median of %d rounds: discovery %.3f s, plain walk %.3f s\n",
            files, kRounds, d, w);
     printf("ratio discovery / plain walk: %.2f (target <= 1.20)\n", d / w);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "store_keys.h"
+#include "benchutil.h"
 #include "testutil.h"
 
 using namespace testutil;
@@ -20,14 +21,6 @@ namespace {
 
 const int kRuns = 15;
 const DWORD kLimitMs = 30000;
-
-double Now() {
-    static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 LONGLONG FileSize(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -73,11 +66,6 @@ void Settle(const std::wstring& editorFolder) {
     Sleep(100);
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 }  // namespace
 
 int main() {
@@ -108,24 +96,24 @@ int main() {
     int failed = 0;
     for (int run = 0; run < kRuns && !failed; ++run) {
         LONGLONG size = FileSize(log);
-        double start = Now();
+        double start = bench::Now();
         HANDLE launcher = Start(launcherLine, dir.Path());
         failed = !launcher || !WaitForLogGrowth(log, size);
-        viaLauncher.push_back(Now() - start);
+        viaLauncher.push_back(bench::Now() - start);
         if (launcher) {
             WaitForSingleObject(launcher, kLimitMs);
             CloseHandle(launcher);
         }
         Settle(editor);
 
-        start = Now();
+        start = bench::Now();
         for (int k = 0; k < 3 && !failed; ++k) {
             size = FileSize(log);
             HANDLE process = Start(editorLine, dir.Path());
             failed = !process || !WaitForLogGrowth(log, size);
             if (process) CloseHandle(process);
         }
-        direct.push_back(Now() - start);
+        direct.push_back(bench::Now() - start);
         Settle(editor);
     }
     ResetStore();
@@ -138,7 +126,7 @@ int main() {
     std::vector<double> ratios;
     for (size_t i = 0; i < viaLauncher.size(); ++i) ratios.push_back(viaLauncher[i] / direct[i]);
     printf("median of %d runs: launcher to editor %.1f ms, three direct editor starts %.1f ms\n",
-           kRuns, Median(viaLauncher) * 1000, Median(direct) * 1000);
-    printf("ratio launcher / three direct starts: %.2f (target <= 1.15)\n", Median(ratios));
+           kRuns, bench::Median(viaLauncher) * 1000, bench::Median(direct) * 1000);
+    printf("ratio launcher / three direct starts: %.2f (target <= 1.15)\n", bench::Median(ratios));
     return 0;
 }
