@@ -5,6 +5,10 @@
 #include <windows.h>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmdLine, int) {
+    // DLLs come from the system folder only. The error mode is left alone:
+    // the editor would inherit it.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
     // Every field but the size stays zero: the shim's hidden show mode must
     // not reach the editor.
     STARTUPINFOW startup;
