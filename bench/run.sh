@@ -28,6 +28,8 @@ wineserver -k </dev/null >/dev/null 2>&1 || true
 wineserver -w </dev/null >/dev/null 2>&1 || true
 wineserver -p </dev/null >/dev/null 2>&1 || true
 wine wineboot </dev/null >/dev/null 2>&1 || true
+# Keeps Wine's desktop process alive, as in scripts/test.sh.
+wine start /min notepad.exe </dev/null >/dev/null 2>&1 || true
 
 shopt -s nullglob
 found=0

@@ -48,6 +48,11 @@ for a in "${archs[@]}"; do
   WINEPREFIX=$prefix wineserver -w </dev/null >/dev/null 2>&1 || true
   WINEPREFIX=$prefix wineserver -p </dev/null >/dev/null 2>&1 || true
   WINEPREFIX=$prefix WINEDEBUG=-all wine wineboot </dev/null >/dev/null 2>&1 || true
+  # A program that keeps a window open for the whole run keeps Wine's
+  # desktop process alive. Without it the desktop process may end between
+  # tests and be started again by the next test, whose output pipe it then
+  # holds for a second after the test has ended.
+  WINEPREFIX=$prefix WINEDEBUG=-all wine start /min notepad.exe </dev/null >/dev/null 2>&1 || true
 done
 
 run_ctest() {
