@@ -8,7 +8,8 @@
 #
 # Environment: PIKRO_BUILD_ROOT (see build.sh); PIKRO_TEST_ARCHS (default
 # "x86 x64"); PIKRO_TEST_SERIAL=1 runs the targets one after the other
-# instead of side by side; PIKRO_TEST_TIMEOUT seconds per test (default 120).
+# instead of side by side; PIKRO_TEST_TIMEOUT seconds for a test that sets
+# no limit of its own (tests/tests.cmake gives each discovered test 120).
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -70,6 +71,7 @@ if [ "${PIKRO_TEST_SERIAL:-0}" = 1 ]; then
     run_ctest "$a" "$@" || status=1
   done
 else
+  echo "== tests ${archs[*]} side by side (logs: $root/<arch>/ctest.log)" >&2
   for a in "${archs[@]}"; do
     run_ctest "$a" "$@" >"$root/$a/ctest.log" 2>&1 &
     pids+=($!)
