@@ -22,6 +22,13 @@ for a in "${archs[@]}"; do
   PIKRO_SKIP_DEPS=1 PIKRO_BUILD_TESTS=ON bash "$repo/scripts/build.sh" "$a"
 done
 
+# Each target's temporary folders lie apart from those of other runs, under
+# a name of the same length in every run, so that tests near a path length
+# limit behave the same each time.
+test_tmp() {
+  printf '/tmp/pikro-tests/run-%s-%07d' "$1" "$$"
+}
+
 prefixes=()
 pids=()
 cleanup() {
@@ -33,7 +40,7 @@ cleanup() {
     WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1 || true
   done
   for a in "${archs[@]}"; do
-    rm -rf "/tmp/pikro-tests/$(basename "$root")-$a-$$"
+    rm -rf "$(test_tmp "$a")"
   done
 }
 trap cleanup EXIT
@@ -59,8 +66,7 @@ done
 run_ctest() {
   local a=$1
   shift
-  # Each target's temporary folders lie apart from those of other runs.
-  PIKRO_TEST_TMP="/tmp/pikro-tests/$(basename "$root")-$a-$$" \
+  PIKRO_TEST_TMP=$(test_tmp "$a") \
     ctest --test-dir "$root/$a" --output-on-failure --timeout "$timeout" "$@"
 }
 

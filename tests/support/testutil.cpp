@@ -81,7 +81,8 @@ int TestLangId() {
 TempDir::TempDir(int flags) {
     static unsigned counter = 0;
     wchar_t name[64];
-    _snwprintf_s(name, _countof(name), _TRUNCATE, L"%lu-%u", GetCurrentProcessId(), ++counter);
+    // Fixed-width numbers: a test's paths have the same length in every run.
+    _snwprintf_s(name, _countof(name), _TRUNCATE, L"%06lu-%04u", GetCurrentProcessId(), ++counter);
     std::wstring leaf = name;
     if (flags & kTempBlanks) leaf += L" with blanks";
     if (flags & kTempJapanese) leaf += L" \x65E5\x672C\x8A9E\x30D5\x30A9\x30EB\x30C0";  // 日本語フォルダ

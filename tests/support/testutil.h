@@ -71,7 +71,8 @@ enum TempDirFlags {
 };
 
 // A fresh, empty folder for one test under a Unix folder
-// (/tmp/pikro-tests/<pid>-<n>..., seen as Z:\tmp\pikro-tests\...; the
+// (/tmp/pikro-tests/<pid, 6 digits>-<n, 4 digits>..., seen as
+// Z:\tmp\pikro-tests\...; the
 // environment variable PIKRO_TEST_TMP may name another Unix folder), removed
 // with everything in it when the object is destroyed (a failure to remove it
 // fails the test). Folder links inside are removed as links; what they
