@@ -12,7 +12,6 @@
 
 namespace {
 
-const LANGID kLangJapanese = 1041;
 const int kStockFontNote = 11;
 
 // Two quotes around each of a 259-unit editor path and a 1023-unit solution

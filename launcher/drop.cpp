@@ -12,7 +12,6 @@
 
 namespace {
 
-const LANGID kLangJapanese = 1041;
 const UINT kTipMilliseconds = 5000;
 
 // "\x1b[31m" shows the tip in red; the tip never shows the sequence itself.

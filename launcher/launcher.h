@@ -6,6 +6,10 @@
 #include "catalogue.h"
 #include "settings.h"
 
+// The user-interface language that keeps the dialogs' Japanese texts; any
+// other language gets the English ones.
+const LANGID kLangJapanese = 1041;
+
 // Posted to the choice dialog: wParam is the catalogue index to start.
 #define UM_START_EDITOR (WM_APP + 100)
 // Posted to the choice dialog: fill and show the list.

@@ -7,8 +7,6 @@
 
 namespace {
 
-const LANGID kLangJapanese = 1041;
-
 struct DialogText {
     int id;
     const wchar_t* text;
