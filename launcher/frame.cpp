@@ -47,6 +47,13 @@ const MessageMapEntry kListBoxMap[] = {
     {0, 0, 0, nullptr, 0, 0},
 };
 
+// Prepares a procedure's message table at its first message of any kind.
+void PrepareMapOnce(int* firstUse, const MessageMapEntry* table, KalMmpWork* work) {
+    if (!*firstUse) return;
+    *firstUse = 0;
+    KalMmpInitTblW(table, work);
+}
+
 // Centres the frame on the primary monitor.
 void CentreFrame() {
     RECT monitor = {0, 0, 0, 0};
@@ -147,10 +154,7 @@ int OnCancel(HWND, UINT, WPARAM, LPARAM) {
 LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     static int firstUse = 1;
     static KalMmpWork work;
-    if (firstUse) {
-        firstUse = 0;
-        KalMmpInitTblW(kFrameMap, &work);
-    }
+    PrepareMapOnce(&firstUse, kFrameMap, &work);
     LRESULT result =
         KalMmpWndMsgHandle(&work, window, message, wParam, lParam, FrameWndProc, "Back");
     if (message == WM_CREATE)
@@ -163,10 +167,7 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 INT_PTR CALLBACK SettingsDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     static int firstUse = 1;
     static KalMmpWork work;
-    if (firstUse) {
-        firstUse = 0;
-        KalMmpInitTblW(kSettingsMap, &work);
-    }
+    PrepareMapOnce(&firstUse, kSettingsMap, &work);
     INT_PTR result = KalMmpDlgMsgHandle(&work, window, message, wParam, lParam);
     if (message == WM_INITDIALOG) KalDgcSubclassEx(window, kDialogBackground);
     return result;
@@ -175,10 +176,7 @@ INT_PTR CALLBACK SettingsDlgProc(HWND window, UINT message, WPARAM wParam, LPARA
 INT_PTR CALLBACK ChoiceDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     static int firstUse = 1;
     static KalMmpWork work;
-    if (firstUse) {
-        firstUse = 0;
-        KalMmpInitTblW(kChoiceMap, &work);
-    }
+    PrepareMapOnce(&firstUse, kChoiceMap, &work);
     INT_PTR result = KalMmpDlgMsgHandle(&work, window, message, wParam, lParam);
     if (message == WM_INITDIALOG) KalDgcSubclassEx(window, kDialogBackground);
     return result;
@@ -187,10 +185,7 @@ INT_PTR CALLBACK ChoiceDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 LRESULT CALLBACK ListBoxSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     static int firstUse = 1;
     static KalMmpWork work;
-    if (firstUse) {
-        firstUse = 0;
-        KalMmpInitTblW(kListBoxMap, &work);
-    }
+    PrepareMapOnce(&firstUse, kListBoxMap, &work);
     LRESULT result = KalMmpWndMsgHandle(&work, window, message, wParam, lParam,
                                         ListBoxSubclassProc, "ListBox");
     if (message == WM_DESTROY) KalMmpDelSubclass(window, "ListBox");

@@ -6,7 +6,6 @@
 
 #include "testutil.h"
 
-#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <string>
@@ -381,16 +380,9 @@ TEST(ShellRoad, OpeningASolutionReachesTheMatchingEditor) {
     std::wstring sln = solutions.Sub(L"My App\\My App.sln");
     ASSERT_TRUE(WriteFileBytes(sln, "Microsoft Visual Studio Solution File\r\n"));
     ASSERT_TRUE(MakeFolders(solutions.Sub(L"My App\\.vs\\My App\\v16")));
-    SHELLEXECUTEINFOW info;
-    ZeroMemory(&info, sizeof(info));
-    info.cbSize = sizeof(info);
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = L"open";
-    info.lpFile = sln.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    EXPECT_TRUE(ShellExecuteExW(&info));
-    if (info.hProcess) {
-        EXPECT_TRUE(EndProgram(info.hProcess, kWaitMs, &code));
+    HANDLE opened = ShellOpen(sln);
+    if (opened) {
+        EXPECT_TRUE(EndProgram(opened, kWaitMs, &code));
         EXPECT_EQ(code, 0u);
     }
     EXPECT_TRUE(WaitForFakeDevenvLog(vs2019, 1, kWaitMs));

@@ -12,7 +12,7 @@
 #include "store_keys.h"
 #include "testutil.h"
 
-#include <shellapi.h>
+#include <shellapi.h>  // CommandLineToArgvW
 
 using namespace testutil;
 
@@ -338,15 +338,9 @@ TEST_F(SetupAssociationLang, ShellOpensSolutionsWithTheLauncherBesideSetup) {
     TempDir solutions(kTempBlanks);
     const std::wstring sln = solutions.Sub(L"My Solution.sln");
     ASSERT_TRUE(WriteFileBytes(sln, "Microsoft Visual Studio Solution File\r\n"));
-    SHELLEXECUTEINFOW info;
-    ZeroMemory(&info, sizeof(info));
-    info.cbSize = sizeof(info);
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = L"open";
-    info.lpFile = sln.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    ASSERT_TRUE(ShellExecuteExW(&info));
-    if (info.hProcess != NULL) EndProgram(info.hProcess, 20000, NULL);
+    HANDLE opened = ShellOpen(sln);
+    ASSERT_TRUE(opened != NULL);
+    EndProgram(opened, 20000, NULL);
 
     ASSERT_TRUE(WaitForFakeDevenvLog(install, 1, 20000));
     std::vector<DevenvRun> runs = ReadFakeDevenvLog(install);

@@ -2,6 +2,7 @@
 #include "testutil.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
@@ -917,6 +918,25 @@ int MakeFolderLink(const std::wstring& linkPath, const std::wstring& targetPath)
                    (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         },
         5000);
+}
+
+}  // namespace testutil
+
+namespace testutil {
+
+HANDLE ShellOpen(const std::wstring& document) {
+    SHELLEXECUTEINFOW info;
+    ZeroMemory(&info, sizeof(info));
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = document.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExW(&info)) {
+        ADD_FAILURE() << "the shell did not open " << ToUtf8(document);
+        return nullptr;
+    }
+    return info.hProcess;
 }
 
 }  // namespace testutil

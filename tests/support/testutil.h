@@ -203,6 +203,11 @@ int RunProgram(const std::wstring& program, const std::wstring& args, const std:
 HANDLE StartProgram(const std::wstring& program, const std::wstring& args, const std::wstring& cwd,
                     DWORD* pid, const EnvOverrides& env = EnvOverrides());
 
+// Opens a document the way a double-click in the shell does
+// (ShellExecuteExW with the verb "open"). Returns the process it started
+// (end it with EndProgram), or 0 with a test failure added.
+HANDLE ShellOpen(const std::wstring& document);
+
 // Waits at most timeoutMs for the process to end; kills it when it has not.
 // Closes the handle. Returns 1 when it ended by itself (exit code in
 // *exitCode, may be null), 0 when it had to be killed.
