@@ -647,14 +647,18 @@ std::wstring ClassName(HWND window) {
     return len > 0 ? std::wstring(name, static_cast<size_t>(len)) : std::wstring();
 }
 
-std::vector<std::wstring> ListBoxItems(HWND listBox) {
+namespace {
+
+// The rows of a list box or of a combo box's list, through the messages that
+// count, measure and read them.
+std::vector<std::wstring> ControlRows(HWND control, UINT getCount, UINT getTextLen, UINT getText) {
     std::vector<std::wstring> rows;
-    LRESULT count = SendWithTimeout(listBox, LB_GETCOUNT, 0, 0);
+    LRESULT count = SendWithTimeout(control, getCount, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        LRESULT len = SendWithTimeout(listBox, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        LRESULT len = SendWithTimeout(control, getTextLen, static_cast<WPARAM>(i), 0);
         std::vector<wchar_t> text(static_cast<size_t>(len > 0 ? len : 0) + 1, L'\0');
         if (len > 0)
-            SendWithTimeout(listBox, LB_GETTEXT, static_cast<WPARAM>(i),
+            SendWithTimeout(control, getText, static_cast<WPARAM>(i),
                             reinterpret_cast<LPARAM>(text.data()));
         text.back() = L'\0';
         rows.push_back(text.data());
@@ -662,19 +666,14 @@ std::vector<std::wstring> ListBoxItems(HWND listBox) {
     return rows;
 }
 
+}  // namespace
+
+std::vector<std::wstring> ListBoxItems(HWND listBox) {
+    return ControlRows(listBox, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
+}
+
 std::vector<std::wstring> ComboBoxItems(HWND comboBox) {
-    std::vector<std::wstring> rows;
-    LRESULT count = SendWithTimeout(comboBox, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        LRESULT len = SendWithTimeout(comboBox, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
-        std::vector<wchar_t> text(static_cast<size_t>(len > 0 ? len : 0) + 1, L'\0');
-        if (len > 0)
-            SendWithTimeout(comboBox, CB_GETLBTEXT, static_cast<WPARAM>(i),
-                            reinterpret_cast<LPARAM>(text.data()));
-        text.back() = L'\0';
-        rows.push_back(text.data());
-    }
-    return rows;
+    return ControlRows(comboBox, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 int ClickButton(HWND dialog, int id) {
