@@ -3,10 +3,13 @@
 // always ends with exit code 0.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "testutil.h"
+
+#include <psapi.h>
 
 using namespace testutil;
 
@@ -15,6 +18,39 @@ namespace {
 const DWORD kWaitMs = 15000;
 
 std::wstring Shim() { return ProgramPath(L"PikroExec\\PikroExec.exe"); }
+
+// Runs the shim file with exactly this command line, its program name part
+// included, and returns its exit code (or -1).
+long RunShimLine(const std::wstring& shim, const std::wstring& line, const std::wstring& cwd) {
+    std::vector<wchar_t> buffer(line.begin(), line.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(shim.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        cwd.c_str(), &startup, &process))
+        return -1;
+    CloseHandle(process.hThread);
+    DWORD code = 1;
+    if (!EndProgram(process.hProcess, kWaitMs, &code)) return -1;
+    return static_cast<long>(code);
+}
+
+// Lower-case base names of the modules loaded in a process.
+std::vector<std::wstring> ModuleNames(HANDLE process) {
+    HMODULE modules[256];
+    DWORD bytes = 0;
+    std::vector<std::wstring> names;
+    if (!EnumProcessModules(process, modules, sizeof(modules), &bytes)) return names;
+    for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 256; ++i) {
+        wchar_t name[MAX_PATH];
+        if (!GetModuleBaseNameW(process, modules[i], name, MAX_PATH)) continue;
+        std::wstring lower(name);
+        std::transform(lower.begin(), lower.end(), lower.begin(), ::towlower);
+        names.push_back(lower);
+    }
+    return names;
+}
 
 TEST(LaunchShim, PassesTheCommandLineUnchangedAndKeepsTheFolder) {
     TempDir dir(kTempBlanks | kTempJapanese);
@@ -50,6 +86,59 @@ TEST(LaunchShim, OddCommandLinesReachTheEditorAsTheyAre) {
     std::vector<DevenvRun> runs = ReadFakeDevenvLog(editor);
     ASSERT_EQ(runs.size(), 3u);
     for (size_t i = 0; i < runs.size(); ++i) EXPECT_EQ(runs[i].commandLine, lines[i]);
+}
+
+// The shim works out where its own name ends in the command line the way the
+// run-time start-up of a wide-character WinMain program does.
+TEST(LaunchShim, SkipsItsOwnNameLikeTheRuntimeStartup) {
+    TempDir dir(kTempBlanks);
+    std::wstring editor = dir.Sub(L"IDE");
+    ASSERT_NE(CreateFakeDevenv(editor, L"VS", L"17.0"), L"");
+    std::wstring shim = dir.Sub(L"Pikro Suite\\PikroExec\\PikroExec.exe");
+    ASSERT_TRUE(MakeFolders(dir.Sub(L"Pikro Suite\\PikroExec")));
+    ASSERT_TRUE(CopyFileW(Shim().c_str(), shim.c_str(), FALSE));
+    const std::wstring target = QuoteArg(editor + L"\\devenv.exe") + L" \"A B.sln\"";
+    // Program-name part, then what the editor must get.
+    const std::wstring names[] = {
+        QuoteArg(shim) + L" ",             // quoted name with blanks
+        QuoteArg(shim) + L" \t  ",          // blanks and a tab before the arguments
+        L"PikroExec.exe ",                 // bare name
+        L"x\"a b\"y  ",                     // quotes inside the name keep its blank
+        L"\"" + shim + L"\"\t",             // a tab alone ends the name
+    };
+    for (const std::wstring& name : names) {
+        SCOPED_TRACE(ToUtf8(name));
+        EXPECT_EQ(RunShimLine(shim, name + target, dir.Path()), 0);
+    }
+    std::vector<DevenvRun> runs = ReadFakeDevenvLog(editor);
+    ASSERT_EQ(runs.size(), 5u);
+    for (const DevenvRun& run : runs) EXPECT_EQ(run.commandLine, target);
+    // A name whose quote is never closed takes the whole line: nothing to start.
+    EXPECT_EQ(RunShimLine(shim, L"\"" + shim + L" " + target, dir.Path()), 0);
+    EXPECT_EQ(ReadFakeDevenvLog(editor).size(), 5u);
+}
+
+// The shim is on the way from the double-click to the editor: it loads
+// neither the C run-time library nor the window system.
+TEST(LaunchShim, LoadsNoRuntimeLibraryNorWindowSystem) {
+    TempDir dir;
+    std::wstring editor = dir.Sub(L"IDE");
+    ASSERT_NE(CreateFakeDevenv(editor, L"VS", L"17.0"), L"");
+    ASSERT_TRUE(HoldFakeDevenv(editor));
+    HANDLE shim = StartProgram(Shim(), QuoteArg(editor + L"\\devenv.exe"), dir.Path(), nullptr);
+    ASSERT_NE(shim, nullptr);
+    ASSERT_TRUE(WaitForFakeDevenvLog(editor, 1, kWaitMs));
+    // The shim is now waiting for the held editor.
+    std::vector<std::wstring> names = ModuleNames(shim);
+    EXPECT_NE(std::find(names.begin(), names.end(), L"kernel32.dll"), names.end());
+    for (const wchar_t* unwanted :
+         {L"msvcrt.dll", L"ucrtbase.dll", L"user32.dll", L"gdi32.dll", L"comctl32.dll"})
+        EXPECT_EQ(std::find(names.begin(), names.end(), unwanted), names.end())
+            << ToUtf8(unwanted);
+    ASSERT_TRUE(ReleaseFakeDevenv(editor));
+    DWORD code = 1;
+    ASSERT_TRUE(EndProgram(shim, kWaitMs, &code));
+    EXPECT_EQ(code, 0u);
 }
 
 TEST(LaunchShim, EndsOnlyAfterTheEditorEnds) {
