@@ -76,22 +76,12 @@ double TimeLoop(const std::wstring& root) {
 }
 
 double TimeRd(const std::wstring& root) {
-    std::wstring line = L"cmd.exe /c rd /s /q " + QuoteArg(root);
-    std::vector<wchar_t> buffer(line.begin(), line.end());
-    buffer.push_back(0);
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof(startup));
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process;
-    ZeroMemory(&process, sizeof(process));
     double start = bench::Now();
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return -1;
-    WaitForSingleObject(process.hProcess, INFINITE);
+    HANDLE process = bench::StartLine(L"cmd.exe /c rd /s /q " + QuoteArg(root), nullptr);
+    if (!process) return -1;
+    WaitForSingleObject(process, INFINITE);
     double seconds = bench::Now() - start;
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    CloseHandle(process);
     return seconds;
 }
 

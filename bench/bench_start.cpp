@@ -28,22 +28,6 @@ LONGLONG FileSize(const std::wstring& path) {
     return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// Starts a command line and returns its process handle, or 0.
-HANDLE Start(const std::wstring& line, const std::wstring& cwd) {
-    std::vector<wchar_t> buffer(line.begin(), line.end());
-    buffer.push_back(0);
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof(startup));
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process;
-    ZeroMemory(&process, sizeof(process));
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(),
-                        &startup, &process))
-        return nullptr;
-    CloseHandle(process.hThread);
-    return process.hProcess;
-}
-
 // Waits until the log has grown past size; 1 when it did in time.
 int WaitForLogGrowth(const std::wstring& log, LONGLONG size) {
     DWORD start = GetTickCount();
@@ -97,7 +81,7 @@ int main() {
     for (int run = 0; run < kRuns && !failed; ++run) {
         LONGLONG size = FileSize(log);
         double start = bench::Now();
-        HANDLE launcher = Start(launcherLine, dir.Path());
+        HANDLE launcher = bench::StartLine(launcherLine, dir.Path().c_str());
         failed = !launcher || !WaitForLogGrowth(log, size);
         viaLauncher.push_back(bench::Now() - start);
         if (launcher) {
@@ -109,7 +93,7 @@ int main() {
         start = bench::Now();
         for (int k = 0; k < 3 && !failed; ++k) {
             size = FileSize(log);
-            HANDLE process = Start(editorLine, dir.Path());
+            HANDLE process = bench::StartLine(editorLine, dir.Path().c_str());
             failed = !process || !WaitForLogGrowth(log, size);
             if (process) CloseHandle(process);
         }

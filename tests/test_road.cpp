@@ -81,7 +81,24 @@ DWORD ParentOf(DWORD pid, std::wstring* parentExe) {
     return parent;
 }
 
-HWND ChoiceDialogOf(HWND frame) { return FindWindowExW(frame, nullptr, L"#32770", nullptr); }
+// Starts the launcher with a solution and waits until it shows its choice
+// list. Returns the choice dialog with the launcher's process in *launcher
+// (end it with EndProgram), or 0 with a test failure added and the launcher
+// already ended.
+HWND OpenChoiceList(const std::wstring& launcherExe, const std::wstring& sln,
+                    const std::wstring& cwd, HANDLE* launcher) {
+    DWORD pid = 0;
+    *launcher = StartProgram(launcherExe, QuoteArg(sln), cwd, &pid);
+    if (!*launcher) return nullptr;
+    HWND frame = WaitForWindow(L"PikroBack", nullptr, pid, kWaitMs, true);
+    HWND dialog = frame ? FindWindowExW(frame, nullptr, L"#32770", nullptr) : nullptr;
+    if (!dialog) {
+        ADD_FAILURE() << "the launcher showed no choice list";
+        EndProgram(*launcher, kWaitMs, nullptr);
+        *launcher = nullptr;
+    }
+    return dialog;
+}
 
 // The control that has the keyboard focus in another process's thread.
 HWND FocusOf(HWND window) {
@@ -140,12 +157,8 @@ TEST_F(RoadTest, ShimWaitsForTheEditorAfterTheLauncherHasEnded) {
 
 TEST_F(RoadTest, ChoiceListDrivenFromOutside) {
     std::wstring sln = dir_.Sub(L"No Vs\\App.sln");
-    DWORD pid = 0;
-    HANDLE launcher = StartProgram(Launcher(), QuoteArg(sln), dir_.Path(), &pid);
-    ASSERT_NE(launcher, nullptr);
-    HWND frame = WaitForWindow(L"PikroBack", nullptr, pid, kWaitMs, true);
-    ASSERT_NE(frame, nullptr);
-    HWND dialog = ChoiceDialogOf(frame);
+    HANDLE launcher = nullptr;
+    HWND dialog = OpenChoiceList(Launcher(), sln, dir_.Path(), &launcher);
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(IsWindowVisible(dialog));
     HWND list = GetDlgItem(dialog, IDC_LST_EDITORS);
@@ -165,11 +178,8 @@ TEST_F(RoadTest, ChoiceListDrivenFromOutside) {
 
     // Next time row 1 is preselected, and Enter in the focused control
     // starts it.
-    launcher = StartProgram(Launcher(), QuoteArg(sln), dir_.Path(), &pid);
-    ASSERT_NE(launcher, nullptr);
-    frame = WaitForWindow(L"PikroBack", nullptr, pid, kWaitMs, true);
-    ASSERT_NE(frame, nullptr);
-    dialog = ChoiceDialogOf(frame);
+    dialog = OpenChoiceList(Launcher(), sln, dir_.Path(), &launcher);
+    ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_LST_EDITORS, LB_GETCURSEL, 0, 0), 1);
     HWND focus = FocusOf(dialog);
     ASSERT_NE(focus, nullptr);
@@ -184,12 +194,8 @@ TEST_F(RoadTest, ChoiceListDrivenFromOutside) {
 TEST_F(RoadTest, EscapeAndCancelEndWithoutStarting) {
     std::wstring sln = dir_.Sub(L"No Vs\\App.sln");
     for (int way = 0; way < 2; ++way) {
-        DWORD pid = 0;
-        HANDLE launcher = StartProgram(Launcher(), QuoteArg(sln), dir_.Path(), &pid);
-        ASSERT_NE(launcher, nullptr);
-        HWND frame = WaitForWindow(L"PikroBack", nullptr, pid, kWaitMs, true);
-        ASSERT_NE(frame, nullptr);
-        HWND dialog = ChoiceDialogOf(frame);
+        HANDLE launcher = nullptr;
+        HWND dialog = OpenChoiceList(Launcher(), sln, dir_.Path(), &launcher);
         ASSERT_NE(dialog, nullptr);
         SendDlgItemMessageW(dialog, IDC_LST_EDITORS, LB_SETCURSEL, 1, 0);
         if (way == 0) {
@@ -227,12 +233,10 @@ TEST_F(RoadTest, FixedIndexPastTheCatalogueEndsQuietly) {
 TEST_F(RoadTest, UnknownRuleValueShowsTheList) {
     std::wstring sln = dir_.Sub(L"App\\App.sln");
     ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyNoVsProc, 2));
-    DWORD pid = 0;
-    HANDLE launcher = StartProgram(Launcher(), QuoteArg(sln), dir_.Path(), &pid);
-    ASSERT_NE(launcher, nullptr);
-    HWND frame = WaitForWindow(L"PikroBack", nullptr, pid, kWaitMs, true);
-    ASSERT_NE(frame, nullptr);
-    ASSERT_TRUE(ClickButton(ChoiceDialogOf(frame), IDCANCEL));
+    HANDLE launcher = nullptr;
+    HWND dialog = OpenChoiceList(Launcher(), sln, dir_.Path(), &launcher);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(ClickButton(dialog, IDCANCEL));
     DWORD code = 1;
     ASSERT_TRUE(EndProgram(launcher, kWaitMs, &code));
     EXPECT_EQ(code, 0u);
@@ -327,13 +331,10 @@ TEST(RoadTextsLang, ChoiceListSpeaksTheUserLanguage) {
     std::wstring ide = dir.Sub(L"IDE");
     ASSERT_NE(CreateFakeDevenv(ide, L"Visual Studio 2022", L"17.8.3"), L"");
     ASSERT_TRUE(PutStoreCatalogue({{L"Visual Studio 2022", L"17.8.3", ide}}));
-    DWORD pid = 0;
-    HANDLE launcher = StartProgram(ProgramPath(L"Pikro.exe"), QuoteArg(dir.Sub(L"App.sln")),
-                                   dir.Path(), &pid);
-    ASSERT_NE(launcher, nullptr);
-    HWND frame = WaitForWindow(L"PikroBack", nullptr, pid, kWaitMs, true);
-    ASSERT_NE(frame, nullptr);
-    HWND dialog = ChoiceDialogOf(frame);
+    HANDLE launcher = nullptr;
+    HWND dialog = OpenChoiceList(ProgramPath(L"Pikro.exe"), dir.Sub(L"App.sln"), dir.Path(),
+                                 &launcher);
+    ASSERT_NE(dialog, nullptr);
     const bool japanese = TestLangId() == 1041;
     EXPECT_EQ(ControlText(dialog, IDC_TXT_CHOOSE),
               japanese ? L"起動する Visual Studio を選択してください。" : L"Select Visual Studio to start.");

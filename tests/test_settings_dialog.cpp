@@ -137,12 +137,7 @@ TEST_F(SettingsDialog, ShowsStoredSettingsAndOkWritesThemBackUnchanged) {
     Press(IDOK);
     EXPECT_FALSE(IsWindow(frame));
     EXPECT_FALSE(IsWindow(dialog_));
-    EXPECT_EQ(1u, StoredSetting(kKeyDelVsFolder));
-    EXPECT_EQ(5u, StoredSetting(kKeyLstSel));
-    EXPECT_EQ(1u, StoredSetting(kKeyVsProc));
-    EXPECT_EQ(2u, StoredSetting(kKeyVsFix));
-    EXPECT_EQ(0u, StoredSetting(kKeyNoVsProc));
-    EXPECT_EQ(0u, StoredSetting(kKeyNoVsFix));
+    EXPECT_EQ(StoredSettings(), (std::vector<DWORD>{1, 5, 1, 2, 0, 0}));
 }
 
 TEST_F(SettingsDialog, OkStoresWhatTheUserChanged) {
@@ -157,12 +152,7 @@ TEST_F(SettingsDialog, OkStoresWhatTheUserChanged) {
     EXPECT_EQ(0u, g_settings.ixVsFix);
     EXPECT_EQ(1u, g_settings.ixNoVsFix);
     Press(IDOK);
-    EXPECT_EQ(0u, StoredSetting(kKeyDelVsFolder));
-    EXPECT_EQ(4u, StoredSetting(kKeyLstSel));
-    EXPECT_EQ(0u, StoredSetting(kKeyVsProc));
-    EXPECT_EQ(0u, StoredSetting(kKeyVsFix));
-    EXPECT_EQ(1u, StoredSetting(kKeyNoVsProc));
-    EXPECT_EQ(1u, StoredSetting(kKeyNoVsFix));
+    EXPECT_EQ(StoredSettings(), (std::vector<DWORD>{0, 4, 0, 0, 1, 1}));
 }
 
 TEST_F(SettingsDialog, ComboChangeThenCancelStoresNothing) {

@@ -66,6 +66,13 @@ protected:
         return value;
     }
 
+    // All six stored settings, in the order StoreSettings takes them.
+    static std::vector<DWORD> StoredSettings() {
+        return {StoredSetting(kKeyDelVsFolder), StoredSetting(kKeyLstSel),
+                StoredSetting(kKeyVsProc),      StoredSetting(kKeyVsFix),
+                StoredSetting(kKeyNoVsProc),    StoredSetting(kKeyNoVsFix)};
+    }
+
     // Runs the launcher's start-up without a solution, as Pikro.exe does.
     void Open() {
         ASSERT_EQ(1, LauncherStartup(GetModuleHandleW(nullptr), L""));
