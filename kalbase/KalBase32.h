@@ -40,6 +40,16 @@ UINT KalGetProfileUIntW(const wchar_t* section, const wchar_t* key, UINT dflt);
 int KalGetProfileStrW(const wchar_t* section, const wchar_t* key, const wchar_t* dflt,
                       wchar_t* buf, size_t size);
 
+// The length in units (terminator excluded) of a stored string, so that a
+// caller can tell a text that does not fit its buffer from one that does;
+// -1 when the key is absent or not a string.
+int KalGetProfileStrLenW(const wchar_t* section, const wchar_t* key);
+
+// The names of the values of a section, one per call: index 0, 1, ... until
+// the call returns 0. A name that does not fit size units is passed over
+// (the call still returns 1 with an empty name). The order is the store's.
+int KalEnumProfileKeyW(const wchar_t* section, DWORD index, wchar_t* name, size_t size);
+
 // Create or replace a value. Return 1 on success, 0 on failure.
 int KalPutProfileUIntW(const wchar_t* section, const wchar_t* key, UINT value);
 int KalPutProfileStrW(const wchar_t* section, const wchar_t* key, const wchar_t* value);
@@ -215,6 +225,10 @@ template <size_t N>
 inline int KalGetProfileStrW(const wchar_t* section, const wchar_t* key, const wchar_t* dflt,
                              wchar_t (&buf)[N]) {
     return KalGetProfileStrW(section, key, dflt, buf, N);
+}
+template <size_t N>
+inline int KalEnumProfileKeyW(const wchar_t* section, DWORD index, wchar_t (&name)[N]) {
+    return KalEnumProfileKeyW(section, index, name, N);
 }
 template <size_t N>
 inline int KalGetAppPathW(wchar_t (&buf)[N]) {

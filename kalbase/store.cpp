@@ -117,6 +117,33 @@ int KalGetProfileStrW(const wchar_t* section, const wchar_t* key, const wchar_t*
     return static_cast<int>(len);
 }
 
+int KalGetProfileStrLenW(const wchar_t* section, const wchar_t* key) {
+    if (!key || !key[0]) return -1;
+    HKEY hk;
+    if (!OpenSection(section, KEY_QUERY_VALUE, &hk)) return -1;
+    wchar_t* stored = ReadStringValue(hk, key);
+    RegCloseKey(hk);
+    if (!stored) return -1;
+    size_t len = wcslen(stored);
+    free(stored);
+    return len > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(len);
+}
+
+int KalEnumProfileKeyW(const wchar_t* section, DWORD index, wchar_t* name, size_t size) {
+    if (!name || size == 0) return 0;
+    name[0] = 0;
+    HKEY hk;
+    if (!OpenSection(section, KEY_QUERY_VALUE, &hk)) return 0;
+    // Value names are at most 16383 units.
+    wchar_t found[16384];
+    DWORD units = _countof(found);
+    LONG rc = RegEnumValueW(hk, index, found, &units, NULL, NULL, NULL, NULL);
+    RegCloseKey(hk);
+    if (rc != ERROR_SUCCESS) return 0;
+    if (units < size) wmemcpy(name, found, units + 1);
+    return 1;
+}
+
 int KalPutProfileUIntW(const wchar_t* section, const wchar_t* key, UINT value) {
     if (!key || !key[0]) return 0;
     HKEY hk;

@@ -23,9 +23,17 @@ if [ -n "${PIKRO_BUILD_ROOT:-}" ]; then dist=$root/dist; else dist=$repo/dist; f
 setup=${PIKRO_DEMO_SETUP:-store}
 
 bash "$repo/scripts/deps.sh"
+# The 32-bit programs are the ones shipped; a machine that cannot run 32-bit
+# programs under Wine shows the 64-bit ones.
+source "$repo/scripts/wine32.sh"
+arch=x86
+if ! wine32_runs; then
+  echo "demo.sh: this machine cannot run 32-bit programs under Wine; showing the x64 build" >&2
+  arch=x64
+fi
 # The programs and the fake editor are all the demo needs.
 PIKRO_SKIP_DEPS=1 PIKRO_BUILD_TARGETS="Pikro PikroInstall PikroUninstall PikroExec fake_devenv" \
-  bash "$repo/scripts/build.sh" x86
+  bash "$repo/scripts/build.sh" "$arch"
 
 work=$(mktemp -d /tmp/pikro-demo.XXXXXX)
 export WINEPREFIX=$work/wineprefix
@@ -39,7 +47,7 @@ cleanup() {
 trap cleanup EXIT
 
 echo "== fresh Wine prefix in $WINEPREFIX" >&2
-bash "$repo/scripts/wine-prefix.sh" --clone "$root/x86" "$WINEPREFIX"
+bash "$repo/scripts/wine-prefix.sh" --clone "$root/$arch" "$WINEPREFIX"
 wineserver -p </dev/null >/dev/null 2>&1 || true
 wine wineboot </dev/null >/dev/null 2>&1 || true
 
@@ -56,15 +64,15 @@ reg_add 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' \
 vs2015="$programs/Microsoft Visual Studio 14.0/Common7/IDE"
 vs2019="$programs/Microsoft Visual Studio/2019/Community/Common7/IDE"
 mkdir -p "$vs2015" "$vs2019"
-cp "$root/x86/bin/fake_devenv.exe" "$vs2015/devenv.exe"
-cp "$root/x86/bin/fake_devenv.exe" "$vs2019/devenv.exe"
+cp "$root/$arch/bin/fake_devenv.exe" "$vs2015/devenv.exe"
+cp "$root/$arch/bin/fake_devenv.exe" "$vs2019/devenv.exe"
 
 store='HKCU\Software\PikroSuite'
 if [ "$setup" = install ]; then
   # The fake editors carry the fake editor's own version resource
   # ("Fake Visual Studio", 1.0.0.0), so the solution below asks for v1.
   echo "== PikroInstall.exe" >&2
-  wine "$dist/x86/PikroInstall.exe" </dev/null >/dev/null 2>&1
+  wine "$dist/$arch/PikroInstall.exe" </dev/null >/dev/null 2>&1
   asks=v1
 else
   echo "== catalogue written to $store\\VS-INST" >&2
@@ -82,7 +90,7 @@ solution=$(winpath "$solution_dir/Demo.sln")
 
 echo "== wine Pikro.exe \"$solution\"" >&2
 set +e
-wine "$dist/x86/Pikro.exe" "$solution" </dev/null >/dev/null 2>&1
+wine "$dist/$arch/Pikro.exe" "$solution" </dev/null >/dev/null 2>&1
 code=$?
 set -e
 echo "   Pikro.exe ended with exit code $code" >&2
