@@ -16,6 +16,11 @@ case "$arch" in
 esac
 
 bash "$repo/scripts/deps.sh"
+source "$repo/scripts/wine32.sh"
+if [ "$arch" = x86 ] && ! wine32_runs; then
+  echo "bench/run.sh: this machine cannot run 32-bit programs under Wine; use x64" >&2
+  exit 2
+fi
 PIKRO_SKIP_DEPS=1 PIKRO_BUILD_TESTS=ON bash "$repo/scripts/build.sh" "$arch"
 bash "$repo/scripts/wine-prefix.sh" "$root/$arch"
 

@@ -22,11 +22,20 @@ struct EditorCatalogue {
 // The launcher's in-memory catalogue.
 extern EditorCatalogue g_catalogue;
 
-// Loads the stored catalogue into g_catalogue, removes from the store the
-// entries whose folder no longer holds devenv.exe (renumbering the ones above
-// so that the keys stay 0 to Count - 1), sorts, and returns the number of
-// entries loaded (0 to 32; further loadable entries stay stored).
+// Loads the stored catalogue into g_catalogue, sorts it and returns the
+// number of entries loaded (0 to 32; further loadable entries stay stored).
+// Entries are found by listing the section, never by counting up to
+// "Count". An entry whose devenv.exe or folder is reported not found leaves
+// the store, which is then rewritten under the keys 0 to Count - 1; an entry
+// that cannot be checked now (denied, unreachable) stays stored, unloaded.
 int LoadCatalogue();
+
+// Every change of the stored catalogue, by any program of the suite in the
+// user's session, is made while holding this lock (a named mutex; the same
+// thread may take it again). LockCatalogue waits a few seconds at most and
+// returns 0 when it could not get it; UnlockCatalogue takes what it gave.
+int LockCatalogue(HANDLE* lock);
+void UnlockCatalogue(HANDLE lock);
 
 // Orders the first n entries of g_catalogue by description (case-insensitive,
 // A to Z folded only), by exchange sort.
@@ -39,7 +48,7 @@ int IsEditorRegistered(const wchar_t* exePath);
 // Reads the executable's description and version into entry, computes its
 // folder, appends the entry to the stored catalogue and returns the new
 // "Count". Returns 0 and stores nothing when the path's folder does not fit
-// an entry.
+// an entry or the catalogue lock cannot be had.
 int RegisterEditor(const wchar_t* exePath, EditorEntry* entry);
 
 // The folder of an executable path: drive and directory without the trailing

@@ -8,7 +8,9 @@ static const wchar_t kAppMidPath[] = L"PikroSuite";
 // Editor catalogue.
 static const wchar_t kSectVsInst[] = L"VS-INST";
 static const wchar_t kKeyCount[] = L"Count";
-static const wchar_t kKeyEntryFormat[] = L"VS%02d";
+// VS00 to VS99, then VS100 and on; unsigned, so that a number past the
+// range of int names its own key too.
+static const wchar_t kKeyEntryFormat[] = L"VS%02u";
 static const wchar_t kKeyOrgFType[] = L"OrgFType";
 
 // Launcher settings, in the order they are read and written.

@@ -83,6 +83,9 @@ int KalPathIsFileW(const wchar_t* path);
 // is not emptied (returns 0). The two reserved arguments are 0. Returns 1
 // when the folder is empty afterwards, 0 otherwise.
 int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2);
+// The same, but files right inside folder named as one of keepNames
+// (compared without regard to case) stay as they are.
+int KalCleanFolderExW(const wchar_t* folder, const wchar_t* const* keepNames, int keepCount);
 
 // Text files. Mode 9 opens for reading as text: a UTF-16LE or UTF-8 byte
 // order mark is honoured, anything else is read in the OEM code page (the

@@ -16,6 +16,11 @@ int IsDotEntry(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
+// Another program cleaning the same folder may have removed an entry first.
+int IsGone(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 // Clears the read-only attribute of an entry so that it can be deleted,
 // keeping the other attributes that can be set.
 void ClearReadOnly(const wchar_t* path, DWORD attributes) {
@@ -30,14 +35,14 @@ void ClearReadOnly(const wchar_t* path, DWORD attributes) {
 // the attribute cleared, as the listing may be stale.
 int RemoveFileEntry(const wchar_t* path, DWORD attributes) {
     if (attributes & FILE_ATTRIBUTE_READONLY) ClearReadOnly(path, attributes);
-    if (DeleteFileW(path)) return 1;
+    if (DeleteFileW(path) || IsGone(GetLastError())) return 1;
     if (GetLastError() != ERROR_ACCESS_DENIED) return 0;
     ClearReadOnly(path, attributes);
     return DeleteFileW(path) != 0;
 }
 
 int RemoveFolderEntry(const wchar_t* path, DWORD attributes) {
-    if (RemoveDirectoryW(path)) return 1;
+    if (RemoveDirectoryW(path) || IsGone(GetLastError())) return 1;
     if (GetLastError() != ERROR_ACCESS_DENIED) return 0;
     ClearReadOnly(path, attributes);
     return RemoveDirectoryW(path) != 0;
@@ -116,7 +121,7 @@ int RemoveLink(const wchar_t* path, DWORD attributes) {
 // every level of the walk: each level appends its entry's name and restores
 // the terminator at len before it returns. Returns 1 when the folder ended
 // empty.
-int CleanInside(wchar_t* path, size_t len) {
+int CleanInside(wchar_t* path, size_t len, const wchar_t* const* keep = nullptr, int keepCount = 0) {
     if (len + 2 >= kCleanPathUnits) return 0;
     path[len] = L'\\';
     path[len + 1] = L'*';
@@ -127,11 +132,15 @@ int CleanInside(wchar_t* path, size_t len) {
     path[len] = 0;
     if (find == INVALID_HANDLE_VALUE) {
         DWORD err = GetLastError();
-        return err == ERROR_FILE_NOT_FOUND || err == ERROR_NO_MORE_FILES;
+        return IsGone(err) || err == ERROR_NO_MORE_FILES;
     }
     int empty = 1;
     do {
         if (IsDotEntry(fd.cFileName)) continue;
+        int kept = 0;
+        for (int k = 0; k < keepCount && !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY); ++k)
+            if (_wcsicmp(fd.cFileName, keep[k]) == 0) kept = 1;
+        if (kept) continue;
         size_t nameLen = wcsnlen(fd.cFileName, _countof(fd.cFileName));
         if (len + 1 + nameLen >= kCleanPathUnits) {
             empty = 0;
@@ -225,6 +234,10 @@ int KalPathIsFileW(const wchar_t* path) {
 int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2) {
     (void)reserved1;
     (void)reserved2;
+    return KalCleanFolderExW(folder, nullptr, 0);
+}
+
+int KalCleanFolderExW(const wchar_t* folder, const wchar_t* const* keepNames, int keepCount) {
     if (!folder || !folder[0]) return 0;
     size_t len = wcsnlen(folder, kCleanPathUnits);
     if (len >= kCleanPathUnits) return 0;
@@ -238,5 +251,5 @@ int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2) {
     if (len == 0 || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return 0;
-    return CleanInside(path, len);
+    return CleanInside(path, len, keepNames, keepCount);
 }

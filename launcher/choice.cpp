@@ -60,6 +60,9 @@ int OnShowChoice(HWND window, UINT, WPARAM, LPARAM) {
     SendDlgItemMessageW(window, IDC_LST_EDITORS, LB_SETCURSEL, g_settings.ixLstSel, 0);
     ShowWindow(window, SW_SHOW);
     ShowWindow(g_state.hFrame, SW_SHOW);
+    // A tool window has no taskbar button: opened behind other windows, the
+    // list could not be found at all.
+    SetForegroundWindow(g_state.hFrame);
     // The dialog was created hidden, so nothing in it has the focus yet;
     // Enter and Escape reach the dialog only through a control of its own.
     SetFocus(GetDlgItem(window, IDC_LST_EDITORS));

@@ -12,87 +12,209 @@
 
 namespace {
 
-// How many unique names are tried for the parked .suo file before giving up.
-// The process id makes the name unique among running launchers; the counter
-// only steps over names that a launcher which died while cleaning left behind.
-const unsigned kParkTries = 64;
+// The files of a version folder that hold the user's own state: the options
+// file (start-up project, open documents, breakpoints) and, from Visual
+// Studio 2022 17.9 on, the document layout and its backup. Cleaning is there
+// to remove the caches beside them.
+const wchar_t* const kUserStateFiles[] = {L".suo", L"DocumentLayout.json",
+                                          L"DocumentLayout.backup.json"};
 
-// Moves the .suo file out of the way under a name of its own in the same
-// folder, so that the move never crosses volumes and never meets the parked
-// file of another launcher. Returns 1 and the parked path when it was moved.
-int ParkSuoFile(const wchar_t* perSlnFolder, const wchar_t* suoFile, wchar_t (&parked)[260]) {
-    if (!KalPathExistsW(suoFile)) return 0;
-    const unsigned pid = GetCurrentProcessId();
-    for (unsigned n = 0; n < kParkTries; ++n) {
-        wchar_t name[64] = L"";
-        if (KalSnPrintFW(name, L".suo.%u.%u.tmp", pid, n) < 0) return 0;
-        wcscpy_s(parked, perSlnFolder);
-        if (!KalPathCatW(parked, name)) return 0;
-        if (MoveFileW(suoFile, parked)) return 1;
-        const DWORD error = GetLastError();
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return 0;
-    }
-    return 0;
+// Earlier launchers parked the per-solution .suo file under
+// ".suo.<process id>.<n>.tmp" while they cleaned; one that was killed then
+// left it there.
+const wchar_t kParkedSuoPattern[] = L".suo.*.tmp";
+
+// A base name that names exactly the folder it spells: not empty, not made
+// of dots and blanks only ("..", which would climb out of .vs), and not
+// ending in a dot or a blank, which Windows drops ("App." names "App").
+int IsPlainBaseName(const wchar_t* name) {
+    const size_t length = wcslen(name);
+    if (length == 0 || name[length - 1] == L'.' || name[length - 1] == L' ') return 0;
+    return wcsspn(name, L". ") != length;
 }
 
-// Empties one version folder while the .suo file of the solution is parked.
-// MoveFileW never replaces: when a new .suo file appeared in the meantime,
-// the parked one stays under its parked name rather than overwrite it.
-// Returns 0 when a path does not fit and nothing was touched, else 1.
-int CleanVersionFolder(const wchar_t* perSlnFolder, const wchar_t* name) {
-    wchar_t suoFile[260] = L"";
-    wchar_t folder[260] = L"";
-    wcscpy_s(suoFile, perSlnFolder);
-    wcscpy_s(folder, perSlnFolder);
-    if (!KalPathCatW(suoFile, L".suo") || !KalPathCatW(folder, name)) return 0;
+// Opens a folder as itself, never what a link points to, and only when it is
+// a real folder (no junction, symbolic link or other reparse point). While
+// the handle is open, nobody can rename or delete the folder, so a folder
+// checked here stays the one the cleaning walks.
+HANDLE OpenRealFolder(const wchar_t* path) {
+    // The attributes of the path itself are tested too: not every file
+    // system opens a link itself when asked to.
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return INVALID_HANDLE_VALUE;
+    HANDLE folder = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return folder;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(folder, &info) ||
+        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        CloseHandle(folder);
+        return INVALID_HANDLE_VALUE;
+    }
+    return folder;
+}
 
-    // A version folder that is itself a link would have its target emptied,
-    // which lies outside the solution's .vs folder.
+// 1 when the per-solution folder really is the entry baseName of the .vs
+// folder: its final path is the .vs folder's final path, one backslash and
+// the base name. A short (8.3) name or any other spelling that reaches
+// another folder fails.
+int IsChildOf(HANDLE vsFolder, HANDLE perSlnFolder, const wchar_t* baseName) {
+    wchar_t vsFinal[1024] = L"";
+    wchar_t perSlnFinal[1024] = L"";
+    const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    DWORD got = GetFinalPathNameByHandleW(vsFolder, vsFinal, _countof(vsFinal), flags);
+    if (got == 0 || got >= _countof(vsFinal)) return 0;
+    got = GetFinalPathNameByHandleW(perSlnFolder, perSlnFinal, _countof(perSlnFinal), flags);
+    if (got == 0 || got >= _countof(perSlnFinal)) return 0;
+    wchar_t expected[1024] = L"";
+    if (KalSnPrintFW(expected, L"%s\\%s", vsFinal, baseName) < 0) return 0;
+    return _wcsicmp(expected, perSlnFinal) == 0;
+}
+
+// ".suo." digits "." digits ".tmp": the name under which a .suo file was
+// parked.
+int IsParkedSuoName(const wchar_t* name) {
+    if (wcsncmp(name, L".suo.", 5) != 0) return 0;
+    const wchar_t* p = name + 5;
+    for (int part = 0; part < 2; ++part) {
+        const wchar_t* digits = p;
+        while (*p >= L'0' && *p <= L'9') ++p;
+        if (p == digits) return 0;
+        if (part == 0 && *p++ != L'.') return 0;
+    }
+    return wcscmp(p, L".tmp") == 0;
+}
+
+// Puts back a .suo file that an earlier launcher parked and could not
+// return. A parked copy goes back when the place is free; when a .suo file
+// is there again, the newer of the two stays, and the parked copy never
+// overwrites a newer file.
+void RestoreParkedSuo(const wchar_t* perSlnFolder) {
+    wchar_t pattern[260] = L"";
+    wchar_t suoFile[260] = L"";
+    wcscpy_s(pattern, perSlnFolder);
+    wcscpy_s(suoFile, perSlnFolder);
+    if (!KalPathCatW(pattern, kParkedSuoPattern) || !KalPathCatW(suoFile, L".suo")) return;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+            !IsParkedSuoName(found.cFileName))
+            continue;
+        wchar_t parked[260] = L"";
+        wcscpy_s(parked, perSlnFolder);
+        if (!KalPathCatW(parked, found.cFileName)) continue;
+        if (MoveFileW(parked, suoFile)) continue;
+        WIN32_FILE_ATTRIBUTE_DATA present;
+        if (!GetFileAttributesExW(suoFile, GetFileExInfoStandard, &present) ||
+            (present.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        if (CompareFileTime(&found.ftLastWriteTime, &present.ftLastWriteTime) > 0)
+            MoveFileExW(parked, suoFile, MOVEFILE_REPLACE_EXISTING);
+        else
+            DeleteFileW(parked);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+// Empties one version folder but for the user's state files, which never
+// move. A version folder that is itself a link would have its target
+// emptied, which lies outside the solution's .vs folder. Returns 0 when its
+// path does not fit and nothing was touched, else 1.
+int CleanVersionFolder(const wchar_t* perSlnFolder, const wchar_t* name) {
+    wchar_t folder[260] = L"";
+    wcscpy_s(folder, perSlnFolder);
+    if (!KalPathCatW(folder, name)) return 0;
     const DWORD attributes = GetFileAttributesW(folder);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return 1;
-
-    wchar_t parked[260] = L"";
-    const int moved = ParkSuoFile(perSlnFolder, suoFile, parked);
-    KalCleanFolderW(folder, 0, 0);
-    if (moved) MoveFileW(parked, suoFile);
+    KalCleanFolderExW(folder, kUserStateFiles, static_cast<int>(_countof(kUserStateFiles)));
     return 1;
+}
+
+// Searches the per-solution folder for the greatest folder whose name
+// begins with v, cleaning each when the settings ask for it. Returns 0 when
+// a name or path does not fit: deciding without that folder, which could be
+// the greatest, could start the wrong editor.
+int SearchVersionFolders(const wchar_t* perSlnFolder, wchar_t (&chosen)[256]) {
+    wchar_t pattern[260] = L"";
+    wcscpy_s(pattern, perSlnFolder);
+    if (!KalPathCatW(pattern, L"v*")) return 0;
+    int fits = 1;
+    _wfinddata64i32_t found;
+    const intptr_t search = _wfindfirst64i32(pattern, &found);
+    if (search == -1) return 1;
+    do {
+        if (!(found.attrib & _A_SUBDIR)) continue;
+        // Short names can match the pattern when the long name does not.
+        if (found.name[0] != L'v' && found.name[0] != L'V') continue;
+        if (wcslen(found.name) >= _countof(chosen)) {
+            fits = 0;
+            continue;
+        }
+        if (chosen[0] == L'\0' || _wcsicmp(found.name, chosen) > 0) wcscpy_s(chosen, found.name);
+        if (g_settings.fDelVsFolder && !CleanVersionFolder(perSlnFolder, found.name)) fits = 0;
+    } while (_wfindnext64i32(search, &found) == 0);
+    _findclose(search);
+    return fits;
+}
+
+// Launchers opening the same solution at once clean its version folders one
+// after the other: two walks through one tree trip over each other's
+// deletions and open folders and leave folders behind. The lock is named
+// after the per-solution folder's identity, whatever path reached it. A
+// launcher that cannot have it in this time cleans all the same.
+const DWORD kCleaningWaitMs = 30000;
+
+HANDLE LockForCleaning(HANDLE perSlnFolder) {
+    BY_HANDLE_FILE_INFORMATION info;
+    wchar_t name[64] = L"";
+    if (!GetFileInformationByHandle(perSlnFolder, &info) ||
+        KalSnPrintFW(name, L"Local\\PikroSuite.Clean.%08X.%08X%08X", info.dwVolumeSerialNumber,
+                     info.nFileIndexHigh, info.nFileIndexLow) < 0)
+        return nullptr;
+    HANDLE lock = CreateMutexW(nullptr, FALSE, name);
+    if (!lock) return nullptr;
+    const DWORD waited = WaitForSingleObject(lock, kCleaningWaitMs);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return lock;
+    CloseHandle(lock);
+    return nullptr;
 }
 
 // The version-folder rule: the greatest folder whose name begins with v,
 // compared as text, names the version; every such folder is emptied first
-// when the settings ask for it. Returns the catalogue index to start, or -1
-// when the user has to choose.
+// when the settings ask for it. Nothing is searched or cleaned unless the
+// per-solution folder is a real folder right inside a real .vs folder.
+// Returns the catalogue index to start, or -1 when the user has to choose.
 int DecideByVersionFolder(const wchar_t* vsPath, const wchar_t* baseName) {
-    // A path with no file name has no per-solution folder.
-    if (baseName[0] == L'\0') return -1;
+    if (!IsPlainBaseName(baseName)) return -1;
     wchar_t perSlnFolder[260] = L"";
-    wchar_t pattern[260] = L"";
     wcscpy_s(perSlnFolder, vsPath);
     if (!KalPathCatW(perSlnFolder, baseName)) return -1;
-    wcscpy_s(pattern, perSlnFolder);
-    if (!KalPathCatW(pattern, L"v*")) return -1;
 
+    HANDLE vsFolder = OpenRealFolder(vsPath);
+    if (vsFolder == INVALID_HANDLE_VALUE) return -1;
+    HANDLE perSln = OpenRealFolder(perSlnFolder);
     wchar_t chosen[256] = L"";
-    // A folder whose name or path does not fit could be the greatest one;
-    // deciding without it could start the wrong editor.
-    int unfit = 0;
-    _wfinddata64i32_t found;
-    const intptr_t search = _wfindfirst64i32(pattern, &found);
-    if (search != -1) {
-        do {
-            if (!(found.attrib & _A_SUBDIR)) continue;
-            // Short names can match the pattern when the long name does not.
-            if (found.name[0] != L'v' && found.name[0] != L'V') continue;
-            if (wcslen(found.name) >= _countof(chosen)) {
-                unfit = 1;
-                continue;
+    int fits = 0;
+    if (perSln != INVALID_HANDLE_VALUE) {
+        if (IsChildOf(vsFolder, perSln, baseName)) {
+            HANDLE cleaning = g_settings.fDelVsFolder ? LockForCleaning(perSln) : nullptr;
+            if (g_settings.fDelVsFolder) RestoreParkedSuo(perSlnFolder);
+            fits = SearchVersionFolders(perSlnFolder, chosen);
+            if (cleaning) {
+                ReleaseMutex(cleaning);
+                CloseHandle(cleaning);
             }
-            if (chosen[0] == L'\0' || _wcsicmp(found.name, chosen) > 0) wcscpy_s(chosen, found.name);
-            if (g_settings.fDelVsFolder && !CleanVersionFolder(perSlnFolder, found.name)) unfit = 1;
-        } while (_wfindnext64i32(search, &found) == 0);
-        _findclose(search);
+        }
+        CloseHandle(perSln);
     }
-    if (unfit || chosen[0] == L'\0') return -1;
+    CloseHandle(vsFolder);
+    if (!fits || chosen[0] == L'\0') return -1;
 
     const wchar_t* key = chosen + 1;
     const size_t keyLength = wcslen(key);

@@ -112,14 +112,31 @@ int ListDropFiles(HWND window, UINT, WPARAM wParam, LPARAM) {
     return 0;
 }
 
+// Registers the editor into the free slot. Returns 1 when it was stored.
+static int StoreDroppedEditor(const wchar_t* exePath, int slot) {
+    EditorEntry* entry = &g_catalogue.entries[slot];
+    if (RegisterEditor(exePath, entry) == 0) {
+        memset(entry, 0, sizeof *entry);
+        return 0;
+    }
+    return 1;
+}
+
 // Stores the editor at once and shows it. The catalogue is sorted and the
 // rows are put in afresh, so that row i stays entry i; each control then
 // selects again the editor it showed before, found by its record and not by
 // its text, which another entry may share.
 void AddDroppedEditor(const wchar_t* exePath) {
     const int slot = g_catalogue.count;
-    if (IsEditorRegistered(exePath)) return;
     if (slot < 0 || slot >= kCatalogueSlots) return;
+    // The look-up and the registration go under one hold of the catalogue
+    // lock, so that the same editor dropped on two launchers at once is
+    // stored once.
+    HANDLE lock = nullptr;
+    if (!LockCatalogue(&lock)) return;
+    const int stored = !IsEditorRegistered(exePath) && StoreDroppedEditor(exePath, slot);
+    UnlockCatalogue(lock);
+    if (!stored) return;
 
     HWND dialog = g_state.hSettingsDlg;
     Chosen list, vsFix, noVsFix;
@@ -130,11 +147,6 @@ void AddDroppedEditor(const wchar_t* exePath) {
     // The count follows the slots filled here, not the stored "Count": that
     // one also counts stored entries the load passed over, and another
     // program may have changed it since.
-    EditorEntry* entry = &g_catalogue.entries[slot];
-    if (RegisterEditor(exePath, entry) == 0) {
-        memset(entry, 0, sizeof *entry);
-        return;
-    }
     const int count = slot + 1;
     g_catalogue.count = count;
     SortCatalogue(count);

@@ -75,8 +75,11 @@ int TakeSolutionPath(const wchar_t* cmdLine) {
     // The path ends at the next double quote (whatever follows a quoted path
     // is dropped) or at the end of the line. A path that does not fit is not
     // taken at all: cut, it could name another solution.
+    // A path that ends in a backslash names no solution, and the editor's
+    // own command-line parser would read its closing \" as a quote.
     size_t length = wcscspn(cmdLine, L"\"");
     if (length >= _countof(g_state.szSlnPath)) return 0;
+    if (length > 0 && cmdLine[length - 1] == L'\\') return 0;
     wmemcpy(g_state.szSlnPath, cmdLine, length);
     g_state.szSlnPath[length] = L'\0';
     return 1;

@@ -18,6 +18,7 @@ read -r -a archs <<<"${PIKRO_TEST_ARCHS:-x86 x64}"
 timeout=${PIKRO_TEST_TIMEOUT:-120}
 
 bash "$repo/scripts/deps.sh"
+source "$repo/scripts/wine32.sh"
 for a in "${archs[@]}"; do
   PIKRO_SKIP_DEPS=1 PIKRO_BUILD_TESTS=ON bash "$repo/scripts/build.sh" "$a"
 done
@@ -26,7 +27,6 @@ done
 # program. A kernel built or booted without IA32 emulation cannot start it:
 # the x86 target is still built (warnings and all), but its tests cannot run
 # on such a machine, and saying so beats failing every one of them.
-source "$repo/scripts/wine32.sh"
 if ! wine32_runs; then
   kept=()
   for a in "${archs[@]}"; do

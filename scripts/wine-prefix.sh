@@ -12,6 +12,7 @@
 # hard-linked, everything Wine writes to (the registry files above all) is
 # copied.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/wine32.sh"
 
 if [ "${1:-}" = --clone ]; then
   if [ "$#" -ne 3 ]; then

@@ -8,6 +8,7 @@
 # locale, and with it the user-interface language Wine reports.
 # stdin is /dev/null and the program's exit code is passed through.
 set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/wine32.sh"
 
 if [ "$#" -lt 1 ]; then
   echo "usage: wine-run.sh program.exe [arguments...]" >&2

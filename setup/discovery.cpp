@@ -92,12 +92,17 @@ int SearchTopFolder(const wchar_t* topFolder) {
 int DiscoverEditors() {
     // The catalogue is rebuilt from scratch, but the file type that .sln had
     // before the first setup must outlive the rebuild: removal gives it back.
+    // Under the catalogue lock, so that a launcher pruning meanwhile neither
+    // sees the remembered type gone nor writes back what was just deleted.
+    HANDLE lock = nullptr;
+    const int locked = LockCatalogue(&lock);
     KalGetProfileStrW(kSectVsInst, kKeyOrgFType, L"", g_setup.szOrgFType);
     KalDelProfileSectW(kSectVsInst);
     if (IsSafeFileType(g_setup.szOrgFType))
         KalPutProfileStrW(kSectVsInst, kKeyOrgFType, g_setup.szOrgFType);
     else
         g_setup.szOrgFType[0] = L'\0';
+    if (locked) UnlockCatalogue(lock);
 
     // A value that does not fit leaves the drive empty, which would search
     // the current drive instead; a drive that cannot be named is searched

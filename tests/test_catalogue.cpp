@@ -145,6 +145,63 @@ TEST_F(Catalogue, RemovingEveryEntryEmptiesTheCount) {
     EXPECT_FALSE(StoreValueExists(kSectVsInst, L"VS01"));
 }
 
+// "Count" only bounds the numbers: the entries are found by listing the
+// section, so a "Count" at the top of its range, as a number or as digits,
+// costs what the stored entries cost. Counting up to it would take hours
+// and end with the test's time limit.
+TEST_F(Catalogue, CountAtTheTopOfItsRangeCostsOnlyTheStoredEntries) {
+    const std::wstring a = EditorFolder(L"a");
+    const std::wstring b = EditorFolder(L"b");
+    for (int asText = 0; asText < 2; ++asText) {
+        ResetStore();
+        if (asText)
+            PutStoreString(kSectVsInst, kKeyCount, L"4294967295");
+        else
+            PutStoreDword(kSectVsInst, kKeyCount, 0xFFFFFFFF);
+        PutStoreString(kSectVsInst, L"VS00", L"A;17.0;" + a);
+        PutStoreString(kSectVsInst, L"VS4294967294", L"B;16.0;" + b);
+        PutStoreString(kSectVsInst, L"VS007", L"not an entry key;1;" + a);
+        ASSERT_EQ(2, LoadCatalogue()) << asText;
+        EXPECT_EQ((std::vector<std::wstring>{L"A", L"B"}), LoadedDescriptions());
+        EXPECT_EQ(1, IsEditorRegistered((b + L"\\devenv.exe").c_str()));
+        EXPECT_EQ(0, IsEditorRegistered(dir_.Sub(L"c\\devenv.exe").c_str()));
+        // Registering brings "Count" down to the entries first, keeping
+        // their order, and leaves keys that are no entries alone.
+        std::wstring exe = CreateFakeDevenv(dir_.Sub(L"c"), L"C", L"15.0");
+        EditorEntry entry;
+        EXPECT_EQ(3, RegisterEditor(exe.c_str(), &entry));
+        EXPECT_EQ(3u, StoredCount());
+        EXPECT_EQ(L"A;17.0;" + a, StoredLine(0));
+        EXPECT_EQ(L"B;16.0;" + b, StoredLine(1));
+        EXPECT_EQ(L"C;15.0;" + dir_.Sub(L"c"), StoredLine(2));
+        EXPECT_FALSE(StoreValueExists(kSectVsInst, L"VS4294967294"));
+        EXPECT_TRUE(StoreValueExists(kSectVsInst, L"VS007"));
+    }
+}
+
+// An entry leaves the store only when its devenv.exe or its folder is
+// reported not found; anything that cannot be told now keeps it stored.
+TEST_F(Catalogue, OnlyEditorsReportedNotFoundArePruned) {
+    const std::wstring live = EditorFolder(L"live");
+    ASSERT_TRUE(MakeFolders(dir_.Sub(L"odd\\devenv.exe")));  // a folder of that name
+    wchar_t absent[] = L"Q:\\";
+    for (; absent[0] > L'D' && GetDriveTypeW(absent) != DRIVE_NO_ROOT_DIR; --absent[0]) {
+    }
+    ASSERT_EQ(static_cast<UINT>(DRIVE_NO_ROOT_DIR), GetDriveTypeW(absent));
+    const std::wstring unmounted = std::wstring(absent) + L"Microsoft Visual Studio\\IDE";
+    PutStoreCatalogue({{L"Gone", L"1", dir_.Sub(L"gone\\IDE")},
+                       {L"Unmounted", L"2", unmounted},
+                       {L"Live", L"3", live},
+                       {L"Odd", L"4", dir_.Sub(L"odd")},
+                       {L"Gone too", L"5", live + L"\\missing"}});
+    ASSERT_EQ(1, LoadCatalogue());
+    EXPECT_STREQ(L"Live", g_catalogue.entries[0].description);
+    EXPECT_EQ(3u, StoredCount());
+    EXPECT_EQ(L"Unmounted;2;" + unmounted, StoredLine(0));
+    EXPECT_EQ(L"Live;3;" + live, StoredLine(1));
+    EXPECT_EQ(L"Odd;4;" + dir_.Sub(L"odd"), StoredLine(2));
+}
+
 TEST_F(Catalogue, LoadsAtMostThirtyTwoAndKeepsTheRestStored) {
     std::vector<StoredEditor> editors;
     for (int i = 0; i < 40; ++i) {

@@ -289,6 +289,261 @@ TEST_F(RoadTest, LaunchersCleaningAtOnceKeepTheirOwnSuo) {
     ASSERT_TRUE(WaitForFakeDevenvLog(vs2022_, 4, kWaitMs));
 }
 
+// --- cleaning reaches nothing but the solution's own caches -----------------
+
+// Opens the launcher on a solution, expects the choice list and cancels it.
+void ExpectListAndCancel(const std::wstring& launcherExe, const std::wstring& sln,
+                         const std::wstring& cwd) {
+    HANDLE launcher = nullptr;
+    HWND dialog = OpenChoiceList(launcherExe, sln, cwd, &launcher);
+    ASSERT_NE(dialog, nullptr) << sln;
+    ClickButton(dialog, IDCANCEL);
+    DWORD code = 1;
+    EXPECT_TRUE(EndProgram(launcher, kWaitMs, &code)) << sln;
+    EXPECT_EQ(code, 0u) << sln;
+}
+
+const wchar_t* const kStateFiles[] = {L".suo", L"DocumentLayout.backup.json",
+                                      L"DocumentLayout.json"};
+
+// The user's state in a version folder, with content of its own per folder.
+void WriteStateFiles(const std::wstring& folder) {
+    for (const wchar_t* name : kStateFiles) {
+        ASSERT_TRUE(WriteFileBytes(folder + L"\\" + name,
+                                   std::string("state\0of ", 9) + ToUtf8(folder + name)));
+    }
+}
+
+void ExpectOnlyStateFiles(const std::wstring& folder) {
+    std::vector<std::wstring> expected(std::begin(kStateFiles), std::end(kStateFiles));
+    EXPECT_EQ(ListFolder(folder), expected) << folder;
+    for (const wchar_t* name : kStateFiles) {
+        std::string bytes;
+        EXPECT_TRUE(ReadFileBytes(folder + L"\\" + name, &bytes)) << name;
+        EXPECT_EQ(bytes, std::string("state\0of ", 9) + ToUtf8(folder + name)) << name;
+    }
+}
+
+// Caches as Visual Studio leaves them: a big browse database and a nested
+// precompiled-header tree, files files files.
+void WriteCaches(const std::wstring& folder, int files) {
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\Browse.VC.db", std::string(2 * 1024 * 1024, 'D')));
+    ASSERT_TRUE(WriteFileUtf8(folder + L"\\ipch\\AutoPCH\\DocumentLayout.json", L"not state"));
+    for (int i = 0; i < files; ++i) {
+        ASSERT_TRUE(WriteFileUtf8(folder + L"\\ipch\\AutoPCH\\d" + std::to_wstring(i % 20) + L"\\f" +
+                                      std::to_wstring(i) + L".ipch",
+                                  L"pch"));
+    }
+}
+
+TEST_F(RoadTest, StrayNamesNeverReachBeyondThePerSolutionFolder) {
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyDelVsFolder, 1));
+    const std::wstring downloads = dir_.Sub(L"Downloads");
+    // What the base names "..", ".", "App." and "App " would reach once
+    // Windows has read them: Downloads itself, the .vs folder, .vs\App.
+    const std::wstring victims[] = {downloads + L"\\Videos\\clip.txt",
+                                    downloads + L"\\vendor\\lib.txt",
+                                    downloads + L"\\.vs\\v17\\cache.txt",
+                                    downloads + L"\\.vs\\App\\v17\\cache.txt"};
+    for (const std::wstring& file : victims) ASSERT_TRUE(WriteFileUtf8(file, L"mine"));
+    for (const wchar_t* name : {L"...sln", L"..sln", L"App..sln", L"App .sln"}) {
+        ExpectListAndCancel(Launcher(), downloads + L"\\" + name, dir_.Path());
+    }
+    for (const std::wstring& file : victims) EXPECT_EQ(ReadFileUtf8(file), L"mine") << file;
+    EXPECT_EQ(Runs(vs2022_), 0u);
+}
+
+TEST_F(RoadTest, LinkedVsOrPerSolutionFolderIsNeverSearched) {
+    TempDir outside;
+    ASSERT_TRUE(WriteFileUtf8(outside.Sub(L"vs\\App\\v17\\cache.txt"), L"theirs"));
+    ASSERT_TRUE(WriteFileUtf8(outside.Sub(L"app\\v17\\cache.txt"), L"theirs"));
+    ASSERT_TRUE(MakeFolders(dir_.Sub(L"One")));
+    ASSERT_TRUE(MakeFolders(dir_.Sub(L"Two\\.vs")));
+    if (!MakeFolderLink(dir_.Sub(L"One\\.vs"), outside.Sub(L"vs")))
+        GTEST_SKIP() << "no folder links here";
+    ASSERT_TRUE(MakeFolderLink(dir_.Sub(L"Two\\.vs\\App"), outside.Sub(L"app")));
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyDelVsFolder, 1));
+    // Even without cleaning a linked folder decides nothing: v17 would
+    // otherwise start the 2022 editor.
+    ExpectListAndCancel(Launcher(), dir_.Sub(L"One\\App.sln"), dir_.Path());
+    ExpectListAndCancel(Launcher(), dir_.Sub(L"Two\\App.sln"), dir_.Path());
+    EXPECT_EQ(ReadFileUtf8(outside.Sub(L"vs\\App\\v17\\cache.txt")), L"theirs");
+    EXPECT_EQ(ReadFileUtf8(outside.Sub(L"app\\v17\\cache.txt")), L"theirs");
+    EXPECT_EQ(Runs(vs2022_), 0u);
+}
+
+TEST_F(RoadTest, CleaningKeepsTheUserStateOfEveryVersionFolder) {
+    const std::wstring sln = dir_.Sub(L"App\\App.sln");
+    const std::wstring perSln = dir_.Sub(L"App\\.vs\\App");
+    for (const wchar_t* version : {L"v16", L"v17"}) {
+        WriteStateFiles(perSln + L"\\" + version);
+        WriteCaches(perSln + L"\\" + version, 40);
+    }
+    ASSERT_TRUE(WriteFileUtf8(perSln + L"\\.suo", L"solution options"));
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyDelVsFolder, 1));
+    RunLauncher(QuoteArg(sln));
+    ExpectEditorRun(vs2022_, 1, sln);
+    ExpectOnlyStateFiles(perSln + L"\\v16");
+    ExpectOnlyStateFiles(perSln + L"\\v17");
+    EXPECT_EQ(ReadFileUtf8(perSln + L"\\.suo"), L"solution options");
+    EXPECT_EQ(ListFolder(perSln), (std::vector<std::wstring>{L".suo", L"v16", L"v17"}));
+}
+
+TEST_F(RoadTest, LaunchersKilledOrRacingWhileCleaningLoseNoState) {
+    const std::wstring sln = dir_.Sub(L"App\\App.sln");
+    const std::wstring perSln = dir_.Sub(L"App\\.vs\\App");
+    const std::wstring v17 = perSln + L"\\v17";
+    WriteStateFiles(v17);
+    WriteCaches(v17, 3000);
+    ASSERT_TRUE(WriteFileUtf8(perSln + L"\\.suo", L"solution options"));
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyDelVsFolder, 1));
+
+    // Killed as soon as its cleaning has begun.
+    HANDLE launcher = StartProgram(Launcher(), QuoteArg(sln), dir_.Path(), nullptr);
+    ASSERT_NE(launcher, nullptr);
+    PumpUntil([&] { return !FileExists(v17 + L"\\Browse.VC.db"); }, kWaitMs);
+    TerminateProcess(launcher, 9);
+    EndProgram(launcher, kWaitMs, nullptr);
+    const bool killedMidway = FileExists(v17 + L"\\ipch\\AutoPCH\\d19\\f2999.ipch");
+    for (const wchar_t* name : kStateFiles) EXPECT_TRUE(FileExists(v17 + L"\\" + name)) << name;
+    EXPECT_EQ(ReadFileUtf8(perSln + L"\\.suo"), L"solution options");
+
+    // Two more at once finish the job.
+    WriteCaches(v17, 200);
+    HANDLE racing[2] = {StartProgram(Launcher(), QuoteArg(sln), dir_.Path(), nullptr),
+                        StartProgram(Launcher(), QuoteArg(sln), dir_.Path(), nullptr)};
+    for (HANDLE process : racing) {
+        ASSERT_NE(process, nullptr);
+        DWORD code = 1;
+        EXPECT_TRUE(EndProgram(process, kWaitMs * 3, &code));
+        EXPECT_EQ(code, 0u);
+    }
+    ASSERT_TRUE(WaitForFakeDevenvLog(vs2022_, 2, kWaitMs));
+    ExpectOnlyStateFiles(v17);
+    EXPECT_EQ(ReadFileUtf8(perSln + L"\\.suo"), L"solution options");
+    EXPECT_EQ(ListFolder(perSln), (std::vector<std::wstring>{L".suo", L"v17"}));
+    if (!killedMidway) GTEST_SKIP() << "the first launcher finished its cleaning before the kill";
+}
+
+void SetWriteTime(const std::wstring& path, int minutesAgo) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER t;
+    t.LowPart = now.dwLowDateTime;
+    t.HighPart = now.dwHighDateTime;
+    t.QuadPart -= static_cast<ULONGLONG>(minutesAgo) * 60 * 10000000;
+    FILETIME when = {t.LowPart, t.HighPart};
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &when));
+    CloseHandle(file);
+}
+
+// Earlier launchers parked the per-solution .suo file while they cleaned; one
+// killed then left it parked. The next clean puts it back, the newer file
+// wins, and nothing parked is left.
+TEST_F(RoadTest, ParkedSuoOfAKilledLauncherGoesBack) {
+    const std::wstring sln = dir_.Sub(L"App\\App.sln");
+    const std::wstring perSln = dir_.Sub(L"App\\.vs\\App");
+    ASSERT_TRUE(MakeFolders(perSln + L"\\v17"));
+    ASSERT_TRUE(WriteFileUtf8(perSln + L"\\.suo.4242.0.tmp", L"parked"));
+    ASSERT_TRUE(WriteFileUtf8(perSln + L"\\.suo.x.tmp", L"not ours"));
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyDelVsFolder, 1));
+    RunLauncher(QuoteArg(sln));
+    EXPECT_EQ(ReadFileUtf8(perSln + L"\\.suo"), L"parked");
+
+    // A .suo file newer than the parked one stays; an older one is replaced.
+    ASSERT_TRUE(WriteFileUtf8(perSln + L"\\.suo.4242.1.tmp", L"parked older"));
+    SetWriteTime(perSln + L"\\.suo.4242.1.tmp", 60);
+    ASSERT_TRUE(WriteFileUtf8(perSln + L"\\.suo.4243.0.tmp", L"parked newest"));
+    SetWriteTime(perSln + L"\\.suo", 30);
+    RunLauncher(QuoteArg(sln));
+    EXPECT_EQ(ReadFileUtf8(perSln + L"\\.suo"), L"parked newest");
+    EXPECT_EQ(ListFolder(perSln), (std::vector<std::wstring>{L".suo", L".suo.x.tmp", L"v17"}));
+    ExpectEditorRun(vs2022_, 2, sln);
+}
+
+// --- no stored value stalls the launcher --------------------------------------
+
+TEST_F(RoadTest, CountAtTheTopOfItsRangeStillOpensAtOnce) {
+    const std::wstring sln = dir_.Sub(L"App\\App.sln");
+    ASSERT_TRUE(MakeFolders(dir_.Sub(L"App\\.vs\\App\\v17")));
+    // Without a limit of its own, counting up to "Count" would take hours:
+    // the launcher's time limit here is what fails.
+    ASSERT_TRUE(PutStoreDword(kSectVsInst, kKeyCount, 0xFFFFFFFF));
+    RunLauncher(QuoteArg(sln));
+    ExpectEditorRun(vs2022_, 1, sln);
+    ASSERT_TRUE(PutStoreString(kSectVsInst, kKeyCount, L"4294967295"));
+    RunLauncher(QuoteArg(sln));
+    ExpectEditorRun(vs2022_, 2, sln);
+}
+
+TEST_F(RoadTest, LaunchersPruningAtOnceKeepEveryLiveEditorOnce) {
+    const std::wstring vs2017 = dir_.Sub(L"Microsoft Visual Studio\\2017\\Community\\Common7\\IDE");
+    ASSERT_NE(CreateFakeDevenv(vs2017, L"Visual Studio 2017", L"15.9.4"), L"");
+    ASSERT_TRUE(PutStoreCatalogue({{L"Gone 1", L"1.0", dir_.Sub(L"gone1")},
+                                   {L"Visual Studio 2022", L"17.8.3", vs2022_},
+                                   {L"Gone 2", L"2.0", dir_.Sub(L"gone2")},
+                                   {L"Visual Studio 2017", L"15.9.4", vs2017},
+                                   {L"Gone 3", L"3.0", dir_.Sub(L"gone3")},
+                                   {L"Visual Studio 2019", L"16.11.5", vs2019_}}));
+    const std::wstring sln = dir_.Sub(L"App\\App.sln");
+    ASSERT_TRUE(MakeFolders(dir_.Sub(L"App\\.vs\\App\\v17")));
+    HANDLE launchers[4] = {};
+    for (HANDLE& launcher : launchers) {
+        launcher = StartProgram(Launcher(), QuoteArg(sln), dir_.Path(), nullptr);
+    }
+    for (HANDLE launcher : launchers) {
+        ASSERT_NE(launcher, nullptr);
+        EXPECT_TRUE(EndProgram(launcher, kWaitMs, nullptr));
+    }
+    ASSERT_TRUE(WaitForFakeDevenvLog(vs2022_, 4, kWaitMs));
+    DWORD count = 0;
+    ASSERT_TRUE(GetStoreDword(kSectVsInst, kKeyCount, &count));
+    EXPECT_EQ(count, 3u);
+    std::vector<std::wstring> folders;
+    for (DWORD i = 0; i < count; ++i) {
+        std::wstring line;
+        EXPECT_TRUE(GetStoreString(kSectVsInst, (L"VS0" + std::to_wstring(i)).c_str(), &line));
+        folders.push_back(line.substr(line.rfind(L';') + 1));
+    }
+    EXPECT_EQ(folders, (std::vector<std::wstring>{vs2022_, vs2017, vs2019_}));
+    EXPECT_EQ(StoreValueNames(kSectVsInst).size(), 4u);  // Count and the three
+}
+
+// --- the launcher's own windows and command line --------------------------------
+
+TEST_F(RoadTest, ChoiceListComesToTheFront) {
+    HWND mine = CreateWindowExW(0, L"STATIC", L"in front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
+                                10, 300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(mine, nullptr);
+    SetForegroundWindow(mine);
+    PumpMessages(100);
+    if (GetForegroundWindow() != mine) {
+        DestroyWindow(mine);
+        GTEST_SKIP() << "no foreground window here";
+    }
+    HANDLE launcher = nullptr;
+    HWND dialog = OpenChoiceList(Launcher(), dir_.Sub(L"New\\App.sln"), dir_.Path(), &launcher);
+    ASSERT_NE(dialog, nullptr);
+    HWND frame = GetParent(dialog);
+    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == frame; }, kWaitMs));
+    ClickButton(dialog, IDCANCEL);
+    EXPECT_TRUE(EndProgram(launcher, kWaitMs, nullptr));
+    DestroyWindow(mine);
+}
+
+TEST_F(RoadTest, SolutionPathEndingInABackslashStartsNothing) {
+    // The fixed editor would start at once with a path that ends in \".
+    ASSERT_TRUE(MakeFolders(dir_.Sub(L"App")));
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyNoVsProc, 1));
+    RunLauncher(L"\"" + dir_.Sub(L"App\\") + L"\"");
+    RunLauncher(dir_.Sub(L"App\\"));
+    PumpMessages(300);
+    EXPECT_EQ(Runs(vs2022_) + Runs(vs2019_), 0u);
+}
+
 TEST_F(RoadTest, CleaningLeavesWhatALinkPointsTo) {
     TempDir outside;
     ASSERT_TRUE(WriteFileUtf8(outside.Sub(L"shared\\keep.txt"), L"keep"));

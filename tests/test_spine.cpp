@@ -230,6 +230,11 @@ TEST(LauncherCommandLine, OverlongPathIsRefusedNotCut) {
     std::wstring longer = L"\"" + fits + L"x\"";
     EXPECT_EQ(0, TakeSolutionPath(longer.c_str()));
     EXPECT_STREQ(L"", g_state.szSlnPath);
+    // A path ending in a backslash is refused the same way: the editor would
+    // read its closing \" as a quote.
+    EXPECT_EQ(0, TakeSolutionPath(L"\"C:\\src\\App\\\""));
+    EXPECT_STREQ(L"", g_state.szSlnPath);
+    EXPECT_EQ(0, TakeSolutionPath(L"C:\\src\\App\\"));
     // A short quoted path followed by a long tail is still taken.
     std::wstring tail = L"\"C:\\a.sln\" " + std::wstring(3000, L'y');
     ASSERT_EQ(1, TakeSolutionPath(tail.c_str()));
