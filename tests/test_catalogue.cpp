@@ -200,6 +200,28 @@ TEST_F(Catalogue, OnlyEditorsReportedNotFoundArePruned) {
     EXPECT_EQ(L"Unmounted;2;" + unmounted, StoredLine(0));
     EXPECT_EQ(L"Live;3;" + live, StoredLine(1));
     EXPECT_EQ(L"Odd;4;" + dir_.Sub(L"odd"), StoredLine(2));
+
+    // A folder the user may not look into. The tests run without root's
+    // permission overrides (scripts/wine-run.sh), so it answers "access
+    // denied" as it would to a user.
+    const std::wstring locked = dir_.Sub(L"locked");
+    const std::wstring denied = EditorFolder(L"locked\\IDE");
+    auto deniedNow = [&] {
+        return GetFileAttributesW((denied + L"\\devenv.exe").c_str()) == INVALID_FILE_ATTRIBUTES &&
+               GetLastError() == ERROR_ACCESS_DENIED;
+    };
+    ASSERT_TRUE(RunUnixProgram(L"/bin/chmod", {L"000", UnixPath(locked)}, [&] {
+        return GetFileAttributesW((denied + L"\\devenv.exe").c_str()) == INVALID_FILE_ATTRIBUTES;
+    }, 10000));
+    const bool wasDenied = deniedNow();
+    PutStoreCatalogue({{L"Denied", L"6", denied}, {L"Live", L"3", live}});
+    EXPECT_EQ(1, LoadCatalogue());
+    RunUnixProgram(L"/bin/chmod", {L"755", UnixPath(locked)}, [&] {
+        return GetFileAttributesW((denied + L"\\devenv.exe").c_str()) != INVALID_FILE_ATTRIBUTES;
+    }, 10000);
+    if (!wasDenied) GTEST_SKIP() << "a folder without permissions is not denied here";
+    EXPECT_EQ(2u, StoredCount());
+    EXPECT_EQ(L"Denied;6;" + denied, StoredLine(0));
 }
 
 TEST_F(Catalogue, LoadsAtMostThirtyTwoAndKeepsTheRestStored) {
