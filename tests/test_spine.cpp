@@ -398,6 +398,63 @@ TEST(LauncherCentring, DropsTheFractionTowardZero) {
 // The real program.
 // ---------------------------------------------------------------------------
 
+// The windows a process creates, seen through the system's
+// EVENT_OBJECT_CREATE notifications. The hook is out of context: the
+// notifications reach this thread while it pumps messages (EndProgram
+// does), and the class of each window is read then. A window already
+// destroyed by then counts as gone; under Wine 8 even the launcher's frame
+// that lives only a moment is still there to be read.
+struct CreatedWindows {
+    std::vector<std::wstring> classes;
+    int gone = 0;
+};
+CreatedWindows* g_created = nullptr;
+
+void CALLBACK OnWindowCreated(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD,
+                              DWORD) {
+    if (!g_created || !window || object != OBJID_WINDOW || child != CHILDID_SELF) return;
+    wchar_t cls[256];
+    if (GetClassNameW(window, cls, _countof(cls)))
+        g_created->classes.push_back(cls);
+    else
+        ++g_created->gone;
+}
+
+// Runs program with args to its end (at most 20 s) with a watch on the
+// windows its process creates, set while the process is still suspended so
+// that none escapes it. Returns 1 when the program ended in time.
+int RunWatchingWindows(const std::wstring& program, const std::wstring& args,
+                       CreatedWindows* seen, DWORD* exitCode) {
+    std::wstring line = QuoteArg(program) + L" " + args;
+    std::vector<wchar_t> buffer(line.begin(), line.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program.c_str(), buffer.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, nullptr, &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << ToUtf8(line);
+        return 0;
+    }
+    g_created = seen;
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr,
+                                         OnWindowCreated, process.dwProcessId, 0,
+                                         WINEVENT_OUTOFCONTEXT);
+    EXPECT_TRUE(hook != nullptr);
+    ResumeThread(process.hThread);
+    CloseHandle(process.hThread);
+    int ended = EndProgram(process.hProcess, 20000, exitCode);
+    // Notifications still queued are handled now (their windows are gone).
+    PumpMessages(100);
+    if (hook) UnhookWinEvent(hook);
+    g_created = nullptr;
+    return ended;
+}
+
+int Count(const std::vector<std::wstring>& names, const wchar_t* name) {
+    return static_cast<int>(std::count(names.begin(), names.end(), std::wstring(name)));
+}
+
 class LauncherProgram : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -422,17 +479,39 @@ protected:
     std::wstring install_;
 };
 
-TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceInBothModes) {
+// With no editor to start the launcher ends at once, in settings mode and
+// with a solution alike, and never creates its frame. The watch is first
+// shown to see the frame of a run that has an editor to start, though that
+// frame stays hidden and goes at once.
+TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceWithoutAFrameInBothModes) {
+    StoreOneEditor();
+    ASSERT_TRUE(MakeFolders(dir_.Sub(L"App\\.vs\\App\\v17")));
+    CreatedWindows started;
     DWORD code = 99;
-    ASSERT_EQ(1, RunProgram(Launcher(), L"", L"", 20000, &code));
+    ASSERT_EQ(1, RunWatchingWindows(Launcher(), QuoteArg(dir_.Sub(L"App\\App.sln")), &started,
+                                    &code));
     EXPECT_EQ(0u, code);
-    code = 99;
-    ASSERT_EQ(1, RunProgram(Launcher(), QuoteArg(dir_.Sub(L"a b\\App.sln")), L"", 20000, &code));
-    EXPECT_EQ(0u, code);
+    EXPECT_EQ(1, Count(started.classes, L"PikroBack"));
+
+    ResetStore();
+    const std::wstring modes[] = {L"", QuoteArg(dir_.Sub(L"a b\\App.sln"))};
+    for (const std::wstring& args : modes) {
+        SCOPED_TRACE(ToUtf8(args));
+        CreatedWindows seen;
+        code = 99;
+        ASSERT_EQ(1, RunWatchingWindows(Launcher(), args, &seen, &code));
+        EXPECT_EQ(0u, code);
+        EXPECT_EQ(0, Count(seen.classes, L"PikroBack"));
+        EXPECT_EQ(0, seen.gone);
+    }
     // An entry whose editor is gone counts as none, and is dropped.
     PutStoreCatalogue({{L"Gone", L"1", dir_.Sub(L"nothing")}});
-    ASSERT_EQ(1, RunProgram(Launcher(), L"", L"", 20000, &code));
+    CreatedWindows seen;
+    code = 99;
+    ASSERT_EQ(1, RunWatchingWindows(Launcher(), L"", &seen, &code));
     EXPECT_EQ(0u, code);
+    EXPECT_EQ(0, Count(seen.classes, L"PikroBack"));
+    EXPECT_EQ(0, seen.gone);
     DWORD count = 9;
     GetStoreDword(kSectVsInst, kKeyCount, &count);
     EXPECT_EQ(0u, count);
@@ -440,9 +519,12 @@ TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceInBothModes) {
 
 TEST_F(LauncherProgram, OverlongCommandLineEndsWithoutAWindow) {
     StoreOneEditor();
+    CreatedWindows seen;
     DWORD code = 99;
-    ASSERT_EQ(1, RunProgram(Launcher(), std::wstring(1500, L'p'), L"", 20000, &code));
+    ASSERT_EQ(1, RunWatchingWindows(Launcher(), std::wstring(1500, L'p'), &seen, &code));
     EXPECT_EQ(0u, code);
+    EXPECT_EQ(0, Count(seen.classes, L"PikroBack"));
+    EXPECT_EQ(0, seen.gone);
 }
 
 // Settings mode: the frame and the dialog are visible at once, the frame is
