@@ -111,9 +111,10 @@ if [ -z "$started" ]; then
   exit 1
 fi
 log=$started/devenv.log
-# A record: "RUN <pid> <language> <bytes of command line> <bytes of folder>",
-# then the command line and the current folder, each on its own line.
-read -r _ pid _ cmd_bytes _ <"$log"
+# A record: "RUN <pid> <language> <start-up flags> <show mode> <bytes of
+# command line> <bytes of folder>", then the command line and the current
+# folder, each on its own line.
+read -r _ pid _ _ _ cmd_bytes _ <"$log"
 command_line=$(tail -c +"$(($(head -n 1 "$log" | wc -c) + 1))" "$log" | head -c "$cmd_bytes")
 echo "The launcher started the editor in:"
 echo "  $(winpath "$started")"

@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,18 @@ protected:
         DWORD count = 0xFFFFFFFF;
         GetStoreDword(kSectVsInst, kKeyCount, &count);
         return count;
+    }
+
+    // Every stored line, whatever its key, sorted.
+    std::vector<std::wstring> StoredLines() {
+        std::vector<std::wstring> lines;
+        for (const std::wstring& name : StoreValueNames(kSectVsInst)) {
+            std::wstring line;
+            if (name != kKeyCount && GetStoreString(kSectVsInst, name.c_str(), &line))
+                lines.push_back(line);
+        }
+        std::sort(lines.begin(), lines.end());
+        return lines;
     }
 
     std::vector<std::wstring> LoadedDescriptions() {
@@ -302,11 +315,31 @@ TEST_F(Catalogue, FolderWithSeparatorLoadsAndIsFound) {
     EXPECT_FALSE(IsEditorRegistered(JoinPath(dir_.Sub(L"a"), L"devenv.exe").c_str()));
 }
 
-TEST_F(Catalogue, TextBehindTheFolderIsIgnoredWhenTheFolderHoldsTheEditor) {
-    std::wstring folder = EditorFolder(L"ide");
-    PutStoreCatalogue({{L"X", L"1", folder + L";junk"}});
+// A description holding ";", written into the store from outside, shifts
+// the fields: "Pro;Preview;17.0;<folder>" reads as the version "Preview" and
+// the folder "17.0;<folder>", tried also as "17.0". Neither holds an editor,
+// so the line is neither loaded nor kept, even when <folder> holds one. A
+// line that carries text behind a real folder loads with that folder and
+// stays stored as it is.
+TEST_F(Catalogue, ExtraSeparatorShiftsOrTrailsTheFolder) {
+    std::wstring real = EditorFolder(L"real");
+    std::wstring other = EditorFolder(L"other");
+    const std::wstring trailing = L"desc;17.0;" + real + L";extra";
+    PutStoreDword(kSectVsInst, kKeyCount, 3);
+    PutStoreString(kSectVsInst, L"VS00", L"Pro;Preview;17.0;" + dir_.Sub(L"nothing"));
+    PutStoreString(kSectVsInst, L"VS01", trailing);
+    PutStoreString(kSectVsInst, L"VS02", L"Pro;Preview;16.0;" + other);
     ASSERT_EQ(1, LoadCatalogue());
-    EXPECT_EQ(folder, g_catalogue.entries[0].folder);
+    EXPECT_STREQ(L"desc", g_catalogue.entries[0].description);
+    EXPECT_STREQ(L"17.0", g_catalogue.entries[0].version);
+    EXPECT_EQ(real, g_catalogue.entries[0].folder);
+    EXPECT_EQ(std::vector<std::wstring>{trailing}, StoredLines());
+
+    // Loading again finds the same.
+    memset(&g_catalogue, 0, sizeof(g_catalogue));
+    ASSERT_EQ(1, LoadCatalogue());
+    EXPECT_EQ(real, g_catalogue.entries[0].folder);
+    EXPECT_EQ(std::vector<std::wstring>{trailing}, StoredLines());
 }
 
 TEST_F(Catalogue, RegisteredTestLooksAtStoredFoldersIgnoringCase) {

@@ -20,12 +20,18 @@ const DWORD kWaitMs = 15000;
 std::wstring Shim() { return ProgramPath(L"PikroExec\\PikroExec.exe"); }
 
 // Runs the shim file with exactly this command line, its program name part
-// included, and returns its exit code (or -1).
-long RunShimLine(const std::wstring& shim, const std::wstring& line, const std::wstring& cwd) {
+// included, and returns its exit code (or -1). hidden starts it the way the
+// launcher does, with the show mode SW_HIDE.
+long RunShimLine(const std::wstring& shim, const std::wstring& line, const std::wstring& cwd,
+                 bool hidden = false) {
     std::vector<wchar_t> buffer(line.begin(), line.end());
     buffer.push_back(L'\0');
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
+    if (hidden) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_HIDE;
+    }
     PROCESS_INFORMATION process = {};
     if (!CreateProcessW(shim.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         cwd.c_str(), &startup, &process))
@@ -116,6 +122,21 @@ TEST(LaunchShim, SkipsItsOwnNameLikeTheRuntimeStartup) {
     // A name whose quote is never closed takes the whole line: nothing to start.
     EXPECT_EQ(RunShimLine(shim, L"\"" + shim + L" " + target, dir.Path()), 0);
     EXPECT_EQ(ReadFakeDevenvLog(editor).size(), 5u);
+}
+
+// The launcher starts the shim hidden; the editor must not be told to start
+// hidden too, or its main window would not show.
+TEST(LaunchShim, StartedHiddenCreatesTheEditorWithoutItsShowMode) {
+    TempDir dir;
+    std::wstring editor = dir.Sub(L"IDE");
+    ASSERT_NE(CreateFakeDevenv(editor, L"VS", L"17.0"), L"");
+    const std::wstring target = QuoteArg(editor + L"\\devenv.exe") + L" \"A.sln\"";
+    EXPECT_EQ(RunShimLine(Shim(), QuoteArg(Shim()) + L" " + target, dir.Path(), true), 0);
+    std::vector<DevenvRun> runs = ReadFakeDevenvLog(editor);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].commandLine, target);
+    EXPECT_FALSE(StartedHidden(runs[0]))
+        << "flags " << runs[0].startupFlags << " show " << runs[0].showWindow;
 }
 
 // The shim is on the way from the double-click to the editor: it loads

@@ -48,13 +48,15 @@ protected:
     }
 
     // The one record an editor wrote, checked against what the launcher
-    // must have handed over.
+    // must have handed over. The shim runs hidden; the editor must not.
     void ExpectEditorRun(const std::wstring& editor, size_t runs, const std::wstring& sln) {
         ASSERT_TRUE(WaitForFakeDevenvLog(editor, runs, kWaitMs));
         std::vector<DevenvRun> log = ReadFakeDevenvLog(editor);
         ASSERT_EQ(log.size(), runs);
         EXPECT_EQ(log.back().commandLine, L"\"" + editor + L"\\devenv.exe\" \"" + sln + L"\"");
         EXPECT_EQ(log.back().currentFolder, install_ + L"\\PikroExec");
+        EXPECT_FALSE(StartedHidden(log.back()))
+            << "flags " << log.back().startupFlags << " show " << log.back().showWindow;
     }
     size_t Runs(const std::wstring& editor) const { return ReadFakeDevenvLog(editor).size(); }
 
@@ -125,6 +127,35 @@ TEST_F(RoadTest, SolutionPathInEveryFormReachesTheMatchingEditor) {
     ASSERT_TRUE(MakeFolders(dir_.Sub(L"Plain\\.vs\\Plain\\v16")));
     RunLauncher(plain);
     ExpectEditorRun(vs2019_, 1, plain);
+}
+
+// The launcher starts the shim hidden (a recording program in the shim's
+// place shows it), and the shim keeps that to itself: the editor it creates
+// is not asked to hide its main window.
+TEST_F(RoadTest, ShimStartsHiddenAndTheEditorDoesNot) {
+    std::wstring sln = dir_.Sub(L"App\\App.sln");
+    ASSERT_TRUE(MakeFolders(dir_.Sub(L"App\\.vs\\App\\v17")));
+    const std::wstring shimFolder = install_ + L"\\PikroExec";
+    const std::wstring shim = shimFolder + L"\\PikroExec.exe";
+    ASSERT_NE(CreateFakeDevenv(shimFolder, L"", L"", L"PikroExec.exe", false), L"");
+    RunLauncher(QuoteArg(sln));
+    ASSERT_TRUE(WaitForFakeDevenvLog(shimFolder, 1, kWaitMs));
+    std::vector<DevenvRun> shimRuns = ReadFakeDevenvLog(shimFolder);
+    ASSERT_EQ(shimRuns.size(), 1u);
+    EXPECT_TRUE(StartedHidden(shimRuns[0]))
+        << "flags " << shimRuns[0].startupFlags << " show " << shimRuns[0].showWindow;
+    // The stand-in must be gone before the real shim can take its place.
+    HANDLE standIn = OpenProcess(SYNCHRONIZE, FALSE, shimRuns[0].pid);
+    if (standIn) {
+        EXPECT_EQ(WaitForSingleObject(standIn, kWaitMs), static_cast<DWORD>(WAIT_OBJECT_0));
+        CloseHandle(standIn);
+    }
+    EXPECT_EQ(Runs(vs2022_), 0u);
+
+    ASSERT_TRUE(CopyFileW(ProgramPath(L"PikroExec\\PikroExec.exe").c_str(), shim.c_str(), FALSE));
+    RunLauncher(QuoteArg(sln));
+    ExpectEditorRun(vs2022_, 1, sln);
+    EXPECT_EQ(ReadFakeDevenvLog(shimFolder).size(), 1u);
 }
 
 TEST_F(RoadTest, ShimWaitsForTheEditorAfterTheLauncherHasEnded) {
@@ -646,6 +677,7 @@ TEST(ShellRoad, OpeningASolutionReachesTheMatchingEditor) {
     if (runs.size() == 1) {
         EXPECT_EQ(runs[0].commandLine, L"\"" + vs2019 + L"\\devenv.exe\" \"" + sln + L"\"");
         EXPECT_EQ(runs[0].currentFolder, install + L"\\PikroExec");
+        EXPECT_FALSE(StartedHidden(runs[0]));
     }
     EXPECT_TRUE(ReadFakeDevenvLog(vs2022).empty());
     DeleteSlnAssociation();

@@ -1,9 +1,11 @@
-// The launcher's skeleton: its dialog templates as linked, taking the
-// solution path, centring, and the real program's start-up, frame and ending.
+// The launcher's skeleton: the dialog templates and icon that Pikro.exe
+// carries, taking the solution path, centring, and the real program's
+// start-up, frame and ending.
 #include <gtest/gtest.h>
 
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,9 +19,36 @@ using namespace testutil;
 namespace {
 
 // ---------------------------------------------------------------------------
-// Dialog templates, read from the resources linked into this test program
-// (the launcher's own .rc).
+// Dialog templates and the icon, read from the built Pikro.exe loaded as
+// data. This test program links the same .rc, but its own copy would not
+// show a Pikro.exe built from another one.
 // ---------------------------------------------------------------------------
+
+// Pikro.exe's resources for the lifetime of the object.
+class LauncherResources {
+public:
+    LauncherResources()
+        : module_(LoadLibraryExW(ProgramPath(L"Pikro.exe").c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {}
+    ~LauncherResources() {
+        if (module_) FreeLibrary(module_);
+    }
+    LauncherResources(const LauncherResources&) = delete;
+    LauncherResources& operator=(const LauncherResources&) = delete;
+    HMODULE get() const { return module_; }
+
+private:
+    HMODULE module_;
+};
+
+// The bytes of a resource of the module; null when it is missing.
+const BYTE* ResourceData(HMODULE module, const wchar_t* type, int id, DWORD* size) {
+    *size = 0;
+    HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(id), type);
+    if (!res) return nullptr;
+    *size = SizeofResource(module, res);
+    return static_cast<const BYTE*>(LockResource(LoadResource(module, res)));
+}
 
 struct TemplateItem {
     DWORD exStyle;
@@ -68,11 +97,10 @@ T Take(const BYTE*& p) {
     return value;
 }
 
-int ReadTemplate(int id, DialogTemplate* dlg) {
-    HMODULE module = GetModuleHandleW(nullptr);
-    HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));  // RT_DIALOG
-    if (!res) return 0;
-    const BYTE* base = static_cast<const BYTE*>(LockResource(LoadResource(module, res)));
+int ReadTemplate(HMODULE module, int id, DialogTemplate* dlg) {
+    DWORD size = 0;
+    const BYTE* base = ResourceData(module, MAKEINTRESOURCEW(5), id, &size);  // RT_DIALOG
+    if (!base || size < 26) return 0;
     const BYTE* p = base;
     if (Take<WORD>(p) != 1 || Take<WORD>(p) != 0xFFFF) return 0;  // DLGTEMPLATEEX
     Take<DWORD>(p);                                                // help id
@@ -148,9 +176,46 @@ void ExpectItems(const DialogTemplate& dlg, const std::vector<TemplateItem>& exp
     }
 }
 
+INT_PTR CALLBACK PlainDlgProc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG;
+}
+
+// The dialog manager builds the template from Pikro.exe into the controls
+// the parse above found: the same ids, classes and texts in the same order,
+// on a dialog of the template's size.
+void ExpectDialogBuiltFromTemplate(HMODULE module, int id, const DialogTemplate& dlg) {
+    HWND host = CreateWindowExW(0, L"STATIC", L"host", WS_POPUP, 0, 0, 800, 600, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(host != nullptr);
+    HWND dialog = CreateDialogParamW(module, MAKEINTRESOURCEW(id), host, PlainDlgProc, 0);
+    EXPECT_TRUE(dialog != nullptr);
+    if (dialog) {
+        RECT units = {0, 0, dlg.cx, dlg.cy};
+        MapDialogRect(dialog, &units);
+        RECT client;
+        GetClientRect(dialog, &client);
+        EXPECT_EQ(units.right, client.right);
+        EXPECT_EQ(units.bottom, client.bottom);
+        size_t i = 0;
+        for (HWND child = GetWindow(dialog, GW_CHILD); child && i < dlg.items.size();
+             child = GetWindow(child, GW_HWNDNEXT), ++i) {
+            const TemplateItem& item = dlg.items[i];
+            SCOPED_TRACE(testing::Message() << "control " << i << " id " << item.id);
+            EXPECT_EQ(item.id, static_cast<DWORD>(GetDlgCtrlID(child)));
+            const std::wstring cls = ClassName(child);
+            EXPECT_EQ(0, _wcsicmp(item.cls.c_str(), cls.c_str())) << ToUtf8(cls);
+            EXPECT_EQ(item.text, WindowText(child));
+        }
+        EXPECT_EQ(dlg.items.size(), i);
+    }
+    DestroyWindow(host);
+}
+
 TEST(LauncherTemplates, SettingsDialogIsExactlyAsDesigned) {
+    LauncherResources pikro;
+    ASSERT_TRUE(pikro.get() != nullptr);
     DialogTemplate dlg;
-    ASSERT_EQ(1, ReadTemplate(IDD_SETTINGS, &dlg));
+    ASSERT_EQ(1, ReadTemplate(pikro.get(), IDD_SETTINGS, &dlg));
     ExpectDialogFrame(dlg, 363, 238);
     const std::wstring same = L"常に、右の VisualStudio を起動";
     ExpectItems(
@@ -173,11 +238,14 @@ TEST(LauncherTemplates, SettingsDialogIsExactlyAsDesigned) {
          {0, 0x50210102, 153, 192, 184, 55, IDC_CBO_NOVSFIX, L"ComboBox", L""},
          {0, 0x50000009, 29, 179, 313, 11, IDC_RAD_NOVSASK, L"Button", L"起動する VisualStudio を選択する"},
          {0, 0x50000009, 29, 193, 122, 8, IDC_RAD_NOVSFIX, L"Button", same}});
+    ExpectDialogBuiltFromTemplate(pikro.get(), IDD_SETTINGS, dlg);
 }
 
 TEST(LauncherTemplates, ChoiceDialogIsExactlyAsDesigned) {
+    LauncherResources pikro;
+    ASSERT_TRUE(pikro.get() != nullptr);
     DialogTemplate dlg;
-    ASSERT_EQ(1, ReadTemplate(IDD_CHOOSE, &dlg));
+    ASSERT_EQ(1, ReadTemplate(pikro.get(), IDD_CHOOSE, &dlg));
     ExpectDialogFrame(dlg, 366, 147);
     ExpectItems(dlg,
                 {{0, 0x50010001, 253, 126, 50, 14, IDOK, L"Button", L"OK"},
@@ -187,23 +255,98 @@ TEST(LauncherTemplates, ChoiceDialogIsExactlyAsDesigned) {
                  {0, 0x50A10103, 15, 20, 331, 60, IDC_LST_EDITORS, L"ListBox", L""},
                  {0, 0x50020001, 7, 100, 352, 14, IDC_TXT_CHOOSE, L"Static",
                   L"起動する Visual Studio を選択してください。"}});
+    ExpectDialogBuiltFromTemplate(pikro.get(), IDD_CHOOSE, dlg);
 }
 
-TEST(LauncherTemplates, IconHasBothSizes) {
-    HMODULE module = GetModuleHandleW(nullptr);
-    HICON big = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDI_PIKRO), IMAGE_ICON, 32, 32, 0));
-    HICON small = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDI_PIKRO), IMAGE_ICON, 16, 16, 0));
-    ASSERT_TRUE(big != nullptr);
-    ASSERT_TRUE(small != nullptr);
-    ICONINFO info;
-    ASSERT_TRUE(GetIconInfo(small, &info));
-    BITMAP bm;
-    GetObjectW(info.hbmMask, sizeof(bm), &bm);
-    EXPECT_EQ(16, bm.bmWidth);
-    DeleteObject(info.hbmMask);
-    if (info.hbmColor) DeleteObject(info.hbmColor);
-    DestroyIcon(big);
-    DestroyIcon(small);
+// The icon group as windres writes it from Pikro.ico: a directory of
+// 14-byte entries, each naming an RT_ICON resource by its id.
+#pragma pack(push, 2)
+struct GroupIconDir {
+    WORD reserved;
+    WORD type;  // 1: icons
+    WORD count;
+};
+struct GroupIconEntry {
+    BYTE width;
+    BYTE height;
+    BYTE colourCount;  // 0 for 256 colours and more
+    BYTE reserved;
+    WORD planes;
+    WORD bitCount;
+    DWORD bytesInRes;
+    WORD id;
+};
+#pragma pack(pop)
+static_assert(sizeof(GroupIconDir) == 6, "GRPICONDIR is 6 bytes");
+static_assert(sizeof(GroupIconEntry) == 14, "GRPICONDIRENTRY is 14 bytes");
+
+// Exactly one 32x32 and one 16x16 image, both of 256 colours, each stored
+// whole: a BITMAPINFOHEADER of that size (the height counts the colour
+// image and the mask), its 256-entry palette, 8 bits a pixel and the 1-bit
+// mask, rows padded to 4 bytes. Loading the icon by size would not show a
+// missing 16x16 image: Windows scales the 32x32 one down.
+TEST(LauncherTemplates, IconHasBothSizesIn256Colours) {
+    LauncherResources pikro;
+    ASSERT_TRUE(pikro.get() != nullptr);
+    DWORD size = 0;
+    const BYTE* group =
+        ResourceData(pikro.get(), MAKEINTRESOURCEW(14), IDI_PIKRO, &size);  // RT_GROUP_ICON
+    ASSERT_TRUE(group != nullptr);
+    ASSERT_GE(size, sizeof(GroupIconDir));
+    GroupIconDir dir;
+    memcpy(&dir, group, sizeof(dir));
+    EXPECT_EQ(0, dir.reserved);
+    EXPECT_EQ(1, dir.type);
+    ASSERT_EQ(2, dir.count);
+    ASSERT_EQ(sizeof(GroupIconDir) + dir.count * sizeof(GroupIconEntry), size);
+
+    std::vector<int> sizes;
+    for (WORD i = 0; i < dir.count; ++i) {
+        GroupIconEntry entry;
+        memcpy(&entry, group + sizeof(GroupIconDir) + i * sizeof(GroupIconEntry), sizeof(entry));
+        SCOPED_TRACE(testing::Message() << "image " << i << " id " << entry.id);
+        const int side = entry.width;
+        sizes.push_back(side);
+        EXPECT_EQ(entry.width, entry.height);
+        EXPECT_EQ(0, entry.colourCount);
+        EXPECT_EQ(1, entry.planes);
+        EXPECT_EQ(8, entry.bitCount);
+
+        DWORD imageSize = 0;
+        const BYTE* image =
+            ResourceData(pikro.get(), MAKEINTRESOURCEW(3), entry.id, &imageSize);  // RT_ICON
+        ASSERT_TRUE(image != nullptr);
+        EXPECT_EQ(entry.bytesInRes, imageSize);
+        ASSERT_GE(imageSize, sizeof(BITMAPINFOHEADER));
+        BITMAPINFOHEADER header;
+        memcpy(&header, image, sizeof(header));
+        EXPECT_EQ(sizeof(BITMAPINFOHEADER), header.biSize);
+        EXPECT_EQ(side, header.biWidth);
+        EXPECT_EQ(side * 2, header.biHeight);
+        EXPECT_EQ(1, header.biPlanes);
+        EXPECT_EQ(8, header.biBitCount);
+        EXPECT_EQ(static_cast<DWORD>(BI_RGB), header.biCompression);
+        EXPECT_TRUE(header.biClrUsed == 0 || header.biClrUsed == 256) << header.biClrUsed;
+        const DWORD colourRow = (side + 3) / 4 * 4;
+        const DWORD maskRow = (side + 31) / 32 * 4;
+        EXPECT_EQ(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD) + (colourRow + maskRow) * side,
+                  imageSize);
+
+        // The system makes an icon of that size from it.
+        HICON icon = CreateIconFromResourceEx(const_cast<BYTE*>(image), imageSize, TRUE, 0x00030000,
+                                              side, side, LR_DEFAULTCOLOR);
+        ASSERT_TRUE(icon != nullptr);
+        ICONINFO info;
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP bm;
+        ASSERT_TRUE(GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bm), &bm));
+        EXPECT_EQ(side, bm.bmWidth);
+        DeleteObject(info.hbmMask);
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        DestroyIcon(icon);
+    }
+    std::sort(sizes.begin(), sizes.end());
+    EXPECT_EQ((std::vector<int>{16, 32}), sizes);
 }
 
 // ---------------------------------------------------------------------------
@@ -260,6 +403,63 @@ TEST(LauncherCentring, DropsTheFractionTowardZero) {
 // The real program.
 // ---------------------------------------------------------------------------
 
+// The windows a process creates, seen through the system's
+// EVENT_OBJECT_CREATE notifications. The hook is out of context: the
+// notifications reach this thread while it pumps messages (EndProgram
+// does), and the class of each window is read then. A window already
+// destroyed by then counts as gone; under Wine 8 even the launcher's frame
+// that lives only a moment is still there to be read.
+struct CreatedWindows {
+    std::vector<std::wstring> classes;
+    int gone = 0;
+};
+CreatedWindows* g_created = nullptr;
+
+void CALLBACK OnWindowCreated(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD,
+                              DWORD) {
+    if (!g_created || !window || object != OBJID_WINDOW || child != CHILDID_SELF) return;
+    wchar_t cls[256];
+    if (GetClassNameW(window, cls, _countof(cls)))
+        g_created->classes.push_back(cls);
+    else
+        ++g_created->gone;
+}
+
+// Runs program with args to its end (at most 20 s) with a watch on the
+// windows its process creates, set while the process is still suspended so
+// that none escapes it. Returns 1 when the program ended in time.
+int RunWatchingWindows(const std::wstring& program, const std::wstring& args,
+                       CreatedWindows* seen, DWORD* exitCode) {
+    std::wstring line = QuoteArg(program) + L" " + args;
+    std::vector<wchar_t> buffer(line.begin(), line.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program.c_str(), buffer.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, nullptr, &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << ToUtf8(line);
+        return 0;
+    }
+    g_created = seen;
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr,
+                                         OnWindowCreated, process.dwProcessId, 0,
+                                         WINEVENT_OUTOFCONTEXT);
+    EXPECT_TRUE(hook != nullptr);
+    ResumeThread(process.hThread);
+    CloseHandle(process.hThread);
+    int ended = EndProgram(process.hProcess, 20000, exitCode);
+    // Notifications still queued are handled now (their windows are gone).
+    PumpMessages(100);
+    if (hook) UnhookWinEvent(hook);
+    g_created = nullptr;
+    return ended;
+}
+
+int Count(const std::vector<std::wstring>& names, const wchar_t* name) {
+    return static_cast<int>(std::count(names.begin(), names.end(), std::wstring(name)));
+}
+
 class LauncherProgram : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -284,17 +484,39 @@ protected:
     std::wstring install_;
 };
 
-TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceInBothModes) {
+// With no editor to start the launcher ends at once, in settings mode and
+// with a solution alike, and never creates its frame. The watch is first
+// shown to see the frame of a run that has an editor to start, though that
+// frame stays hidden and goes at once.
+TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceWithoutAFrameInBothModes) {
+    StoreOneEditor();
+    ASSERT_TRUE(MakeFolders(dir_.Sub(L"App\\.vs\\App\\v17")));
+    CreatedWindows started;
     DWORD code = 99;
-    ASSERT_EQ(1, RunProgram(Launcher(), L"", L"", 20000, &code));
+    ASSERT_EQ(1, RunWatchingWindows(Launcher(), QuoteArg(dir_.Sub(L"App\\App.sln")), &started,
+                                    &code));
     EXPECT_EQ(0u, code);
-    code = 99;
-    ASSERT_EQ(1, RunProgram(Launcher(), QuoteArg(dir_.Sub(L"a b\\App.sln")), L"", 20000, &code));
-    EXPECT_EQ(0u, code);
+    EXPECT_EQ(1, Count(started.classes, L"PikroBack"));
+
+    ResetStore();
+    const std::wstring modes[] = {L"", QuoteArg(dir_.Sub(L"a b\\App.sln"))};
+    for (const std::wstring& args : modes) {
+        SCOPED_TRACE(ToUtf8(args));
+        CreatedWindows seen;
+        code = 99;
+        ASSERT_EQ(1, RunWatchingWindows(Launcher(), args, &seen, &code));
+        EXPECT_EQ(0u, code);
+        EXPECT_EQ(0, Count(seen.classes, L"PikroBack"));
+        EXPECT_EQ(0, seen.gone);
+    }
     // An entry whose editor is gone counts as none, and is dropped.
     PutStoreCatalogue({{L"Gone", L"1", dir_.Sub(L"nothing")}});
-    ASSERT_EQ(1, RunProgram(Launcher(), L"", L"", 20000, &code));
+    CreatedWindows seen;
+    code = 99;
+    ASSERT_EQ(1, RunWatchingWindows(Launcher(), L"", &seen, &code));
     EXPECT_EQ(0u, code);
+    EXPECT_EQ(0, Count(seen.classes, L"PikroBack"));
+    EXPECT_EQ(0, seen.gone);
     DWORD count = 9;
     GetStoreDword(kSectVsInst, kKeyCount, &count);
     EXPECT_EQ(0u, count);
@@ -302,9 +524,12 @@ TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceInBothModes) {
 
 TEST_F(LauncherProgram, OverlongCommandLineEndsWithoutAWindow) {
     StoreOneEditor();
+    CreatedWindows seen;
     DWORD code = 99;
-    ASSERT_EQ(1, RunProgram(Launcher(), std::wstring(1500, L'p'), L"", 20000, &code));
+    ASSERT_EQ(1, RunWatchingWindows(Launcher(), std::wstring(1500, L'p'), &seen, &code));
     EXPECT_EQ(0u, code);
+    EXPECT_EQ(0, Count(seen.classes, L"PikroBack"));
+    EXPECT_EQ(0, seen.gone);
 }
 
 // Settings mode: the frame and the dialog are visible at once, the frame is

@@ -63,6 +63,27 @@ TEST(FakeDevenv, RecordsCommandLineFolderAndProcessId) {
     EXPECT_EQ(0, _wcsicmp(work.c_str(), runs[0].currentFolder.c_str()))
         << ToUtf8(runs[0].currentFolder);
     EXPECT_EQ(pid, runs[0].pid);
+    // StartProgram asks for no show mode.
+    EXPECT_EQ(0u, runs[0].startupFlags & STARTF_USESHOWWINDOW);
+    EXPECT_FALSE(StartedHidden(runs[0]));
+
+    // Started hidden, it records the show mode it was given.
+    std::wstring line = QuoteArg(exe) + L" hidden";
+    std::vector<wchar_t> buffer(line.begin(), line.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION hidden = {};
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL,
+                               &startup, &hidden));
+    CloseHandle(hidden.hThread);
+    ASSERT_TRUE(EndProgram(hidden.hProcess, 20000, NULL));
+    runs = ReadFakeDevenvLog(editorFolder);
+    ASSERT_EQ(2u, runs.size());
+    EXPECT_EQ(line, runs[1].commandLine);
+    EXPECT_TRUE(StartedHidden(runs[1])) << runs[1].startupFlags << " " << runs[1].showWindow;
 }
 
 TEST(FakeDevenv, AppendsOneRecordPerStartUnderAnyFileName) {

@@ -8,9 +8,12 @@
 //
 // A record is UTF-8 text in which every field carries its length, so that
 // any command line (blanks, quotes, line feeds, Japanese) reads back exactly:
-//   RUN <pid> <UI language id> <bytes of command line> <bytes of current folder>\n
+//   RUN <pid> <UI language id> <STARTUPINFO dwFlags> <STARTUPINFO wShowWindow>
+//       <bytes of command line> <bytes of current folder>\n   (one line)
 //   <command line>\n
 //   <current folder>\n
+// The STARTUPINFO fields are those GetStartupInfoW gives: how the process
+// that created this one asked it to show its first window.
 #include <windows.h>
 #include <strsafe.h>
 #include <stdio.h>
@@ -70,11 +73,14 @@ int AppendRecord() {
     char* cur = ToUtf8(szCurrent, &curBytes);
     int ok = 0;
     if (cmd != NULL && cur != NULL) {
-        char head[96];
-        int headBytes = _snprintf_s(head, _countof(head), _TRUNCATE, "RUN %lu %u %d %d\n",
+        STARTUPINFOW startup;
+        GetStartupInfoW(&startup);
+        char head[128];
+        int headBytes = _snprintf_s(head, _countof(head), _TRUNCATE, "RUN %lu %u %lu %u %d %d\n",
                                     GetCurrentProcessId(),
-                                    static_cast<unsigned>(GetUserDefaultUILanguage()), cmdBytes,
-                                    curBytes);
+                                    static_cast<unsigned>(GetUserDefaultUILanguage()),
+                                    startup.dwFlags, static_cast<unsigned>(startup.wShowWindow),
+                                    cmdBytes, curBytes);
         size_t total = static_cast<size_t>(headBytes) + static_cast<size_t>(cmdBytes) +
                        static_cast<size_t>(curBytes) + 2;
         char* record = static_cast<char*>(malloc(total));

@@ -745,6 +745,10 @@ std::wstring CreateFakeDevenv(const std::wstring& folder, const std::wstring& de
     return target;
 }
 
+int StartedHidden(const DevenvRun& run) {
+    return (run.startupFlags & STARTF_USESHOWWINDOW) && run.showWindow == SW_HIDE ? 1 : 0;
+}
+
 std::vector<DevenvRun> ReadFakeDevenvLog(const std::wstring& folder) {
     std::vector<DevenvRun> runs;
     std::string bytes;
@@ -757,8 +761,12 @@ std::vector<DevenvRun> ReadFakeDevenvLog(const std::wstring& folder) {
         unsigned long lang = 0;
         unsigned long cmdBytes = 0;
         unsigned long curBytes = 0;
+        unsigned long flags = 0;
+        unsigned long show = 0;
         std::string head = bytes.substr(at, eol - at);
-        if (sscanf(head.c_str(), "RUN %lu %lu %lu %lu", &pid, &lang, &cmdBytes, &curBytes) != 4) break;
+        if (sscanf(head.c_str(), "RUN %lu %lu %lu %lu %lu %lu", &pid, &lang, &flags, &show,
+                   &cmdBytes, &curBytes) != 6)
+            break;
         size_t cmdAt = eol + 1;
         size_t curAt = cmdAt + cmdBytes + 1;
         size_t next = curAt + curBytes + 1;
@@ -769,6 +777,8 @@ std::vector<DevenvRun> ReadFakeDevenvLog(const std::wstring& folder) {
         run.currentFolder = FromUtf8(bytes.substr(curAt, curBytes));
         run.pid = pid;
         run.uiLanguage = static_cast<LANGID>(lang);
+        run.startupFlags = flags;
+        run.showWindow = static_cast<WORD>(show);
         runs.push_back(run);
         at = next;
     }

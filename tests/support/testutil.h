@@ -262,8 +262,9 @@ int PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 //
 // fake_devenv.exe, beside the test program, stands for Visual Studio's
 // devenv.exe. When started it appends one record to "devenv.log" in its own
-// folder (its command line as GetCommandLineW gives it, its current folder
-// and its process id); while "devenv.hold" exists in its folder it stays
+// folder (its command line as GetCommandLineW gives it, its current folder,
+// its process id, its user-interface language and the show mode its creator
+// asked for); while "devenv.hold" exists in its folder it stays
 // alive (at most 5 minutes); it exits with the number in "devenv.exitcode"
 // when that file exists, else with 0. When "devenv.msgbox" exists it first
 // shows a message box captioned "fake_devenv" with that file's text.
@@ -284,7 +285,12 @@ struct DevenvRun {
     std::wstring currentFolder;  // GetCurrentDirectoryW
     DWORD pid = 0;
     LANGID uiLanguage = 0;       // its GetUserDefaultUILanguage()
+    DWORD startupFlags = 0;      // dwFlags of its GetStartupInfoW
+    WORD showWindow = 0;         // wShowWindow of the same, valid with STARTF_USESHOWWINDOW
 };
+// 1 when the record says the editor's creator asked it to start hidden
+// (STARTF_USESHOWWINDOW with SW_HIDE).
+int StartedHidden(const DevenvRun& run);
 // The records the fake editor in folder has written, oldest first.
 std::vector<DevenvRun> ReadFakeDevenvLog(const std::wstring& folder);
 // Waits (pumping messages) until the log in folder has at least count
