@@ -72,6 +72,11 @@ int ComposeAssocQuery(const wchar_t* outputFile, wchar_t (&command)[1024]);
 int ComposeFTypeCommand(const wchar_t* launcher, wchar_t (&command)[1024]);
 int ComposeAssocRestore(const wchar_t* type, wchar_t (&command)[324]);
 
+// Runs one command line through "<system folder>\cmd.exe /d /c" without a
+// console window and waits for it to end. Returns 1 when the interpreter
+// ran, 0 when it could not be started.
+int RunCommandInterpreter(const wchar_t* command);
+
 // Associates .sln with the launcher beside the setup program, remembering
 // the previous file type, and writes the six settings as 0.
 int AssociateSolutions();

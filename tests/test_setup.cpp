@@ -318,6 +318,22 @@ TEST_F(SetupAssociationLang, TemporaryFolderWithBlanksAndAStaleAnswer) {
     EXPECT_EQ(bytes.substr(0, 12), ".sln=My.Type");
 }
 
+// The command interpreter is the system folder's, whatever COMSPEC names,
+// and runs none of the user's AutoRun commands, whose output would pass for
+// the answer of "assoc". Windows' cmd runs them unless started with /d;
+// Wine 8's cmd never does, so here only COMSPEC can mislead.
+TEST_F(SetupAssociationLang, CommandInterpreterIgnoresComSpecAndAutoRun) {
+    Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
+    SetSlnType(L"VisualStudio.Launcher.sln");
+    const wchar_t processor[] = L"Software\\Microsoft\\Command Processor";
+    const HKEY roots[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+    for (HKEY root : roots) EXPECT_TRUE(RegPutString(root, processor, L"AutoRun", L"echo .sln=Hijacked"));
+    RunInstaller({L"COMSPEC=" + outside_.Sub(L"cmd.exe")});
+    for (HKEY root : roots) RegDeleteKeyValueW(root, processor, L"AutoRun");
+    EXPECT_EQ(StoredOrgFType(), L"VisualStudio.Launcher.sln");
+    EXPECT_EQ(SlnType(), L"PikroSln");
+}
+
 // The shell opens a solution with the Pikro.exe beside the setup program
 // that made the association, handing it the whole path. A fake editor
 // copied there as Pikro.exe logs the command line it was given; a decoy
