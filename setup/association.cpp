@@ -105,6 +105,17 @@ int RunCommandInterpreter(const wchar_t* command) {
     return 1;
 }
 
+int ReadRememberedFileType(wchar_t (&type)[260]) {
+    type[0] = L'\0';
+    // The store cuts a text to its buffer, and a cut type names another one.
+    int len = KalGetProfileStrLenW(kSectVsInst, kKeyOrgFType);
+    if (len <= 0 || len >= static_cast<int>(_countof(type))) return 0;
+    if (KalGetProfileStrW(kSectVsInst, kKeyOrgFType, L"", type) == len && IsSafeFileType(type))
+        return 1;
+    type[0] = L'\0';
+    return 0;
+}
+
 int ReadSlnAssociation(const wchar_t* outputFile, wchar_t (&type)[260]) {
     wchar_t (&line)[324] = g_setup.szLine;
     type[0] = L'\0';

@@ -92,12 +92,11 @@ int SearchTopFolder(const wchar_t* topFolder) {
 int DiscoverEditors() {
     // The catalogue is rebuilt from scratch, but the file type that .sln had
     // before the first setup must outlive the rebuild: removal gives it back.
-    KalGetProfileStrW(kSectVsInst, kKeyOrgFType, L"", g_setup.szOrgFType);
+    // One that cannot be read whole is dropped rather than stored cut.
+    ReadRememberedFileType(g_setup.szOrgFType);
     KalDelProfileSectW(kSectVsInst);
-    if (IsSafeFileType(g_setup.szOrgFType))
+    if (g_setup.szOrgFType[0] != L'\0')
         KalPutProfileStrW(kSectVsInst, kKeyOrgFType, g_setup.szOrgFType);
-    else
-        g_setup.szOrgFType[0] = L'\0';
 
     // A value that does not fit leaves the drive empty, which would search
     // the current drive instead; a drive that cannot be named is searched

@@ -11,10 +11,10 @@ int RunUninstall() {
     ZeroMemory(szCommand, sizeof(szCommand));
 
     KalSetRegMidPathW(kAppMidPath);
-    KalGetProfileStrW(kSectVsInst, kKeyOrgFType, L"", szType);
-    // A stored type that cmd would read as more than a name is never put on
-    // a command line: the store may have been edited by anyone.
-    if (szType[0] != L'\0' && ComposeAssocRestore(szType, szCommand))
+    // A stored type that cmd would read as more than a name, or that cannot
+    // be read whole, is never put on a command line: the store may have been
+    // edited by anyone.
+    if (ReadRememberedFileType(szType) && ComposeAssocRestore(szType, szCommand))
         RunCommandInterpreter(szCommand);
     KalDelProfileSectW(kSectVsInst);
     KalDelProfileSectW(kSectProfiles);

@@ -77,6 +77,11 @@ int ComposeAssocRestore(const wchar_t* type, wchar_t (&command)[324]);
 // ran, 0 when it could not be started.
 int RunCommandInterpreter(const wchar_t* command);
 
+// The file type of .sln remembered for removal, when the store holds one
+// that fits type whole and is safe for a command line: returns 1. Otherwise
+// returns 0 with an empty buffer.
+int ReadRememberedFileType(wchar_t (&type)[260]);
+
 // Associates .sln with the launcher beside the setup program, remembering
 // the previous file type, and writes the six settings as 0.
 int AssociateSolutions();

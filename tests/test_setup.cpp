@@ -400,6 +400,27 @@ TEST_F(SetupRemovalTest, RefusesAStoredTypeThatWouldRunACommand) {
     EXPECT_FALSE(StoreSectionExists(kSectProfiles));
 }
 
+// A remembered type is kept and given back whole or not at all: the store
+// would hand a longer one over cut to 259 units, the name of another type.
+TEST_F(SetupRemovalTest, ARememberedTypeTooLongToReadWholeIsDropped) {
+    Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
+    for (size_t units : {259u, 260u, 300u}) {
+        SCOPED_TRACE(units);
+        const std::wstring type(units, L'T');
+        const bool fits = units < 260;
+        ResetStore();
+        SetSlnType(L"PikroSln");
+        PutStoreString(kSectVsInst, kKeyOrgFType, type);
+        RunInstaller();
+        EXPECT_EQ(StoredOrgFType(), fits ? type : L"<absent>");
+        PutStoreString(kSectVsInst, kKeyOrgFType, type);
+        RunUninstaller();
+        EXPECT_EQ(SlnType(), fits ? type : L"PikroSln");
+        EXPECT_FALSE(StoreSectionExists(kSectVsInst));
+        EXPECT_FALSE(StoreSectionExists(kSectProfiles));
+    }
+}
+
 // Neither program asks for elevation or opens a console window.
 TEST(SetupPrograms, AsInvokerManifestAndWindowsSubsystem) {
     for (const wchar_t* name : {L"PikroInstall.exe", L"PikroUninstall.exe"}) {
