@@ -43,7 +43,8 @@ int SearchTopFolder(const wchar_t* topFolder);
 
 // Empties the stored catalogue (keeping the remembered file type of .sln),
 // then searches "<drive>\Program Files" and "<drive>\Program Files (x86)" of
-// the system drive. Returns g_setup.nEditors.
+// the system drive: SystemDrive, or the Windows folder's drive when that
+// variable is not set. Returns g_setup.nEditors.
 int DiscoverEditors();
 
 // The whole setup program; always returns 0.

@@ -213,6 +213,25 @@ TEST_F(SetupDiscoveryTest, SearchesTheProgramFilesOfTheSystemDriveOnly) {
     EXPECT_FALSE(StoreValueExists(kSectVsInst, kKeyCount));
 }
 
+// Without SystemDrive the Windows folder's drive is searched, not the
+// current one. (Under Wine only this process can unset it: every child
+// program gets SystemDrive=C:.)
+TEST_F(SetupDiscoveryTest, WithoutSystemDriveSearchesTheWindowsDrive) {
+    std::wstring editor = Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
+    TempDir elsewhere;
+    wchar_t previous[MAX_PATH];
+    ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryW(elsewhere.Path().c_str()));
+    SetEnvironmentVariableW(L"SystemDrive", NULL);
+    ZeroMemory(&g_setup, sizeof(g_setup));
+    KalSetRegMidPathW(kAppMidPath);
+    int found = DiscoverEditors();
+    RestoreSystemDrive();
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(found, 1);
+    EXPECT_EQ(StoredFolders(), std::vector<std::wstring>{editor});
+}
+
 // Runs the setup program expecting its message box; closes it.
 void RunInstallerWithoutEditors() {
     DWORD pid = 0;
