@@ -483,6 +483,19 @@ TEST(SetupCommands, OpenCommandSplitsIntoLauncherAndSolution) {
     EXPECT_EQ(command[0], L'\0');
 }
 
+// However "assoc" spells the extension and the type, PikroSln is ours.
+TEST(SetupCommands, AnswerNamesTheLauncherTypeInAnyCase) {
+    TempDir dir;
+    const std::wstring answer = dir.Sub(L"Pikro.tmp");
+    wchar_t type[260];
+    ASSERT_TRUE(WriteFileBytes(answer, ".SLN=pikrosln\r\n"));
+    EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type), SLN_ASSOC_PIKRO);
+    EXPECT_STREQ(type, L"");
+    ASSERT_TRUE(WriteFileBytes(answer, ".SLN=pikrosln.1\r\n"));
+    EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type), SLN_ASSOC_OTHER);
+    EXPECT_STREQ(type, L"pikrosln.1");
+}
+
 TEST(SetupCommands, OnlyPlainNamesArePutOnACommandLine) {
     for (const wchar_t* type : {L"VisualStudio.Launcher.sln", L"Some_Type-2.x", L"型.sln"})
         EXPECT_TRUE(IsSafeFileType(type)) << ToUtf8(type);
