@@ -8,6 +8,8 @@
 // and loads nothing but kernel32.
 #include <windows.h>
 
+#include "startup.h"
+
 namespace {
 
 // What the run-time start-up hands to the wide-character WinMain: the
@@ -29,7 +31,7 @@ PWSTR ArgumentsOf(PWSTR line) {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmdLine, int) {
     // DLLs come from the system folder only. The error mode is left alone:
     // the editor would inherit it.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    LoadDllsFromSystemFolderOnly();
 
     // Every field but the size stays zero: the shim's hidden show mode must
     // not reach the editor. (SecureZeroMemory, because without the run-time

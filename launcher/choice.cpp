@@ -93,6 +93,9 @@ int OnStartEditor(HWND, UINT, WPARAM wParam, LPARAM) {
             wcscpy_s(shimPath, shimFolder);
             if (KalPathCatW(shimPath, kShimExe) &&
                 ComposeEditorCommand(&g_catalogue.entries[index], g_state.szSlnPath, command)) {
+                // The editor inherits the error mode through the shim: it gets
+                // the one the launcher was started with, not the launcher's own.
+                SetErrorMode(g_state.uStartErrorMode);
                 ShellExecuteW(nullptr, nullptr, shimPath, command, shimFolder, SW_HIDE);
             }
         }

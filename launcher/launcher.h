@@ -22,6 +22,7 @@ struct LauncherState {
     HWND hSettingsDlg;
     HWND hChoiceDlg;
     HWND hCurDlg;
+    UINT uStartErrorMode;  // handed on to the editor, which inherits it through the shim
     wchar_t szSlnPath[1024];
 };
 

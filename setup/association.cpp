@@ -3,7 +3,6 @@
 // remembered for removal, and the launcher's six settings start at 0.
 #include "setup.h"
 
-#include <stdlib.h>
 #include <wchar.h>
 
 #include "settings.h"
@@ -12,6 +11,9 @@
 static const wchar_t kTempFileName[] = L"Pikro.tmp";
 static const wchar_t kAssocPrefix[] = L".sln=";
 static const size_t kAssocPrefixLen = _countof(kAssocPrefix) - 1;
+
+// The interpreter's own path, " /d /c " and a composed command line.
+static const size_t kInterpreterLineUnits = 260 + 16 + 1024;
 
 static int IsControlUnit(wchar_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
@@ -75,6 +77,45 @@ int ComposeAssocRestore(const wchar_t* type, wchar_t (&command)[324]) {
     return 1;
 }
 
+// The interpreter comes from the system folder, never from COMSPEC, and /d
+// keeps the user's AutoRun commands out: their output would land in the
+// answer file ahead of that of "assoc". A program without a console of its
+// own would flash one up for every command without CREATE_NO_WINDOW. The
+// caller goes on once the command has ended, as after system(); the exit
+// status says nothing that the answer file and the registry do not.
+int RunCommandInterpreter(const wchar_t* command) {
+    wchar_t szInterpreter[260];
+    wchar_t szLine[kInterpreterLineUnits];
+    UINT cch = GetSystemDirectoryW(szInterpreter, _countof(szInterpreter));
+    if (cch == 0 || cch >= _countof(szInterpreter) || !KalPathCatW(szInterpreter, L"cmd.exe"))
+        return 0;
+    if (KalSnPrintFW(szLine, L"\"%s\" /d /c %s", szInterpreter, command) < 0) return 0;
+
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof(process));
+    if (!CreateProcessW(szInterpreter, szLine, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL,
+                        &startup, &process))
+        return 0;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 1;
+}
+
+int ReadRememberedFileType(wchar_t (&type)[260]) {
+    type[0] = L'\0';
+    // The store cuts a text to its buffer, and a cut type names another one.
+    int len = KalGetProfileStrLenW(kSectVsInst, kKeyOrgFType);
+    if (len <= 0 || len >= static_cast<int>(_countof(type))) return 0;
+    if (KalGetProfileStrW(kSectVsInst, kKeyOrgFType, L"", type) == len && IsSafeFileType(type))
+        return 1;
+    type[0] = L'\0';
+    return 0;
+}
+
 int ReadSlnAssociation(const wchar_t* outputFile, wchar_t (&type)[260]) {
     wchar_t (&line)[324] = g_setup.szLine;
     type[0] = L'\0';
@@ -116,7 +157,7 @@ static int QuerySlnAssociation(wchar_t (&type)[260]) {
     // should the redirection fail.
     DeleteFileW(g_setup.szTempFile);
     if (GetFileAttributesW(g_setup.szTempFile) != INVALID_FILE_ATTRIBUTES) return SLN_ASSOC_UNKNOWN;
-    _wsystem(g_setup.szCommand);
+    RunCommandInterpreter(g_setup.szCommand);
     return ReadSlnAssociation(g_setup.szTempFile, type);
 }
 
@@ -128,9 +169,9 @@ static int TakeOverAssociation(const wchar_t* previousType) {
         return 0;
     if (!ComposeFTypeCommand(g_setup.szLauncher, g_setup.szCommand)) return 0;
     KalPutProfileStrW(kSectVsInst, kKeyOrgFType, previousType);
-    _wsystem(g_setup.szCommand);
+    RunCommandInterpreter(g_setup.szCommand);
     if (KalSnPrintFW(g_setup.szCommand, L"assoc .sln=%s", kSlnFileType) < 0) return 0;
-    _wsystem(g_setup.szCommand);
+    RunCommandInterpreter(g_setup.szCommand);
     return 1;
 }
 

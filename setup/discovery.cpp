@@ -89,27 +89,43 @@ int SearchTopFolder(const wchar_t* topFolder) {
     return g_setup.nEditors - nBefore;
 }
 
+// The drive ("C:") of the Windows folder, which is the system drive.
+static int GetWindowsDrive(wchar_t (&drive)[260]) {
+    wchar_t szWindows[260];
+    drive[0] = L'\0';
+    UINT cch = GetWindowsDirectoryW(szWindows, _countof(szWindows));
+    if (cch < 2 || cch >= _countof(szWindows) || szWindows[1] != L':') return 0;
+    drive[0] = szWindows[0];
+    drive[1] = L':';
+    drive[2] = L'\0';
+    return 1;
+}
+
 int DiscoverEditors() {
     // The catalogue is rebuilt from scratch, but the file type that .sln had
     // before the first setup must outlive the rebuild: removal gives it back.
-    // Under the catalogue lock, so that a launcher pruning meanwhile neither
+    // One that cannot be read whole is dropped rather than stored cut. All
+    // under the catalogue lock, so that a launcher pruning meanwhile neither
     // sees the remembered type gone nor writes back what was just deleted.
     HANDLE lock = nullptr;
     const int locked = LockCatalogue(&lock);
-    KalGetProfileStrW(kSectVsInst, kKeyOrgFType, L"", g_setup.szOrgFType);
+    ReadRememberedFileType(g_setup.szOrgFType);
     KalDelProfileSectW(kSectVsInst);
-    if (IsSafeFileType(g_setup.szOrgFType))
+    if (g_setup.szOrgFType[0] != L'\0')
         KalPutProfileStrW(kSectVsInst, kKeyOrgFType, g_setup.szOrgFType);
-    else
-        g_setup.szOrgFType[0] = L'\0';
     if (locked) UnlockCatalogue(lock);
 
-    // A value that does not fit leaves the drive empty, which would search
-    // the current drive instead; a drive that cannot be named is searched
-    // nowhere.
+    // Without SystemDrive the Windows folder's drive is taken: an empty drive
+    // would search the current drive instead. A value that does not fit, or
+    // a Windows folder without a drive letter, leaves a drive that cannot be
+    // named: it is searched nowhere.
+    SetLastError(ERROR_SUCCESS);
     DWORD cch = GetEnvironmentVariableW(L"SystemDrive", g_setup.szSystemDrive,
                                         _countof(g_setup.szSystemDrive));
     if (cch >= _countof(g_setup.szSystemDrive)) return g_setup.nEditors;
+    if (cch == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND &&
+        !GetWindowsDrive(g_setup.szSystemDrive))
+        return g_setup.nEditors;
     static const wchar_t* const kTopFormats[2] = {L"%s\\Program Files", L"%s\\Program Files (x86)"};
     for (int i = 0; i < 2; i++) {
         if (KalSnPrintFW(g_setup.szTopFolder[i], kTopFormats[i], g_setup.szSystemDrive) < 0) {

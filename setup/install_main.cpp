@@ -1,8 +1,9 @@
 // Entry point of the setup program PikroInstall.
 #include "setup.h"
+#include "startup.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    LoadDllsFromSystemFolderOnly();
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     RunInstall();
     return 0;

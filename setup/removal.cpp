@@ -2,8 +2,6 @@
 // and deletes everything the suite keeps in the settings store.
 #include "setup.h"
 
-#include <stdlib.h>
-
 #include "store_keys.h"
 
 int RunUninstall() {
@@ -13,10 +11,11 @@ int RunUninstall() {
     ZeroMemory(szCommand, sizeof(szCommand));
 
     KalSetRegMidPathW(kAppMidPath);
-    KalGetProfileStrW(kSectVsInst, kKeyOrgFType, L"", szType);
-    // A stored type that cmd would read as more than a name is never put on
-    // a command line: the store may have been edited by anyone.
-    if (szType[0] != L'\0' && ComposeAssocRestore(szType, szCommand)) _wsystem(szCommand);
+    // A stored type that cmd would read as more than a name, or that cannot
+    // be read whole, is never put on a command line: the store may have been
+    // edited by anyone.
+    if (ReadRememberedFileType(szType) && ComposeAssocRestore(szType, szCommand))
+        RunCommandInterpreter(szCommand);
     KalDelProfileSectW(kSectVsInst);
     KalDelProfileSectW(kSectProfiles);
     return 0;

@@ -43,7 +43,8 @@ int SearchTopFolder(const wchar_t* topFolder);
 
 // Empties the stored catalogue (keeping the remembered file type of .sln),
 // then searches "<drive>\Program Files" and "<drive>\Program Files (x86)" of
-// the system drive. Returns g_setup.nEditors.
+// the system drive: SystemDrive, or the Windows folder's drive when that
+// variable is not set. Returns g_setup.nEditors.
 int DiscoverEditors();
 
 // The whole setup program; always returns 0.
@@ -71,6 +72,16 @@ int ReadSlnAssociation(const wchar_t* outputFile, wchar_t (&type)[260]);
 int ComposeAssocQuery(const wchar_t* outputFile, wchar_t (&command)[1024]);
 int ComposeFTypeCommand(const wchar_t* launcher, wchar_t (&command)[1024]);
 int ComposeAssocRestore(const wchar_t* type, wchar_t (&command)[324]);
+
+// Runs one command line through "<system folder>\cmd.exe /d /c" without a
+// console window and waits for it to end. Returns 1 when the interpreter
+// ran, 0 when it could not be started.
+int RunCommandInterpreter(const wchar_t* command);
+
+// The file type of .sln remembered for removal, when the store holds one
+// that fits type whole and is safe for a command line: returns 1. Otherwise
+// returns 0 with an empty buffer.
+int ReadRememberedFileType(wchar_t (&type)[260]);
 
 // Associates .sln with the launcher beside the setup program, remembering
 // the previous file type, and writes the six settings as 0.

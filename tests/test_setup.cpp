@@ -213,6 +213,25 @@ TEST_F(SetupDiscoveryTest, SearchesTheProgramFilesOfTheSystemDriveOnly) {
     EXPECT_FALSE(StoreValueExists(kSectVsInst, kKeyCount));
 }
 
+// Without SystemDrive the Windows folder's drive is searched, not the
+// current one. (Under Wine only this process can unset it: every child
+// program gets SystemDrive=C:.)
+TEST_F(SetupDiscoveryTest, WithoutSystemDriveSearchesTheWindowsDrive) {
+    std::wstring editor = Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
+    TempDir elsewhere;
+    wchar_t previous[MAX_PATH];
+    ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryW(elsewhere.Path().c_str()));
+    SetEnvironmentVariableW(L"SystemDrive", NULL);
+    ZeroMemory(&g_setup, sizeof(g_setup));
+    KalSetRegMidPathW(kAppMidPath);
+    int found = DiscoverEditors();
+    RestoreSystemDrive();
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(found, 1);
+    EXPECT_EQ(StoredFolders(), std::vector<std::wstring>{editor});
+}
+
 // Runs the setup program expecting its message box; closes it.
 void RunInstallerWithoutEditors() {
     DWORD pid = 0;
@@ -318,6 +337,22 @@ TEST_F(SetupAssociationLang, TemporaryFolderWithBlanksAndAStaleAnswer) {
     EXPECT_EQ(bytes.substr(0, 12), ".sln=My.Type");
 }
 
+// The command interpreter is the system folder's, whatever COMSPEC names,
+// and runs none of the user's AutoRun commands, whose output would pass for
+// the answer of "assoc". Windows' cmd runs them unless started with /d;
+// Wine 8's cmd never does, so here only COMSPEC can mislead.
+TEST_F(SetupAssociationLang, CommandInterpreterIgnoresComSpecAndAutoRun) {
+    Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
+    SetSlnType(L"VisualStudio.Launcher.sln");
+    const wchar_t processor[] = L"Software\\Microsoft\\Command Processor";
+    const HKEY roots[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+    for (HKEY root : roots) EXPECT_TRUE(RegPutString(root, processor, L"AutoRun", L"echo .sln=Hijacked"));
+    RunInstaller({L"COMSPEC=" + outside_.Sub(L"cmd.exe")});
+    for (HKEY root : roots) RegDeleteKeyValueW(root, processor, L"AutoRun");
+    EXPECT_EQ(StoredOrgFType(), L"VisualStudio.Launcher.sln");
+    EXPECT_EQ(SlnType(), L"PikroSln");
+}
+
 // The shell opens a solution with the Pikro.exe beside the setup program
 // that made the association, handing it the whole path. A fake editor
 // copied there as Pikro.exe logs the command line it was given; a decoy
@@ -384,6 +419,27 @@ TEST_F(SetupRemovalTest, RefusesAStoredTypeThatWouldRunACommand) {
     EXPECT_FALSE(StoreSectionExists(kSectProfiles));
 }
 
+// A remembered type is kept and given back whole or not at all: the store
+// would hand a longer one over cut to 259 units, the name of another type.
+TEST_F(SetupRemovalTest, ARememberedTypeTooLongToReadWholeIsDropped) {
+    Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
+    for (size_t units : {259u, 260u, 300u}) {
+        SCOPED_TRACE(units);
+        const std::wstring type(units, L'T');
+        const bool fits = units < 260;
+        ResetStore();
+        SetSlnType(L"PikroSln");
+        PutStoreString(kSectVsInst, kKeyOrgFType, type);
+        RunInstaller();
+        EXPECT_EQ(StoredOrgFType(), fits ? type : L"<absent>");
+        PutStoreString(kSectVsInst, kKeyOrgFType, type);
+        RunUninstaller();
+        EXPECT_EQ(SlnType(), fits ? type : L"PikroSln");
+        EXPECT_FALSE(StoreSectionExists(kSectVsInst));
+        EXPECT_FALSE(StoreSectionExists(kSectProfiles));
+    }
+}
+
 // Neither program asks for elevation or opens a console window.
 TEST(SetupPrograms, AsInvokerManifestAndWindowsSubsystem) {
     for (const wchar_t* name : {L"PikroInstall.exe", L"PikroUninstall.exe"}) {
@@ -425,6 +481,19 @@ TEST(SetupCommands, OpenCommandSplitsIntoLauncherAndSolution) {
     // cmd expands %...% even between quotes.
     EXPECT_FALSE(ComposeFTypeCommand(L"C:\\100%\\x%\\Pikro.exe", command));
     EXPECT_EQ(command[0], L'\0');
+}
+
+// However "assoc" spells the extension and the type, PikroSln is ours.
+TEST(SetupCommands, AnswerNamesTheLauncherTypeInAnyCase) {
+    TempDir dir;
+    const std::wstring answer = dir.Sub(L"Pikro.tmp");
+    wchar_t type[260];
+    ASSERT_TRUE(WriteFileBytes(answer, ".SLN=pikrosln\r\n"));
+    EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type), SLN_ASSOC_PIKRO);
+    EXPECT_STREQ(type, L"");
+    ASSERT_TRUE(WriteFileBytes(answer, ".SLN=pikrosln.1\r\n"));
+    EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type), SLN_ASSOC_OTHER);
+    EXPECT_STREQ(type, L"pikrosln.1");
 }
 
 TEST(SetupCommands, OnlyPlainNamesArePutOnACommandLine) {

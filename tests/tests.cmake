@@ -20,12 +20,27 @@ pikro_target(pikro_testsupport)
 add_executable(fake_devenv WIN32 tests/support/fake_devenv.cpp tests/support/fake_devenv.rc)
 pikro_program(fake_devenv)
 
+# A version.dll of the tests' own that marks its folder when it is loaded,
+# planted beside copies of the programs. It is built into a folder of its
+# own, never beside the programs it is meant to catch out.
+add_library(planted_version SHARED tests/support/planted_version.cpp
+                                   tests/support/planted_version.def)
+set_target_properties(planted_version PROPERTIES PREFIX "" OUTPUT_NAME version
+                      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/planted)
+pikro_target(planted_version)
+# The .def file names the exports undecorated, as the system's version.dll
+# does; a 32-bit MinGW link maps them to the stdcall functions, and says so
+# unless told that this is meant.
+if(NOT MSVC AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_link_options(planted_version PRIVATE -Wl,--enable-stdcall-fixup)
+endif()
+
 file(GLOB PIKRO_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/test_*.cpp)
 add_executable(pikro_tests ${PIKRO_TEST_SOURCES} launcher/Pikro.rc)
 target_link_libraries(pikro_tests PRIVATE pikro_testsupport pikro_launcher pikro_setup GTest::gtest_main)
 pikro_target(pikro_tests)
 # Build the programs the tests start whenever the tests are built.
-add_dependencies(pikro_tests Pikro PikroInstall PikroUninstall PikroExec fake_devenv)
+add_dependencies(pikro_tests Pikro PikroInstall PikroUninstall PikroExec fake_devenv planted_version)
 
 enable_testing()
 include(GoogleTest)
