@@ -72,13 +72,18 @@ int FolderHoldsEditor(const wchar_t* folder) {
     const DWORD attributes = GetFileAttributesW(path);
     if (attributes != INVALID_FILE_ATTRIBUTES)
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? -1 : 1;
+    // A name that no file can have (a field shifted by a ";" puts "17.0;C:"
+    // in front of the folder) is as gone as one that is not there.
     const DWORD error = GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return -1;
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
+        error != ERROR_INVALID_NAME && error != ERROR_BAD_PATHNAME)
+        return -1;
     // A removed USB drive or a disconnected share reports its paths as not
-    // found too; the editor on it is not gone for good.
+    // found too; the editor on it is not gone for good. A folder without a
+    // root names no installed editor at all.
     wchar_t root[260] = L"";
     wcscpy_s(root, folder);
-    if (!PathStripToRootW(root) || !root[0]) return -1;
+    if (!PathStripToRootW(root) || !root[0]) return 0;
     return GetFileAttributesW(root) != INVALID_FILE_ATTRIBUTES ? 0 : -1;
 }
 
