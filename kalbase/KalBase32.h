@@ -107,9 +107,12 @@ int KalGetVerInfoW(const wchar_t* exePath, const wchar_t* item, wchar_t* buf, si
 // Bounded formatting. Understands %s (a wide string; NULL prints as
 // "(null)"), %d, %u and %x (%X) with an optional 0 or - flag and width (as in
 // %02d), %c and %% (an "l" as in %ls or %lu is allowed and changes nothing);
-// any other conversion is copied as written and takes no argument. Output that
-// does not fit is cut and stays terminated. Returns the number of units
-// written without the terminator, or -1 when it was cut (also when units is 0).
+// a lone % at the very end stands for itself. Any other conversion (%f,
+// %5.2f, %*d, %p, %lf, %lld, ...) makes the call fail: the arguments it
+// would take are unknown, so nothing after it could be trusted, and the
+// buffer is left empty. Output that does not fit is cut and stays
+// terminated. Returns the number of units written without the terminator,
+// or -1 when it was cut or failed (also when units is 0).
 int KalSnPrintFW(wchar_t* buf, size_t units, const wchar_t* format, ...);
 
 // Behaves like the C library's wide wcstok with its state kept in the

@@ -439,13 +439,33 @@ TEST(KalSnPrintF, ConversionsTheSuiteUses) {
     EXPECT_STREQ(L"Count=12", buf);
 }
 
-TEST(KalSnPrintF, UnknownConversionsAreCopiedAsWritten) {
-    wchar_t buf[64];
-    EXPECT_EQ(8, KalSnPrintFW(buf, L"%q %5y %", 1));
-    EXPECT_STREQ(L"%q %5y %", buf);
-    // An unknown conversion takes no argument: %s still gets the first one.
-    KalSnPrintFW(buf, L"%k%s", L"ok");
-    EXPECT_STREQ(L"%kok", buf);
+TEST(KalSnPrintF, UnknownConversionsFailAndLeaveTheBufferEmpty) {
+    // Each format puts known text and a known conversion before the unknown
+    // one, so a formatter that only skipped the unknown one would write
+    // something.
+    const wchar_t* formats[] = {
+        L"ok %s %f",   L"ok %s %5.2f", L"ok %s %*d",  L"ok %s %p", L"ok %s %lf",
+        L"ok %s %lld", L"ok %s %I64d", L"ok %s %hd",  L"ok %s %i", L"ok %s %S",
+        L"ok %s %-q",  L"ok %s %05y",  L"ok %s %l",   L"ok %s %.s",
+    };
+    for (const wchar_t* format : formats) {
+        wchar_t buf[64];
+        wmemset(buf, L'#', _countof(buf));
+        EXPECT_EQ(-1, KalSnPrintFW(buf, format, L"text", 1.5, L"more")) << ToUtf8(format);
+        EXPECT_EQ(L'\0', buf[0]) << ToUtf8(format);
+    }
+    // An unknown conversion at the front fails too, before any argument is
+    // taken, and so does one after output that was already cut.
+    wchar_t buf[8];
+    EXPECT_EQ(-1, KalSnPrintFW(buf, L"%p%s", static_cast<void*>(buf), L"ok"));
+    EXPECT_STREQ(L"", buf);
+    EXPECT_EQ(-1, KalSnPrintFW(buf, L"%s%f", L"much too long", 2.0));
+    EXPECT_STREQ(L"", buf);
+    // %% is a percent sign, and a lone % at the very end stands for itself.
+    EXPECT_EQ(3, KalSnPrintFW(buf, L"%d%%", 10));
+    EXPECT_STREQ(L"10%", buf);
+    EXPECT_EQ(4, KalSnPrintFW(buf, L"%d%", 100));
+    EXPECT_STREQ(L"100%", buf);
 }
 
 TEST(KalSnPrintF, CutOutputStaysTerminated) {
