@@ -96,8 +96,15 @@ wchar_t* KalFGetSW(KalFile* file, wchar_t* buf, int units);
 int KalFClose(KalFile* file);
 
 // The item ("FileDescription", "FileVersion", ...) of an executable's
-// version resource. The buffer always ends terminated; it is empty when the
-// item cannot be read. Returns the length of the text.
+// version resource (number 1, else the first there is), from the table of
+// the first translation the resource lists that has the item, else of
+// 040904B0, 041104B0, 040904E4 or 000004B0. The resource is read from the
+// file's resources without running any of its code, and nothing outside it
+// is read: a node whose length runs past the node that holds it, or past the
+// resource, is not read, nor anything after it; a value that claims more
+// than its node holds is read as far as the node goes. A text that does not
+// fit is cut. The buffer always ends terminated; it is empty when the item
+// cannot be read. Returns the length of the text.
 int KalGetVerInfoW(const wchar_t* exePath, const wchar_t* item, wchar_t* buf, size_t size);
 
 // ---------------------------------------------------------------------------

@@ -596,6 +596,216 @@ TEST(KalVerInfo, OtherTranslationsAndFilesWithoutAResource) {
     EXPECT_STREQ(L"", buf);
 }
 
+namespace {
+
+// A fake editor whose version resource each case replaces with bytes of its
+// own making.
+class KalVerInfoCrafted : public ::testing::Test {
+protected:
+    void SetUp() override {
+        exe_ = CreateFakeDevenv(dir_.Sub(L"VS"), L"Visual Studio", L"1.0");
+        ASSERT_FALSE(exe_.empty());
+    }
+
+    // Writes bytes as the version resource and reads item into a buffer of
+    // units, checking that the text ends inside it and nothing is written
+    // behind it.
+    std::wstring Read(const std::string& bytes, const wchar_t* item, size_t units = 64, WORD id = 1) {
+        if (!WriteRawVersionResource(exe_, bytes, id)) {
+            ADD_FAILURE() << "cannot write the resource";
+            return L"<not written>";
+        }
+        std::vector<wchar_t> buf(units + 1, L'#');
+        int got = KalGetVerInfoW(exe_.c_str(), item, buf.data(), units);
+        EXPECT_EQ(L'#', buf[units]) << "written past the buffer";
+        size_t len = wcsnlen(buf.data(), units);
+        EXPECT_LT(len, units) << "not terminated";
+        EXPECT_EQ(static_cast<int>(len), got);
+        return std::wstring(buf.data(), len);
+    }
+
+    TempDir dir_;
+    std::wstring exe_;
+};
+
+// The usual tree around one string table of the US English translation.
+VersionNode UsEnglish(const std::vector<VersionNode>& strings) {
+    return VersionRoot({VersionBlock(L"StringFileInfo", {VersionBlock(L"040904B0", strings)}),
+                        VersionTranslations({0x040904B0})});
+}
+
+// Nodes nested levels deep, each the only child of the one before.
+VersionNode Nested(int levels) {
+    VersionNode inner = VersionBlock(L"D", {});
+    for (int i = 1; i < levels; ++i) {
+        VersionNode outer = VersionBlock(L"D", {});
+        outer.children.push_back(std::move(inner));
+        inner = std::move(outer);
+    }
+    return inner;
+}
+
+}  // namespace
+
+// Resources as resource compilers write them, odd but valid ones included:
+// each reads as given, and as the system's own reader (the way this was
+// read before) reads it through the same translations.
+TEST_F(KalVerInfoCrafted, WellFormedResourcesReadAsTheSystemReadsThem) {
+    VersionNode unterminated = VersionText(L"FileVersion", L"");
+    unterminated.value = Utf16Bytes(L"17.0");
+    struct Case {
+        const char* name;
+        VersionNode root;
+        const wchar_t* expected;
+        WORD id;  // the system's reader looks for number 1 only
+    } cases[] = {
+        {"plain", UsEnglish({VersionText(L"FileDescription", L"VS"), VersionText(L"FileVersion", L"16.11.5")}),
+         L"16.11.5", 1},
+        {"the first listed translation wins",
+         VersionRoot({VersionBlock(L"StringFileInfo", {VersionBlock(L"040904B0", {VersionText(L"FileVersion", L"en")}),
+                                                       VersionBlock(L"041104B0", {VersionText(L"FileVersion", L"ja")})}),
+                      VersionTranslations({0x041104B0})}),
+         L"ja", 1},
+        {"a listed translation without a table falls back in order",
+         VersionRoot({VersionBlock(L"StringFileInfo", {VersionBlock(L"000004B0", {VersionText(L"FileVersion", L"neutral")}),
+                                                       VersionBlock(L"040904E4", {VersionText(L"FileVersion", L"ansi")})}),
+                      VersionTranslations({0x040704E4})}),
+         L"ansi", 1},
+        {"a table without the item gives way to the next translation",
+         VersionRoot({VersionBlock(L"StringFileInfo", {VersionBlock(L"041104B0", {VersionText(L"FileDescription", L"x")}),
+                                                       VersionBlock(L"000004B0", {VersionText(L"FileVersion", L"second")})}),
+                      VersionTranslations({0x041104B0, 0x000004B0})}),
+         L"second", 1},
+        {"no translation list",
+         VersionRoot({VersionBlock(L"StringFileInfo", {VersionBlock(L"000004B0", {VersionText(L"FileVersion", L"neutral")})})}),
+         L"neutral", 1},
+        {"keys in another case",
+         VersionRoot({VersionBlock(L"STRINGFILEINFO", {VersionBlock(L"041104b0", {VersionText(L"FILEVERSION", L"upper")})}),
+                      VersionTranslations({0x041104B0})}),
+         L"upper", 1},
+        {"keys that only begin or end alike",
+         UsEnglish({VersionText(L"FileVersionX", L"longer"), VersionText(L"File", L"shorter"),
+                    VersionText(L"XFileVersion", L"other"), VersionText(L"FileVersion", L"exact")}),
+         L"exact", 1},
+        {"a value without its terminator", UsEnglish({unterminated, VersionText(L"Zz", L"tail")}), L"17.0", 1},
+        {"an empty value ends the search",
+         VersionRoot({VersionBlock(L"StringFileInfo", {VersionBlock(L"040904B0", {VersionText(L"FileVersion", L"")}),
+                                                       VersionBlock(L"041104B0", {VersionText(L"FileVersion", L"ja")})})}),
+         L"", 1},
+        {"a deep sibling before the item", UsEnglish({Nested(1500), VersionText(L"FileVersion", L"after deep")}),
+         L"after deep", 1},
+        {"Japanese text", UsEnglish({VersionText(L"FileVersion", L"\x65E5\x672C\x8A9E 17")}), L"\x65E5\x672C\x8A9E 17", 1},
+        {"a resource of another number", UsEnglish({VersionText(L"FileVersion", L"seven")}), L"seven", 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::wstring got = Read(BuildVersionNode(c.root), L"FileVersion", 64, c.id);
+        EXPECT_EQ(c.expected, got);
+        std::wstring system;
+        if (c.id != 1)
+            continue;
+        else if (ReadVersionItemAsSystem(exe_, L"FileVersion", &system))
+            EXPECT_EQ(system, got);
+        else
+            EXPECT_EQ(L"", got);
+    }
+    // A text longer than the buffer is cut there.
+    std::wstring longText(300, L'v');
+    EXPECT_EQ(longText.substr(0, 15), Read(BuildVersionNode(UsEnglish({VersionText(L"FileVersion", longText)})),
+                                           L"FileVersion", 16));
+}
+
+// Lengths that lie. The reader must neither crash nor hang nor read outside
+// the resource: a node that runs past its parent is not read, nor anything
+// after it; a value that claims more than its node holds is read as far as
+// the node goes. Each case is laid out so that a reader that trusted the lie
+// would find a text.
+TEST_F(KalVerInfoCrafted, LyingLengthsStayInsideTheResource) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const wchar_t* expected;
+    };
+    std::vector<Case> cases;
+
+    VersionNode root = UsEnglish({VersionText(L"FileVersion", L"1.0")});
+    root.lengthDelta = 0x400;
+    cases.push_back({"the root runs past the resource", BuildVersionNode(root), L""});
+    std::string cut = BuildVersionNode(UsEnglish({VersionText(L"FileDescription", L"VS"), VersionText(L"FileVersion", L"1.0")}));
+    cut.resize(cut.size() - 8);
+    cases.push_back({"the resource is cut short", cut, L""});
+    root = UsEnglish({VersionText(L"FileVersion", L"1.0")});
+    root.length = 0;
+    cases.push_back({"the root has no length", BuildVersionNode(root), L""});
+    cases.push_back({"a resource shorter than a header", std::string("\x08\x00\x00", 3), L""});
+
+    VersionNode table = VersionBlock(L"040904B0", {VersionText(L"FileVersion", L"1.2.3.4")});
+    table.lengthDelta = -8;
+    cases.push_back({"a string runs past its table",
+                     BuildVersionNode(VersionRoot({VersionBlock(L"StringFileInfo", {table}),
+                                                   VersionTranslations({0x040904B0})})),
+                     L""});
+    VersionNode longer = VersionText(L"FileDescription", L"VS");
+    longer.lengthDelta = 0x100;
+    cases.push_back({"a node that runs past its parent hides what follows it",
+                     BuildVersionNode(UsEnglish({longer, VersionText(L"FileVersion", L"1.0")})), L""});
+
+    VersionNode claims = VersionText(L"FileVersion", L"");
+    claims.value = Utf16Bytes(L"1.23");
+    claims.valueLength = 200;
+    cases.push_back({"a value claims more units than its node holds",
+                     BuildVersionNode(UsEnglish({claims, VersionText(L"Zz", L"tail")})), L"1.23"});
+
+    // Behind a key without its terminator lies a node of no length, whose
+    // first word a reader running on would take for the terminator and so
+    // find the item, empty, in the first table instead of the next.
+    VersionNode noEnd = VersionBlock(L"FileVersion", {});
+    noEnd.keyTerminated = false;
+    noEnd.valueLength = 4;
+    VersionNode zero = VersionText(L"", L"bad");
+    zero.length = 0;
+    cases.push_back({"a key without its terminator",
+                     BuildVersionNode(VersionRoot(
+                         {VersionBlock(L"StringFileInfo",
+                                       {VersionBlock(L"040904B0", {noEnd, zero}),
+                                        VersionBlock(L"041104B0", {VersionText(L"FileVersion", L"next")})}),
+                          VersionTranslations({0x040904B0})})),
+                     L"next"});
+    // Such a node is passed over: its length can still be trusted.
+    VersionNode noEndDescription = VersionBlock(L"FileDescription", {});
+    noEndDescription.keyTerminated = false;
+    cases.push_back({"a node without a terminated key is passed over",
+                     BuildVersionNode(UsEnglish({noEndDescription, VersionText(L"FileVersion", L"after")})),
+                     L"after"});
+
+    // Lengths too short for a node would keep a reader in place.
+    for (int length : {0, 2, 4, 6, 7}) {
+        VersionNode stuck = VersionText(L"Stuck", L"s");
+        stuck.length = length;
+        cases.push_back({"a string too short for a node",
+                         BuildVersionNode(UsEnglish({stuck, VersionText(L"FileVersion", L"1.0")})), L""});
+    }
+    VersionNode strings = VersionBlock(L"StringFileInfo", {VersionBlock(L"040904B0", {VersionText(L"FileVersion", L"1.0")})});
+    strings.length = 0;
+    cases.push_back({"a string file info of no length",
+                     BuildVersionNode(VersionRoot({strings, VersionTranslations({0x040904B0})})), L""});
+
+    // A lie deep inside a sibling stays there: the sibling's own length is
+    // true, so the item after it is found.
+    VersionNode deep = Nested(1500);
+    VersionNode* bottom = &deep;
+    while (!bottom->children.empty()) bottom = &bottom->children[0];
+    bottom->lengthDelta = 0x100;
+    cases.push_back({"a lie at the bottom of deep nesting",
+                     BuildVersionNode(UsEnglish({deep, VersionText(L"FileVersion", L"after deep")})),
+                     L"after deep"});
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.expected, Read(c.bytes, L"FileVersion"));
+    }
+}
+
 TEST(KalBaseLang, LanguageIdIsTheUserInterfaceLanguage) {
     EXPECT_EQ(TestLangId(), static_cast<int>(KalGetLangId()));
 }
