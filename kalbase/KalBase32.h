@@ -77,10 +77,38 @@ int KalPathExistsW(const wchar_t* path);
 int KalPathIsDirectoryW(const wchar_t* path);
 int KalPathIsFileW(const wchar_t* path);
 
+// Folder walks. A walk enters each folder through a guard that holds the
+// chain of folders the walk is inside, each known by its volume serial
+// number and file index rather than by its path. A folder already in the
+// chain (reached again through a link that shows as a plain folder, as on a
+// network share that follows links on the server, or under a bind mount) is
+// refused, and so is any folder beyond KAL_WALK_MAX_DEPTH levels, so a walk
+// can neither loop nor run away. A zeroed guard is empty; its contents
+// belong to the library.
+enum { KAL_WALK_MAX_DEPTH = 64 };
+struct KalWalkFolderId {
+    DWORD volume;
+    DWORD indexHigh;
+    DWORD indexLow;
+};
+struct KalWalkGuard {
+    int depth;
+    KalWalkFolderId chain[KAL_WALK_MAX_DEPTH];
+};
+// Adds folder to the chain. Returns 1, or 0 (and the chain unchanged) when
+// the folder is already in it, the chain is full, or it is no folder that
+// can be opened. A folder that is itself a link is known as the link, not as
+// what it points to.
+int KalWalkEnterW(KalWalkGuard* guard, const wchar_t* folder);
+// Takes the folder entered last off the chain. Returns 1, or 0 when the
+// chain was empty.
+int KalWalkLeave(KalWalkGuard* guard);
+
 // Deletes everything inside folder (read-only files too); the folder itself
 // stays. A folder link (junction or symbolic link) inside is removed as a
 // link; what it points to is never touched. A folder that is itself a link
-// is not emptied (returns 0). The two reserved arguments are 0. Returns 1
+// is not emptied (returns 0). The walk goes through a KalWalkGuard: a folder
+// it refuses is not emptied. The two reserved arguments are 0. Returns 1
 // when the folder is empty afterwards, 0 otherwise.
 int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2);
 

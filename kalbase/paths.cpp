@@ -114,9 +114,11 @@ int RemoveLink(const wchar_t* path, DWORD attributes) {
 
 // Empties the folder whose path fills path[0..len). The buffer is shared by
 // every level of the walk: each level appends its entry's name and restores
-// the terminator at len before it returns. Returns 1 when the folder ended
-// empty.
-int CleanInside(wchar_t* path, size_t len) {
+// the terminator at len before it returns. A folder the guard refuses is
+// left as it is. Returns 1 when the folder ended empty.
+int CleanInside(wchar_t* path, size_t len, KalWalkGuard* guard);
+
+int CleanListing(wchar_t* path, size_t len, KalWalkGuard* guard) {
     if (len + 2 >= kCleanPathUnits) return 0;
     path[len] = L'\\';
     path[len + 1] = L'*';
@@ -151,7 +153,7 @@ int CleanInside(wchar_t* path, size_t len) {
                 ClearReadOnly(path, attributes);
                 attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
             }
-            removed = CleanInside(path, len + 1 + nameLen) && RemoveFolderEntry(path, attributes);
+            removed = CleanInside(path, len + 1 + nameLen, guard) && RemoveFolderEntry(path, attributes);
         } else {
             removed = RemoveFileEntry(path, attributes);
         }
@@ -162,7 +164,51 @@ int CleanInside(wchar_t* path, size_t len) {
     return empty;
 }
 
+int CleanInside(wchar_t* path, size_t len, KalWalkGuard* guard) {
+    if (!KalWalkEnterW(guard, path)) return 0;
+    int empty = CleanListing(path, len, guard);
+    KalWalkLeave(guard);
+    return empty;
+}
+
 }  // namespace
+
+int KalWalkEnterW(KalWalkGuard* guard, const wchar_t* folder) {
+    if (!guard || !folder || !folder[0] || guard->depth < 0 || guard->depth >= KAL_WALK_MAX_DEPTH)
+        return 0;
+    // The folder itself is opened, not what a link in its place points to,
+    // and with no right that would keep anyone from changing or removing it.
+    HANDLE handle = CreateFileW(folder, FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                NULL);
+    if (handle == INVALID_HANDLE_VALUE) return 0;
+    BY_HANDLE_FILE_INFORMATION info;
+    const BOOL known = GetFileInformationByHandle(handle, &info);
+    CloseHandle(handle);
+    if (!known || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+    // A file system that numbers no file (index 0) cannot tell its folders
+    // apart; there the depth alone bounds the walk.
+    if (info.nFileIndexHigh != 0 || info.nFileIndexLow != 0) {
+        for (int i = 0; i < guard->depth; ++i) {
+            const KalWalkFolderId& id = guard->chain[i];
+            if (id.volume == info.dwVolumeSerialNumber && id.indexHigh == info.nFileIndexHigh &&
+                id.indexLow == info.nFileIndexLow)
+                return 0;
+        }
+    }
+    KalWalkFolderId& entered = guard->chain[guard->depth++];
+    entered.volume = info.dwVolumeSerialNumber;
+    entered.indexHigh = info.nFileIndexHigh;
+    entered.indexLow = info.nFileIndexLow;
+    return 1;
+}
+
+int KalWalkLeave(KalWalkGuard* guard) {
+    if (!guard || guard->depth <= 0) return 0;
+    --guard->depth;
+    return 1;
+}
 
 int KalGetAppPathW(wchar_t* buf, size_t size) {
     if (!buf || size == 0) return 0;
@@ -238,5 +284,7 @@ int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2) {
     if (len == 0 || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return 0;
-    return CleanInside(path, len);
+    KalWalkGuard guard;
+    ZeroMemory(&guard, sizeof(guard));
+    return CleanInside(path, len, &guard);
 }

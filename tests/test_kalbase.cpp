@@ -5,6 +5,7 @@
 
 #include <string.h>
 #include <wchar.h>
+#include <wctype.h>
 
 #include <string>
 #include <vector>
@@ -246,6 +247,73 @@ TEST(KalPaths, ExistsFolderAndFile) {
     EXPECT_FALSE(KalPathIsFileW(NULL));
 }
 
+// --- folder walks ------------------------------------------------------------
+
+// Under Wine a folder link always carries the reparse-point attribute, so the
+// walks never step into one and a loop through a link that shows as a plain
+// folder (a share that follows links on the server, a bind mount) cannot be
+// laid out here. The guard is driven directly instead: the same folder comes
+// again under other spellings and through a link in the middle of a path,
+// which is how such a loop reaches it.
+TEST(KalWalkGuard, RefusesAFolderAlreadyInTheChainHoweverItIsSpelt) {
+    TempDir dir;
+    ASSERT_TRUE(MakeFolders(dir.Sub(L"a\\b")));
+    ASSERT_TRUE(MakeFolders(dir.Sub(L"c")));
+    ASSERT_TRUE(WriteFileUtf8(dir.Sub(L"f.txt"), L"f"));
+    KalWalkGuard guard = {};
+    ASSERT_EQ(1, KalWalkEnterW(&guard, dir.Path().c_str()));
+    ASSERT_EQ(1, KalWalkEnterW(&guard, dir.Sub(L"a").c_str()));
+    std::wstring upper = dir.Path();
+    for (wchar_t& c : upper) c = towupper(c);
+    const std::wstring again[] = {
+        dir.Path(), dir.Path() + L"\\", upper, dir.Sub(L"a\\.."), dir.Sub(L"c\\..\\a"), dir.Sub(L"A"),
+    };
+    for (const std::wstring& path : again)
+        EXPECT_EQ(0, KalWalkEnterW(&guard, path.c_str())) << ToUtf8(path);
+    // What is no folder is refused too.
+    EXPECT_EQ(0, KalWalkEnterW(&guard, dir.Sub(L"f.txt").c_str()));
+    EXPECT_EQ(0, KalWalkEnterW(&guard, dir.Sub(L"none").c_str()));
+    EXPECT_EQ(0, KalWalkEnterW(&guard, L""));
+    EXPECT_EQ(0, KalWalkEnterW(&guard, NULL));
+    EXPECT_EQ(0, KalWalkEnterW(NULL, dir.Path().c_str()));
+
+    ASSERT_EQ(1, KalWalkEnterW(&guard, dir.Sub(L"a\\b").c_str()));
+    if (MakeFolderLink(dir.Sub(L"c\\up"), dir.Path())) {
+        // The link is only passed through: the folders behind it are known.
+        EXPECT_EQ(0, KalWalkEnterW(&guard, dir.Sub(L"c\\up\\a").c_str()));
+        EXPECT_EQ(0, KalWalkEnterW(&guard, dir.Sub(L"c\\up\\a\\b").c_str()));
+    }
+    // A folder beside the chain is no loop; once left, a folder may come again.
+    EXPECT_EQ(1, KalWalkEnterW(&guard, dir.Sub(L"c").c_str()));
+    EXPECT_EQ(1, KalWalkLeave(&guard));
+    EXPECT_EQ(1, KalWalkLeave(&guard));  // leaves b
+    EXPECT_EQ(1, KalWalkEnterW(&guard, dir.Sub(L"a\\b").c_str()));
+    // Leaving counts exactly what was entered: b, a and the folder itself.
+    EXPECT_EQ(1, KalWalkLeave(&guard));
+    EXPECT_EQ(1, KalWalkLeave(&guard));
+    EXPECT_EQ(1, KalWalkLeave(&guard));
+    EXPECT_EQ(0, KalWalkLeave(&guard));
+    EXPECT_EQ(0, KalWalkLeave(NULL));
+    EXPECT_EQ(1, KalWalkEnterW(&guard, dir.Path().c_str()));
+}
+
+TEST(KalWalkGuard, RefusesFoldersBeyondItsDepth) {
+    TempDir dir;
+    std::vector<std::wstring> chain = {dir.Path()};
+    for (int i = 0; i < KAL_WALK_MAX_DEPTH; ++i) chain.push_back(chain.back() + L"\\d");
+    ASSERT_TRUE(MakeFolders(chain.back()));
+    KalWalkGuard guard = {};
+    for (int i = 0; i < KAL_WALK_MAX_DEPTH; ++i)
+        ASSERT_EQ(1, KalWalkEnterW(&guard, chain[static_cast<size_t>(i)].c_str())) << i;
+    const std::wstring& deepest = chain.back();
+    EXPECT_EQ(0, KalWalkEnterW(&guard, deepest.c_str()));
+    // The depth counts the chain, not the path: with room, the same folder goes in.
+    ASSERT_EQ(1, KalWalkLeave(&guard));
+    EXPECT_EQ(1, KalWalkEnterW(&guard, deepest.c_str()));
+    KalWalkGuard fresh = {};
+    EXPECT_EQ(1, KalWalkEnterW(&fresh, deepest.c_str()));
+}
+
 // --- emptying a folder -----------------------------------------------------
 
 TEST(KalCleanFolder, EmptiesANestedTreeWithReadOnlyEntries) {
@@ -305,6 +373,29 @@ TEST(KalCleanFolder, AFolderThatIsALinkIsNotEmptied) {
     // The link itself goes when its parent is emptied.
     EXPECT_EQ(1, KalCleanFolderW(dir.Path().c_str(), 0, 0));
     EXPECT_TRUE(ListFolder(dir.Path()).empty());
+}
+
+// The walk enters the folder itself and KAL_WALK_MAX_DEPTH - 1 levels below
+// it; what lies deeper stays, and so do the folders that lead there.
+TEST(KalCleanFolder, GoesNoDeeperThanTheWalksDepth) {
+    TempDir dir;
+    std::vector<std::wstring> tooDeep = {dir.Sub(L"deep")};
+    for (int i = 0; i < KAL_WALK_MAX_DEPTH; ++i) tooDeep.push_back(tooDeep.back() + L"\\d");
+    for (const std::wstring& folder : tooDeep) ASSERT_TRUE(WriteFileUtf8(folder + L"\\f.txt", L"f"));
+    EXPECT_EQ(0, KalCleanFolderW(tooDeep[0].c_str(), 0, 0));
+    for (size_t i = 0; i + 1 < tooDeep.size(); ++i) {
+        EXPECT_FALSE(FileExists(tooDeep[i] + L"\\f.txt")) << i;
+        EXPECT_TRUE(FolderExists(tooDeep[i])) << i;
+    }
+    EXPECT_TRUE(FileExists(tooDeep.back() + L"\\f.txt"));
+
+    // A tree exactly as deep as the walk goes is emptied whole.
+    std::wstring fits = dir.Sub(L"fits");
+    std::wstring bottom = fits;
+    for (int i = 1; i < KAL_WALK_MAX_DEPTH; ++i) bottom += L"\\d";
+    ASSERT_TRUE(WriteFileUtf8(bottom + L"\\f.txt", L"f"));
+    EXPECT_EQ(1, KalCleanFolderW(fits.c_str(), 0, 0));
+    EXPECT_TRUE(ListFolder(fits).empty());
 }
 
 TEST(KalCleanFolder, RefusesWhatIsNotAFolder) {
