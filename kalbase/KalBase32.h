@@ -104,12 +104,14 @@ int KalWalkEnterW(KalWalkGuard* guard, const wchar_t* folder);
 // chain was empty.
 int KalWalkLeave(KalWalkGuard* guard);
 
-// Deletes everything inside folder (read-only files too); the folder itself
-// stays. A folder link (junction or symbolic link) inside is removed as a
-// link; what it points to is never touched. A folder that is itself a link
-// is not emptied (returns 0). The walk goes through a KalWalkGuard: a folder
-// it refuses is not emptied. The two reserved arguments are 0. Returns 1
-// when the folder is empty afterwards, 0 otherwise.
+// Deletes everything inside folder (read-only files too) but its links: a
+// link (any entry that carries the reparse-point attribute, such as a
+// junction or a symbolic link) is neither followed nor removed, wherever it
+// lies in the tree, so a folder that holds one stays. The folder itself
+// stays. A folder that is itself a link is not emptied (returns 0), nor is
+// a folder the walk's KalWalkGuard refuses. The two reserved arguments are
+// 0. Returns 1 when the folder holds nothing but links afterwards, 0
+// otherwise.
 int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2);
 
 // Text files. Mode 9 opens for reading as text: a UTF-16LE or UTF-8 byte

@@ -1,6 +1,6 @@
 // Path helpers: the program's own folder, joining path elements without ever
-// cutting them, existence tests, and emptying a folder without following the
-// links inside it.
+// cutting them, existence tests, the folder-walk guard, and emptying a folder
+// but for the links inside it, which are neither followed nor removed.
 #include "KalBase32.h"
 
 #include <stdlib.h>
@@ -25,7 +25,7 @@ void ClearReadOnly(const wchar_t* path, DWORD attributes) {
     SetFileAttributesW(path, keep ? keep : FILE_ATTRIBUTE_NORMAL);
 }
 
-// Deletes a file or a link to a file. The listing's attributes say whether it
+// Deletes a file. The listing's attributes say whether it
 // is read-only; a delete refused with access denied also gets one retry with
 // the attribute cleared, as the listing may be stale.
 int RemoveFileEntry(const wchar_t* path, DWORD attributes) {
@@ -43,79 +43,11 @@ int RemoveFolderEntry(const wchar_t* path, DWORD attributes) {
     return RemoveDirectoryW(path) != 0;
 }
 
-// Wine (8.0) shows a Unix symbolic link as a link (a folder link carries
-// FILE_ATTRIBUTE_DIRECTORY and FILE_ATTRIBUTE_REPARSE_POINT), but its
-// RemoveDirectoryW looks through a folder link: it refuses when the target
-// has entries and may remove the target itself when it is empty. Its
-// DeleteFileW and SetFileAttributesW also act on what a link points to. So
-// under Wine a link is removed by the system's own unlink(1), which only ever
-// removes the link itself and refuses real folders. Returns -1 when not
-// running under Wine.
-int RemoveLinkUnderWine(const wchar_t* path) {
-    typedef char*(CDECL * ToUnixName)(const wchar_t*);
-    typedef wchar_t*(CDECL * ToDosName)(const char*);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (!kernel) return -1;
-    ToUnixName toUnix = reinterpret_cast<ToUnixName>(
-        reinterpret_cast<void (*)(void)>(GetProcAddress(kernel, "wine_get_unix_file_name")));
-    ToDosName toDos = reinterpret_cast<ToDosName>(
-        reinterpret_cast<void (*)(void)>(GetProcAddress(kernel, "wine_get_dos_file_name")));
-    if (!toUnix || !toDos) return -1;
-
-    // The buffers live on the heap: this runs at the bottom of the folder
-    // walk's recursion, and links are rare.
-    const size_t units = kCleanPathUnits * 2;
-    wchar_t* commandLine = static_cast<wchar_t*>(calloc(units, sizeof(wchar_t)));
-    wchar_t* unixWide = static_cast<wchar_t*>(calloc(units, sizeof(wchar_t)));
-    int ok = 0;
-    char* unixPath = toUnix(path);
-    wchar_t* program = toDos("/usr/bin/unlink");
-    if (commandLine && unixWide && unixPath && program && unixPath[0] == '/') {
-        int got = MultiByteToWideChar(CP_UTF8, 0, unixPath, -1, unixWide, static_cast<int>(units));
-        // The path travels as one quoted argument; a path that quoting could
-        // split or change is left alone.
-        ok = got > 0 && !wcspbrk(unixWide, L"\\\"") &&
-             KalSnPrintFW(commandLine, units, L"unlink \"%s\"", unixWide) > 0;
-    }
-    if (ok) {
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi = {};
-        ok = CreateProcessW(program, commandLine, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si,
-                            &pi) != 0;
-        if (ok) {
-            if (pi.hThread) CloseHandle(pi.hThread);
-            if (pi.hProcess) CloseHandle(pi.hProcess);
-            // A Unix process cannot be waited for from here; watch the link.
-            ok = 0;
-            for (int i = 0; i < 1000 && !ok; ++i) {
-                if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
-                    ok = 1;
-                else
-                    Sleep(2);
-            }
-        }
-    }
-    if (unixPath) HeapFree(GetProcessHeap(), 0, unixPath);
-    if (program) HeapFree(GetProcessHeap(), 0, program);
-    free(unixWide);
-    free(commandLine);
-    return ok;
-}
-
-// Removes a junction or symbolic link, never what it points to. Its
-// attributes are left alone: setting them would change the target's.
-int RemoveLink(const wchar_t* path, DWORD attributes) {
-    int wine = RemoveLinkUnderWine(path);
-    if (wine >= 0) return wine;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return RemoveDirectoryW(path) != 0;
-    return DeleteFileW(path) != 0;
-}
-
-// Empties the folder whose path fills path[0..len). The buffer is shared by
-// every level of the walk: each level appends its entry's name and restores
-// the terminator at len before it returns. A folder the guard refuses is
-// left as it is. Returns 1 when the folder ended empty.
+// Empties the folder whose path fills path[0..len) but for its links. The
+// buffer is shared by every level of the walk: each level appends its
+// entry's name and restores the terminator at len before it returns. A
+// folder the guard refuses is left as it is. Returns 1 when nothing but
+// links is left in the folder.
 int CleanInside(wchar_t* path, size_t len, KalWalkGuard* guard);
 
 int CleanListing(wchar_t* path, size_t len, KalWalkGuard* guard) {
@@ -131,12 +63,16 @@ int CleanListing(wchar_t* path, size_t len, KalWalkGuard* guard) {
         DWORD err = GetLastError();
         return err == ERROR_FILE_NOT_FOUND || err == ERROR_NO_MORE_FILES;
     }
-    int empty = 1;
+    int clean = 1;
     do {
         if (IsDotEntry(fd.cFileName)) continue;
+        // A link stays where it is: following one would empty a folder
+        // outside, and removing one can reach what it points to on some
+        // file systems.
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
         size_t nameLen = wcsnlen(fd.cFileName, _countof(fd.cFileName));
         if (len + 1 + nameLen >= kCleanPathUnits) {
-            empty = 0;
+            clean = 0;
             continue;
         }
         path[len] = L'\\';
@@ -144,9 +80,7 @@ int CleanListing(wchar_t* path, size_t len, KalWalkGuard* guard) {
         path[len + 1 + nameLen] = 0;
         DWORD attributes = fd.dwFileAttributes;
         int removed;
-        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            removed = RemoveLink(path, attributes);
-        } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             // Under Wine a read-only folder refuses changes to its entries,
             // so the attribute goes before the walk into it.
             if (attributes & FILE_ATTRIBUTE_READONLY) {
@@ -157,18 +91,18 @@ int CleanListing(wchar_t* path, size_t len, KalWalkGuard* guard) {
         } else {
             removed = RemoveFileEntry(path, attributes);
         }
-        if (!removed) empty = 0;
+        if (!removed) clean = 0;
         path[len] = 0;
     } while (FindNextFileW(find, &fd));
     FindClose(find);
-    return empty;
+    return clean;
 }
 
 int CleanInside(wchar_t* path, size_t len, KalWalkGuard* guard) {
     if (!KalWalkEnterW(guard, path)) return 0;
-    int empty = CleanListing(path, len, guard);
+    int clean = CleanListing(path, len, guard);
     KalWalkLeave(guard);
-    return empty;
+    return clean;
 }
 
 }  // namespace

@@ -339,14 +339,17 @@ TEST(KalCleanFolder, EmptiesANestedTreeWithReadOnlyEntries) {
     EXPECT_EQ(1, KalCleanFolderW((vs + L"\\").c_str(), 0, 0));
 }
 
-TEST(KalCleanFolder, RemovesFolderLinksWithoutFollowingThem) {
+TEST(KalCleanFolder, KeepsFolderLinksWithoutFollowingThem) {
     TempDir dir;
     std::wstring vs = dir.Sub(L".vs");
     std::wstring outside = dir.Sub(L"outside");
     ASSERT_TRUE(WriteFileUtf8(outside + L"\\keep.txt", L"k"));
     ASSERT_TRUE(WriteFileUtf8(outside + L"\\sub\\keep2.txt", L"k"));
     ASSERT_TRUE(WriteFileUtf8(vs + L"\\v16\\a.txt", L"a"));
-    ASSERT_TRUE(MakeFolderLink(vs + L"\\link", outside));
+    ASSERT_TRUE(WriteFileUtf8(vs + L"\\v16\\deeper\\b.txt", L"b"));
+    ASSERT_TRUE(WriteFileUtf8(vs + L"\\v17\\c.txt", L"c"));
+    ASSERT_TRUE(WriteFileUtf8(vs + L"\\top.txt", L"t"));
+    if (!MakeFolderLink(vs + L"\\link", outside)) GTEST_SKIP() << "no folder links here";
     ASSERT_TRUE(MakeFolderLink(vs + L"\\v16\\cycle", vs));
     ASSERT_TRUE(MakeFolders(dir.Sub(L"empty")));
     ASSERT_TRUE(MakeFolderLink(vs + L"\\toempty", dir.Sub(L"empty")));
@@ -354,25 +357,37 @@ TEST(KalCleanFolder, RemovesFolderLinksWithoutFollowingThem) {
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
     ASSERT_TRUE(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 
-    EXPECT_EQ(1, KalCleanFolderW(vs.c_str(), 0, 0));
-    EXPECT_TRUE(ListFolder(vs).empty());
-    EXPECT_TRUE(FileExists(outside + L"\\keep.txt"));
+    // v16 stays for the link inside it, so more than links is left.
+    EXPECT_EQ(0, KalCleanFolderW(vs.c_str(), 0, 0));
+    EXPECT_EQ((std::vector<std::wstring>{L"link", L"toempty", L"v16"}), ListFolder(vs));
+    EXPECT_EQ(std::vector<std::wstring>{L"cycle"}, ListFolder(vs + L"\\v16"));
+    for (const wchar_t* link : {L"\\link", L"\\toempty", L"\\v16\\cycle"}) {
+        DWORD kept = GetFileAttributesW((vs + link).c_str());
+        EXPECT_TRUE(kept != INVALID_FILE_ATTRIBUTES && (kept & FILE_ATTRIBUTE_REPARSE_POINT)) << ToUtf8(link);
+    }
+    // Nothing behind a link was touched, not even an empty folder.
+    EXPECT_EQ((std::vector<std::wstring>{L"keep.txt", L"sub"}), ListFolder(outside));
     EXPECT_TRUE(FileExists(outside + L"\\sub\\keep2.txt"));
-    EXPECT_TRUE(KalPathIsDirectoryW(vs.c_str()));
-    // Even an empty folder behind a link stays.
     EXPECT_TRUE(KalPathIsDirectoryW(dir.Sub(L"empty").c_str()));
+    // A folder that holds nothing but links counts as clean.
+    EXPECT_EQ(1, KalCleanFolderW((vs + L"\\v16").c_str(), 0, 0));
+    EXPECT_EQ(std::vector<std::wstring>{L"cycle"}, ListFolder(vs + L"\\v16"));
 }
 
 TEST(KalCleanFolder, AFolderThatIsALinkIsNotEmptied) {
     TempDir dir;
-    std::wstring target = dir.Sub(L"target");
+    TempDir outside;
+    std::wstring target = outside.Sub(L"target");
     ASSERT_TRUE(WriteFileUtf8(target + L"\\keep.txt", L"k"));
-    ASSERT_TRUE(MakeFolderLink(dir.Sub(L"v16"), target));
+    ASSERT_TRUE(WriteFileUtf8(dir.Sub(L"own\\x.txt"), L"x"));
+    if (!MakeFolderLink(dir.Sub(L"v16"), target)) GTEST_SKIP() << "no folder links here";
     EXPECT_EQ(0, KalCleanFolderW(dir.Sub(L"v16").c_str(), 0, 0));
+    EXPECT_EQ(0, KalCleanFolderW((dir.Sub(L"v16") + L"\\").c_str(), 0, 0));
     EXPECT_TRUE(FileExists(target + L"\\keep.txt"));
-    // The link itself goes when its parent is emptied.
+    // Emptying its parent takes the real folder and leaves the link.
     EXPECT_EQ(1, KalCleanFolderW(dir.Path().c_str(), 0, 0));
-    EXPECT_TRUE(ListFolder(dir.Path()).empty());
+    EXPECT_EQ(std::vector<std::wstring>{L"v16"}, ListFolder(dir.Path()));
+    EXPECT_TRUE(FileExists(dir.Sub(L"v16\\keep.txt")));
 }
 
 // The walk enters the folder itself and KAL_WALK_MAX_DEPTH - 1 levels below
