@@ -107,11 +107,19 @@ int KalWalkLeave(KalWalkGuard* guard);
 // Deletes everything inside folder (read-only files too) but its links: a
 // link (any entry that carries the reparse-point attribute, such as a
 // junction or a symbolic link) is neither followed nor removed, wherever it
-// lies in the tree, so a folder that holds one stays. The folder itself
-// stays. A folder that is itself a link is not emptied (returns 0), nor is
-// a folder the walk's KalWalkGuard refuses. The two reserved arguments are
-// 0. Returns 1 when the folder holds nothing but links afterwards, 0
-// otherwise.
+// lies in the tree, so a folder that holds one stays. Files directly inside
+// folder whose names equal one of the first keepCount keepNames (without
+// regard to the case of A-Z; a NULL name matches nothing) are kept untouched:
+// never moved, opened for writing or changed. Only plain files count, and
+// only at the top: a folder of such a name, or a file of such a name
+// further down, goes like anything else. The folder itself stays. A folder
+// that is itself a link is not emptied (returns 0), nor is a folder the
+// walk's KalWalkGuard refuses. keepNames may be NULL when keepCount is 0.
+// Returns 1 when the folder holds nothing but the kept files and links
+// afterwards, 0 otherwise, and 0 without touching anything when keepCount
+// is negative or keepNames is NULL with names to keep.
+int KalCleanFolderExW(const wchar_t* folder, const wchar_t* const* keepNames, int keepCount);
+// The same with no names kept. The two reserved arguments are 0.
 int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2);
 
 // Text files. Mode 9 opens for reading as text: a UTF-16LE or UTF-8 byte
@@ -277,6 +285,10 @@ inline int KalGetAppPathW(wchar_t (&buf)[N]) {
 template <size_t N>
 inline int KalPathCatW(wchar_t (&buf)[N], const wchar_t* part) {
     return KalPathCatW(buf, part, N);
+}
+template <size_t N>
+inline int KalCleanFolderExW(const wchar_t* folder, const wchar_t* const (&keepNames)[N]) {
+    return KalCleanFolderExW(folder, keepNames, static_cast<int>(N));
 }
 template <size_t N>
 inline wchar_t* KalFGetSW(KalFile* file, wchar_t (&buf)[N]) {

@@ -43,14 +43,30 @@ int RemoveFolderEntry(const wchar_t* path, DWORD attributes) {
     return RemoveDirectoryW(path) != 0;
 }
 
-// Empties the folder whose path fills path[0..len) but for its links. The
-// buffer is shared by every level of the walk: each level appends its
-// entry's name and restores the terminator at len before it returns. A
-// folder the guard refuses is left as it is. Returns 1 when nothing but
-// links is left in the folder.
-int CleanInside(wchar_t* path, size_t len, KalWalkGuard* guard);
+// One cleaning: the path buffer shared by every level of the walk (each
+// level appends its entry's name and restores the terminator before it
+// returns), the walk's guard, and the names of the files kept at the top.
+struct CleanWalk {
+    wchar_t path[kCleanPathUnits];
+    KalWalkGuard guard;
+    const wchar_t* const* keepNames;
+    int keepCount;
+};
 
-int CleanListing(wchar_t* path, size_t len, KalWalkGuard* guard) {
+int IsKeptName(const CleanWalk* walk, const wchar_t* name) {
+    for (int i = 0; i < walk->keepCount; ++i) {
+        if (walk->keepNames[i] && _wcsicmp(walk->keepNames[i], name) == 0) return 1;
+    }
+    return 0;
+}
+
+// Empties the folder whose path fills walk->path[0..len) but for its links
+// and, at the top, the kept files. A folder the guard refuses is left as it
+// is. Returns 1 when nothing else is left in the folder.
+int CleanInside(CleanWalk* walk, size_t len, int top);
+
+int CleanListing(CleanWalk* walk, size_t len, int top) {
+    wchar_t* path = walk->path;
     if (len + 2 >= kCleanPathUnits) return 0;
     path[len] = L'\\';
     path[len + 1] = L'*';
@@ -70,6 +86,9 @@ int CleanListing(wchar_t* path, size_t len, KalWalkGuard* guard) {
         // outside, and removing one can reach what it points to on some
         // file systems.
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+        // Kept files are left untouched: not even their attributes change.
+        if (top && !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsKeptName(walk, fd.cFileName))
+            continue;
         size_t nameLen = wcsnlen(fd.cFileName, _countof(fd.cFileName));
         if (len + 1 + nameLen >= kCleanPathUnits) {
             clean = 0;
@@ -87,7 +106,7 @@ int CleanListing(wchar_t* path, size_t len, KalWalkGuard* guard) {
                 ClearReadOnly(path, attributes);
                 attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
             }
-            removed = CleanInside(path, len + 1 + nameLen, guard) && RemoveFolderEntry(path, attributes);
+            removed = CleanInside(walk, len + 1 + nameLen, 0) && RemoveFolderEntry(path, attributes);
         } else {
             removed = RemoveFileEntry(path, attributes);
         }
@@ -98,10 +117,10 @@ int CleanListing(wchar_t* path, size_t len, KalWalkGuard* guard) {
     return clean;
 }
 
-int CleanInside(wchar_t* path, size_t len, KalWalkGuard* guard) {
-    if (!KalWalkEnterW(guard, path)) return 0;
-    int clean = CleanListing(path, len, guard);
-    KalWalkLeave(guard);
+int CleanInside(CleanWalk* walk, size_t len, int top) {
+    if (!KalWalkEnterW(&walk->guard, walk->path)) return 0;
+    int clean = CleanListing(walk, len, top);
+    KalWalkLeave(&walk->guard);
     return clean;
 }
 
@@ -202,23 +221,28 @@ int KalPathIsFileW(const wchar_t* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2) {
-    (void)reserved1;
-    (void)reserved2;
-    if (!folder || !folder[0]) return 0;
+int KalCleanFolderExW(const wchar_t* folder, const wchar_t* const* keepNames, int keepCount) {
+    if (!folder || !folder[0] || keepCount < 0 || (keepCount > 0 && !keepNames)) return 0;
     size_t len = wcsnlen(folder, kCleanPathUnits);
     if (len >= kCleanPathUnits) return 0;
-    wchar_t path[kCleanPathUnits];
-    wmemcpy(path, folder, len + 1);
+    CleanWalk walk;
+    ZeroMemory(&walk.guard, sizeof(walk.guard));
+    walk.keepNames = keepNames;
+    walk.keepCount = keepCount;
+    wmemcpy(walk.path, folder, len + 1);
     // "C:\x\" and "C:\x" name the same folder; the walk adds its own separator.
-    while (len > 0 && path[len - 1] == L'\\') path[--len] = 0;
+    while (len > 0 && walk.path[len - 1] == L'\\') walk.path[--len] = 0;
     // A folder that is itself a link is not emptied: its entries belong to
     // the folder it points to.
-    DWORD attributes = GetFileAttributesW(path);
+    DWORD attributes = GetFileAttributesW(walk.path);
     if (len == 0 || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return 0;
-    KalWalkGuard guard;
-    ZeroMemory(&guard, sizeof(guard));
-    return CleanInside(path, len, &guard);
+    return CleanInside(&walk, len, 1);
+}
+
+int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2) {
+    (void)reserved1;
+    (void)reserved2;
+    return KalCleanFolderExW(folder, NULL, 0);
 }

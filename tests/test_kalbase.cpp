@@ -424,6 +424,124 @@ TEST(KalCleanFolder, RefusesWhatIsNotAFolder) {
     EXPECT_EQ(0, KalCleanFolderW(NULL, 0, 0));
 }
 
+namespace {
+
+// What cleaning must leave as it was in a kept file.
+struct FileState {
+    DWORD attributes = 0;
+    FILETIME written = {};
+    std::string bytes;
+};
+
+FileState StateOf(const std::wstring& path) {
+    FileState state;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        state.attributes = data.dwFileAttributes;
+        state.written = data.ftLastWriteTime;
+    }
+    ReadFileBytes(path, &state.bytes);
+    return state;
+}
+
+void ExpectSameState(const FileState& before, const std::wstring& path) {
+    FileState after = StateOf(path);
+    EXPECT_EQ(before.attributes, after.attributes) << ToUtf8(path);
+    EXPECT_EQ(0, CompareFileTime(&before.written, &after.written)) << ToUtf8(path);
+    EXPECT_EQ(before.bytes, after.bytes) << ToUtf8(path);
+}
+
+// A file written long ago, so that any rewrite shows in its time.
+void WriteOldFile(const std::wstring& path, const std::wstring& text, DWORD attributes) {
+    ASSERT_TRUE(WriteFileUtf8(path, text));
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                              0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    FILETIME old = {0x256D4000u, 0x01BF53EBu};  // 2000-01-01
+    EXPECT_TRUE(SetFileTime(file, NULL, NULL, &old));
+    CloseHandle(file);
+    if (attributes) {
+        ASSERT_TRUE(SetFileAttributesW(path.c_str(), attributes));
+    }
+}
+
+}  // namespace
+
+TEST(KalCleanFolderEx, KeepsTheNamedFilesAtTheTopUntouched) {
+    TempDir dir;
+    std::wstring v17 = dir.Sub(L".vs\\App\\v17");
+    WriteOldFile(v17 + L"\\.SUO", L"options", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    WriteOldFile(v17 + L"\\DocumentLayout.json", L"{\"layout\": 1}", 0);
+    // The same names as a folder, further down, or only nearly alike go.
+    ASSERT_TRUE(WriteFileUtf8(v17 + L"\\DocumentLayout.backup.json\\inside.txt", L"i"));
+    ASSERT_TRUE(WriteFileUtf8(v17 + L"\\sub\\.suo", L"s"));
+    ASSERT_TRUE(WriteFileUtf8(v17 + L"\\sub\\DocumentLayout.json", L"d"));
+    ASSERT_TRUE(WriteFileUtf8(v17 + L"\\DocumentLayout.json.bak", L"b"));
+    ASSERT_TRUE(WriteFileUtf8(v17 + L"\\x.suo", L"x"));
+    ASSERT_TRUE(WriteFileUtf8(v17 + L"\\Browse.VC.db", L"db"));
+    FileState suo = StateOf(v17 + L"\\.SUO");
+    FileState layout = StateOf(v17 + L"\\DocumentLayout.json");
+    ASSERT_TRUE(suo.attributes & FILE_ATTRIBUTE_READONLY);
+
+    // Open handles that share neither writing nor deleting: a cleaner that
+    // moved, rewrote or deleted a kept file would fail and say so.
+    HANDLE holds[2];
+    const wchar_t* kept[] = {L"\\.SUO", L"\\DocumentLayout.json"};
+    for (int i = 0; i < 2; ++i) {
+        holds[i] = CreateFileW((v17 + kept[i]).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0,
+                               NULL);
+        ASSERT_NE(INVALID_HANDLE_VALUE, holds[i]);
+    }
+    static const wchar_t* const kKeep[] = {L".suo", L"DocumentLayout.json", L"DocumentLayout.backup.json"};
+    int result = KalCleanFolderExW(v17.c_str(), kKeep);
+    for (HANDLE hold : holds) CloseHandle(hold);
+    EXPECT_EQ(1, result);
+    EXPECT_EQ((std::vector<std::wstring>{L".SUO", L"DocumentLayout.json"}), ListFolder(v17));
+    ExpectSameState(suo, v17 + L"\\.SUO");
+    ExpectSameState(layout, v17 + L"\\DocumentLayout.json");
+    EXPECT_EQ(std::vector<std::wstring>{L"v17"}, ListFolder(dir.Sub(L".vs\\App")));
+
+    // Only the first keepCount names count.
+    ASSERT_TRUE(WriteFileUtf8(v17 + L"\\a.txt", L"a"));
+    EXPECT_EQ(1, KalCleanFolderExW(v17.c_str(), kKeep, 1));
+    EXPECT_EQ(std::vector<std::wstring>{L".SUO"}, ListFolder(v17));
+}
+
+TEST(KalCleanFolderEx, WhatCountsAsLeftAndWrongArguments) {
+    TempDir dir;
+    std::wstring v16 = dir.Sub(L"v16");
+    ASSERT_TRUE(WriteFileUtf8(v16 + L"\\keep.txt", L"k"));
+    ASSERT_TRUE(WriteFileUtf8(v16 + L"\\go.txt", L"g"));
+    const wchar_t* names[] = {NULL, L"keep.txt"};
+    // Wrong arguments touch nothing.
+    EXPECT_EQ(0, KalCleanFolderExW(v16.c_str(), names, -1));
+    EXPECT_EQ(0, KalCleanFolderExW(v16.c_str(), NULL, 1));
+    EXPECT_EQ(0, KalCleanFolderExW(NULL, names, 2));
+    EXPECT_EQ(0, KalCleanFolderExW(L"", names, 2));
+    EXPECT_EQ((std::vector<std::wstring>{L"go.txt", L"keep.txt"}), ListFolder(v16));
+    // A NULL name matches nothing; the other names still count.
+    EXPECT_EQ(1, KalCleanFolderExW((v16 + L"\\").c_str(), names, 2));
+    EXPECT_EQ(std::vector<std::wstring>{L"keep.txt"}, ListFolder(v16));
+
+    // A real folder left over (it holds a link) makes the result 0, kept
+    // files and links at the top do not.
+    TempDir outside;
+    ASSERT_TRUE(WriteFileUtf8(outside.Sub(L"t\\x.txt"), L"x"));
+    if (!MakeFolderLink(v16 + L"\\link", outside.Sub(L"t"))) GTEST_SKIP() << "no folder links here";
+    ASSERT_TRUE(WriteFileUtf8(v16 + L"\\sub\\y.txt", L"y"));
+    ASSERT_TRUE(MakeFolderLink(v16 + L"\\sub\\keep.txt", outside.Sub(L"t")));
+    EXPECT_EQ(0, KalCleanFolderExW(v16.c_str(), names, 2));
+    EXPECT_EQ((std::vector<std::wstring>{L"keep.txt", L"link", L"sub"}), ListFolder(v16));
+    EXPECT_EQ(std::vector<std::wstring>{L"keep.txt"}, ListFolder(v16 + L"\\sub"));
+    EXPECT_TRUE(FileExists(outside.Sub(L"t\\x.txt")));
+    ASSERT_TRUE(RemoveTree(v16 + L"\\sub"));
+    EXPECT_EQ(1, KalCleanFolderExW(v16.c_str(), names, 2));
+
+    // A folder that is itself a link is not emptied, whatever is kept.
+    EXPECT_EQ(0, KalCleanFolderExW((v16 + L"\\link").c_str(), names, 2));
+    EXPECT_TRUE(FileExists(outside.Sub(L"t\\x.txt")));
+}
+
 // --- text files --------------------------------------------------------------
 
 namespace {
