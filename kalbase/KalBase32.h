@@ -77,15 +77,50 @@ int KalPathExistsW(const wchar_t* path);
 int KalPathIsDirectoryW(const wchar_t* path);
 int KalPathIsFileW(const wchar_t* path);
 
-// Deletes everything inside folder (read-only files too); the folder itself
-// stays. A folder link (junction or symbolic link) inside is removed as a
-// link; what it points to is never touched. A folder that is itself a link
-// is not emptied (returns 0). The two reserved arguments are 0. Returns 1
-// when the folder is empty afterwards, 0 otherwise.
-int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2);
-// The same, but files right inside folder named as one of keepNames
-// (compared without regard to case) stay as they are.
+// Folder walks. A walk enters each folder through a guard that holds the
+// chain of folders the walk is inside, each known by its volume serial
+// number and file index rather than by its path. A folder already in the
+// chain (reached again through a link that shows as a plain folder, as on a
+// network share that follows links on the server, or under a bind mount) is
+// refused, and so is any folder beyond KAL_WALK_MAX_DEPTH levels, so a walk
+// can neither loop nor run away. A zeroed guard is empty; its contents
+// belong to the library.
+enum { KAL_WALK_MAX_DEPTH = 64 };
+struct KalWalkFolderId {
+    DWORD volume;
+    DWORD indexHigh;
+    DWORD indexLow;
+};
+struct KalWalkGuard {
+    int depth;
+    KalWalkFolderId chain[KAL_WALK_MAX_DEPTH];
+};
+// Adds folder to the chain. Returns 1, or 0 (and the chain unchanged) when
+// the folder is already in it, the chain is full, or it is no folder that
+// can be opened. A folder that is itself a link is known as the link, not as
+// what it points to.
+int KalWalkEnterW(KalWalkGuard* guard, const wchar_t* folder);
+// Takes the folder entered last off the chain. Returns 1, or 0 when the
+// chain was empty.
+int KalWalkLeave(KalWalkGuard* guard);
+
+// Deletes everything inside folder (read-only files too) but its links: a
+// link (any entry that carries the reparse-point attribute, such as a
+// junction or a symbolic link) is neither followed nor removed, wherever it
+// lies in the tree, so a folder that holds one stays. Files directly inside
+// folder whose names equal one of the first keepCount keepNames (without
+// regard to the case of A-Z; a NULL name matches nothing) are kept untouched:
+// never moved, opened for writing or changed. Only plain files count, and
+// only at the top: a folder of such a name, or a file of such a name
+// further down, goes like anything else. The folder itself stays. A folder
+// that is itself a link is not emptied (returns 0), nor is a folder the
+// walk's KalWalkGuard refuses. keepNames may be NULL when keepCount is 0.
+// Returns 1 when the folder holds nothing but the kept files and links
+// afterwards, 0 otherwise, and 0 without touching anything when keepCount
+// is negative or keepNames is NULL with names to keep.
 int KalCleanFolderExW(const wchar_t* folder, const wchar_t* const* keepNames, int keepCount);
+// The same with no names kept. The two reserved arguments are 0.
+int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2);
 
 // Text files. Mode 9 opens for reading as text: a UTF-16LE or UTF-8 byte
 // order mark is honoured, anything else is read in the OEM code page (the
@@ -99,8 +134,15 @@ wchar_t* KalFGetSW(KalFile* file, wchar_t* buf, int units);
 int KalFClose(KalFile* file);
 
 // The item ("FileDescription", "FileVersion", ...) of an executable's
-// version resource. The buffer always ends terminated; it is empty when the
-// item cannot be read. Returns the length of the text.
+// version resource (number 1, else the first there is), from the table of
+// the first translation the resource lists that has the item, else of
+// 040904B0, 041104B0, 040904E4 or 000004B0. The resource is read from the
+// file's resources without running any of its code, and nothing outside it
+// is read: a node whose length runs past the node that holds it, or past the
+// resource, is not read, nor anything after it; a value that claims more
+// than its node holds is read as far as the node goes. A text that does not
+// fit is cut. The buffer always ends terminated; it is empty when the item
+// cannot be read. Returns the length of the text.
 int KalGetVerInfoW(const wchar_t* exePath, const wchar_t* item, wchar_t* buf, size_t size);
 
 // ---------------------------------------------------------------------------
@@ -110,9 +152,12 @@ int KalGetVerInfoW(const wchar_t* exePath, const wchar_t* item, wchar_t* buf, si
 // Bounded formatting. Understands %s (a wide string; NULL prints as
 // "(null)"), %d, %u and %x (%X) with an optional 0 or - flag and width (as in
 // %02d), %c and %% (an "l" as in %ls or %lu is allowed and changes nothing);
-// any other conversion is copied as written and takes no argument. Output that
-// does not fit is cut and stays terminated. Returns the number of units
-// written without the terminator, or -1 when it was cut (also when units is 0).
+// a lone % at the very end stands for itself. Any other conversion (%f,
+// %5.2f, %*d, %p, %lf, %lld, ...) makes the call fail: the arguments it
+// would take are unknown, so nothing after it could be trusted, and the
+// buffer is left empty. Output that does not fit is cut and stays
+// terminated. Returns the number of units written without the terminator,
+// or -1 when it was cut or failed (also when units is 0).
 int KalSnPrintFW(wchar_t* buf, size_t units, const wchar_t* format, ...);
 
 // Behaves like the C library's wide wcstok with its state kept in the
@@ -240,6 +285,10 @@ inline int KalGetAppPathW(wchar_t (&buf)[N]) {
 template <size_t N>
 inline int KalPathCatW(wchar_t (&buf)[N], const wchar_t* part) {
     return KalPathCatW(buf, part, N);
+}
+template <size_t N>
+inline int KalCleanFolderExW(const wchar_t* folder, const wchar_t* const (&keepNames)[N]) {
+    return KalCleanFolderExW(folder, keepNames, static_cast<int>(N));
 }
 template <size_t N>
 inline wchar_t* KalFGetSW(KalFile* file, wchar_t (&buf)[N]) {

@@ -1,6 +1,6 @@
 // Path helpers: the program's own folder, joining path elements without ever
-// cutting them, existence tests, and emptying a folder without following the
-// links inside it.
+// cutting them, existence tests, the folder-walk guard, and emptying a folder
+// but for the links inside it, which are neither followed nor removed.
 #include "KalBase32.h"
 
 #include <stdlib.h>
@@ -16,11 +16,6 @@ int IsDotEntry(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-// Another program cleaning the same folder may have removed an entry first.
-int IsGone(DWORD error) {
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
 // Clears the read-only attribute of an entry so that it can be deleted,
 // keeping the other attributes that can be set.
 void ClearReadOnly(const wchar_t* path, DWORD attributes) {
@@ -30,7 +25,13 @@ void ClearReadOnly(const wchar_t* path, DWORD attributes) {
     SetFileAttributesW(path, keep ? keep : FILE_ATTRIBUTE_NORMAL);
 }
 
-// Deletes a file or a link to a file. The listing's attributes say whether it
+// Another program cleaning the same folder may have removed an entry first:
+// gone is as good as removed.
+int IsGone(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Deletes a file. The listing's attributes say whether it
 // is read-only; a delete refused with access denied also gets one retry with
 // the attribute cleared, as the listing may be stale.
 int RemoveFileEntry(const wchar_t* path, DWORD attributes) {
@@ -48,80 +49,30 @@ int RemoveFolderEntry(const wchar_t* path, DWORD attributes) {
     return RemoveDirectoryW(path) != 0;
 }
 
-// Wine (8.0) shows a Unix symbolic link as a link (a folder link carries
-// FILE_ATTRIBUTE_DIRECTORY and FILE_ATTRIBUTE_REPARSE_POINT), but its
-// RemoveDirectoryW looks through a folder link: it refuses when the target
-// has entries and may remove the target itself when it is empty. Its
-// DeleteFileW and SetFileAttributesW also act on what a link points to. So
-// under Wine a link is removed by the system's own unlink(1), which only ever
-// removes the link itself and refuses real folders. Returns -1 when not
-// running under Wine.
-int RemoveLinkUnderWine(const wchar_t* path) {
-    typedef char*(CDECL * ToUnixName)(const wchar_t*);
-    typedef wchar_t*(CDECL * ToDosName)(const char*);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (!kernel) return -1;
-    ToUnixName toUnix = reinterpret_cast<ToUnixName>(
-        reinterpret_cast<void (*)(void)>(GetProcAddress(kernel, "wine_get_unix_file_name")));
-    ToDosName toDos = reinterpret_cast<ToDosName>(
-        reinterpret_cast<void (*)(void)>(GetProcAddress(kernel, "wine_get_dos_file_name")));
-    if (!toUnix || !toDos) return -1;
+// One cleaning: the path buffer shared by every level of the walk (each
+// level appends its entry's name and restores the terminator before it
+// returns), the walk's guard, and the names of the files kept at the top.
+struct CleanWalk {
+    wchar_t path[kCleanPathUnits];
+    KalWalkGuard guard;
+    const wchar_t* const* keepNames;
+    int keepCount;
+};
 
-    // The buffers live on the heap: this runs at the bottom of the folder
-    // walk's recursion, and links are rare.
-    const size_t units = kCleanPathUnits * 2;
-    wchar_t* commandLine = static_cast<wchar_t*>(calloc(units, sizeof(wchar_t)));
-    wchar_t* unixWide = static_cast<wchar_t*>(calloc(units, sizeof(wchar_t)));
-    int ok = 0;
-    char* unixPath = toUnix(path);
-    wchar_t* program = toDos("/usr/bin/unlink");
-    if (commandLine && unixWide && unixPath && program && unixPath[0] == '/') {
-        int got = MultiByteToWideChar(CP_UTF8, 0, unixPath, -1, unixWide, static_cast<int>(units));
-        // The path travels as one quoted argument; a path that quoting could
-        // split or change is left alone.
-        ok = got > 0 && !wcspbrk(unixWide, L"\\\"") &&
-             KalSnPrintFW(commandLine, units, L"unlink \"%s\"", unixWide) > 0;
+int IsKeptName(const CleanWalk* walk, const wchar_t* name) {
+    for (int i = 0; i < walk->keepCount; ++i) {
+        if (walk->keepNames[i] && _wcsicmp(walk->keepNames[i], name) == 0) return 1;
     }
-    if (ok) {
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi = {};
-        ok = CreateProcessW(program, commandLine, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si,
-                            &pi) != 0;
-        if (ok) {
-            if (pi.hThread) CloseHandle(pi.hThread);
-            if (pi.hProcess) CloseHandle(pi.hProcess);
-            // A Unix process cannot be waited for from here; watch the link.
-            ok = 0;
-            for (int i = 0; i < 1000 && !ok; ++i) {
-                if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
-                    ok = 1;
-                else
-                    Sleep(2);
-            }
-        }
-    }
-    if (unixPath) HeapFree(GetProcessHeap(), 0, unixPath);
-    if (program) HeapFree(GetProcessHeap(), 0, program);
-    free(unixWide);
-    free(commandLine);
-    return ok;
+    return 0;
 }
 
-// Removes a junction or symbolic link, never what it points to. Its
-// attributes are left alone: setting them would change the target's.
-int RemoveLink(const wchar_t* path, DWORD attributes) {
-    int wine = RemoveLinkUnderWine(path);
-    if (wine >= 0) return wine;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return RemoveDirectoryW(path) != 0;
-    return DeleteFileW(path) != 0;
-}
+// Empties the folder whose path fills walk->path[0..len) but for its links
+// and, at the top, the kept files. A folder the guard refuses is left as it
+// is. Returns 1 when nothing else is left in the folder.
+int CleanInside(CleanWalk* walk, size_t len, int top);
 
-// Empties the folder whose path fills path[0..len). The buffer is shared by
-// every level of the walk: each level appends its entry's name and restores
-// the terminator at len before it returns. Returns 1 when the folder ended
-// empty.
-int CleanInside(wchar_t* path, size_t len, const wchar_t* const* keep = nullptr, int keepCount = 0) {
+int CleanListing(CleanWalk* walk, size_t len, int top) {
+    wchar_t* path = walk->path;
     if (len + 2 >= kCleanPathUnits) return 0;
     path[len] = L'\\';
     path[len + 1] = L'*';
@@ -134,16 +85,19 @@ int CleanInside(wchar_t* path, size_t len, const wchar_t* const* keep = nullptr,
         DWORD err = GetLastError();
         return IsGone(err) || err == ERROR_NO_MORE_FILES;
     }
-    int empty = 1;
+    int clean = 1;
     do {
         if (IsDotEntry(fd.cFileName)) continue;
-        int kept = 0;
-        for (int k = 0; k < keepCount && !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY); ++k)
-            if (_wcsicmp(fd.cFileName, keep[k]) == 0) kept = 1;
-        if (kept) continue;
+        // A link stays where it is: following one would empty a folder
+        // outside, and removing one can reach what it points to on some
+        // file systems.
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+        // Kept files are left untouched: not even their attributes change.
+        if (top && !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsKeptName(walk, fd.cFileName))
+            continue;
         size_t nameLen = wcsnlen(fd.cFileName, _countof(fd.cFileName));
         if (len + 1 + nameLen >= kCleanPathUnits) {
-            empty = 0;
+            clean = 0;
             continue;
         }
         path[len] = L'\\';
@@ -151,27 +105,69 @@ int CleanInside(wchar_t* path, size_t len, const wchar_t* const* keep = nullptr,
         path[len + 1 + nameLen] = 0;
         DWORD attributes = fd.dwFileAttributes;
         int removed;
-        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            removed = RemoveLink(path, attributes);
-        } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             // Under Wine a read-only folder refuses changes to its entries,
             // so the attribute goes before the walk into it.
             if (attributes & FILE_ATTRIBUTE_READONLY) {
                 ClearReadOnly(path, attributes);
                 attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
             }
-            removed = CleanInside(path, len + 1 + nameLen) && RemoveFolderEntry(path, attributes);
+            removed = CleanInside(walk, len + 1 + nameLen, 0) && RemoveFolderEntry(path, attributes);
         } else {
             removed = RemoveFileEntry(path, attributes);
         }
-        if (!removed) empty = 0;
+        if (!removed) clean = 0;
         path[len] = 0;
     } while (FindNextFileW(find, &fd));
     FindClose(find);
-    return empty;
+    return clean;
+}
+
+int CleanInside(CleanWalk* walk, size_t len, int top) {
+    if (!KalWalkEnterW(&walk->guard, walk->path)) return 0;
+    int clean = CleanListing(walk, len, top);
+    KalWalkLeave(&walk->guard);
+    return clean;
 }
 
 }  // namespace
+
+int KalWalkEnterW(KalWalkGuard* guard, const wchar_t* folder) {
+    if (!guard || !folder || !folder[0] || guard->depth < 0 || guard->depth >= KAL_WALK_MAX_DEPTH)
+        return 0;
+    // The folder itself is opened, not what a link in its place points to,
+    // and with no right that would keep anyone from changing or removing it.
+    HANDLE handle = CreateFileW(folder, FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                NULL);
+    if (handle == INVALID_HANDLE_VALUE) return 0;
+    BY_HANDLE_FILE_INFORMATION info;
+    const BOOL known = GetFileInformationByHandle(handle, &info);
+    CloseHandle(handle);
+    if (!known || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+    // A file system that numbers no file (index 0) cannot tell its folders
+    // apart; there the depth alone bounds the walk.
+    if (info.nFileIndexHigh != 0 || info.nFileIndexLow != 0) {
+        for (int i = 0; i < guard->depth; ++i) {
+            const KalWalkFolderId& id = guard->chain[i];
+            if (id.volume == info.dwVolumeSerialNumber && id.indexHigh == info.nFileIndexHigh &&
+                id.indexLow == info.nFileIndexLow)
+                return 0;
+        }
+    }
+    KalWalkFolderId& entered = guard->chain[guard->depth++];
+    entered.volume = info.dwVolumeSerialNumber;
+    entered.indexHigh = info.nFileIndexHigh;
+    entered.indexLow = info.nFileIndexLow;
+    return 1;
+}
+
+int KalWalkLeave(KalWalkGuard* guard) {
+    if (!guard || guard->depth <= 0) return 0;
+    --guard->depth;
+    return 1;
+}
 
 int KalGetAppPathW(wchar_t* buf, size_t size) {
     if (!buf || size == 0) return 0;
@@ -231,25 +227,28 @@ int KalPathIsFileW(const wchar_t* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2) {
-    (void)reserved1;
-    (void)reserved2;
-    return KalCleanFolderExW(folder, nullptr, 0);
-}
-
 int KalCleanFolderExW(const wchar_t* folder, const wchar_t* const* keepNames, int keepCount) {
-    if (!folder || !folder[0]) return 0;
+    if (!folder || !folder[0] || keepCount < 0 || (keepCount > 0 && !keepNames)) return 0;
     size_t len = wcsnlen(folder, kCleanPathUnits);
     if (len >= kCleanPathUnits) return 0;
-    wchar_t path[kCleanPathUnits];
-    wmemcpy(path, folder, len + 1);
+    CleanWalk walk;
+    ZeroMemory(&walk.guard, sizeof(walk.guard));
+    walk.keepNames = keepNames;
+    walk.keepCount = keepCount;
+    wmemcpy(walk.path, folder, len + 1);
     // "C:\x\" and "C:\x" name the same folder; the walk adds its own separator.
-    while (len > 0 && path[len - 1] == L'\\') path[--len] = 0;
+    while (len > 0 && walk.path[len - 1] == L'\\') walk.path[--len] = 0;
     // A folder that is itself a link is not emptied: its entries belong to
     // the folder it points to.
-    DWORD attributes = GetFileAttributesW(path);
+    DWORD attributes = GetFileAttributesW(walk.path);
     if (len == 0 || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return 0;
-    return CleanInside(path, len, keepNames, keepCount);
+    return CleanInside(&walk, len, 1);
+}
+
+int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2) {
+    (void)reserved1;
+    (void)reserved2;
+    return KalCleanFolderExW(folder, NULL, 0);
 }

@@ -141,9 +141,11 @@ int KalSnPrintFW(wchar_t* buf, size_t units, const wchar_t* format, ...) {
             PutText(&out, start, static_cast<size_t>(p - start));
             continue;
         default:
-            // Unknown conversions are shown as written and consume no argument.
-            PutText(&out, start, static_cast<size_t>(p - start) + 1);
-            break;
+            // The size of the argument an unknown conversion takes cannot be
+            // told, so every later conversion would read the wrong one.
+            va_end(args);
+            buf[0] = 0;
+            return -1;
         }
         ++p;
     }

@@ -46,10 +46,17 @@ void FindEditorInFolder(const wchar_t* folder) {
     wchar_t szPattern[260];
     if (g_setup.fFound) return;
     if (wcscpy_s(szPattern, folder) != 0 || !KalPathCatW(szPattern, L"*")) return;
+    // A folder that the search is already inside, reached again through a
+    // link that shows as a plain folder, is not searched again, nor is one
+    // beyond the guard's depth.
+    if (!KalWalkEnterW(&g_setup.walk, folder)) return;
 
     WIN32_FIND_DATAW data;
     HANDLE hFind = OpenListing(szPattern, &data);
-    if (hFind == INVALID_HANDLE_VALUE) return;
+    if (hFind == INVALID_HANDLE_VALUE) {
+        KalWalkLeave(&g_setup.walk);
+        return;
+    }
     do {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             // A folder link can lead back to an ancestor or out into a whole
@@ -64,6 +71,7 @@ void FindEditorInFolder(const wchar_t* folder) {
         }
     } while (!g_setup.fFound && FindNextFileW(hFind, &data));
     FindClose(hFind);
+    KalWalkLeave(&g_setup.walk);
 }
 
 int SearchTopFolder(const wchar_t* topFolder) {

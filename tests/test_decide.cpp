@@ -354,6 +354,11 @@ TEST_F(DecideStartTest, CleaningNeverFollowsFolderLinks) {
     EXPECT_EQ(ReadFileUtf8(outside.Sub(L"whole\\keep.txt")), L"keep");
     // Even an empty folder behind a link is left where it is.
     EXPECT_TRUE(FolderExists(outside.Sub(L"empty")));
+    // The links stay too, and so does the folder that holds one.
+    EXPECT_EQ(ListFolder(perSln_ + L"\\v17"), (std::vector<std::wstring>{L"sub", L"tolink"}));
+    EXPECT_EQ(ListFolder(perSln_ + L"\\v17\\sub"), std::vector<std::wstring>{L"link"});
+    EXPECT_EQ(ReadFileUtf8(perSln_ + L"\\v17\\sub\\link\\keep.txt"), L"keep");
+    EXPECT_EQ(ReadFileUtf8(perSln_ + L"\\v16\\keep.txt"), L"keep");
 }
 
 // Paths that do not fit 260 units are never used cut: a cut per-solution

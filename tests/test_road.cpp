@@ -594,6 +594,9 @@ TEST_F(RoadTest, CleaningLeavesWhatALinkPointsTo) {
     EXPECT_EQ(ReadFileUtf8(outside.Sub(L"shared\\keep.txt")), L"keep");
     EXPECT_EQ(ReadFileUtf8(outside.Sub(L"shared\\deep\\keep2.txt")), L"keep2");
     EXPECT_TRUE(FolderExists(outside.Sub(L"empty")));
+    // The version folder keeps its links and loses everything else.
+    EXPECT_EQ(ListFolder(perSln + L"\\v17"), (std::vector<std::wstring>{L"nothing", L"shared"}));
+    EXPECT_EQ(ReadFileUtf8(perSln + L"\\v17\\shared\\keep.txt"), L"keep");
 }
 
 TEST_F(RoadTest, MissingShimEndsTheLauncherAllTheSame) {

@@ -194,6 +194,30 @@ TEST_F(SetupDiscoveryTest, FolderLinksAndOverlongPathsNeitherLoopNorGetCut) {
                                          later, edge}));
 }
 
+// The search enters the Visual Studio folder and KAL_WALK_MAX_DEPTH - 1
+// levels below it, no more: an editor just within is found, one level deeper
+// is not.
+TEST_F(SetupDiscoveryTest, SearchesNoDeeperThanTheWalksDepth) {
+    TempDir drive;
+    SystemDriveOverride override(drive.Path());
+    std::wstring within = drive.Sub(L"Program Files\\Microsoft Visual Studio 14.0");
+    std::wstring beyond = drive.Sub(L"Program Files\\Microsoft Visual Studio 15.0");
+    for (int i = 1; i < KAL_WALK_MAX_DEPTH; ++i) {
+        within += L"\\d";
+        beyond += L"\\d";
+    }
+    beyond += L"\\d";
+    ASSERT_LT(JoinPath(beyond, L"devenv.exe").size(), 260u);
+    ASSERT_NE(CreateFakeDevenv(within, L"within", L"14.0"), L"");
+    ASSERT_NE(CreateFakeDevenv(beyond, L"beyond", L"15.0"), L"");
+    ZeroMemory(&g_setup, sizeof(g_setup));
+    KalSetRegMidPathW(kAppMidPath);
+    EXPECT_EQ(DiscoverEditors(), 1);
+    EXPECT_EQ(StoredFolders(), std::vector<std::wstring>{within});
+    // Every search left the walk where it began.
+    EXPECT_EQ(0, KalWalkLeave(&g_setup.walk));
+}
+
 // Inside this process the system drive can be pointed anywhere.
 TEST_F(SetupDiscoveryTest, SearchesTheProgramFilesOfTheSystemDriveOnly) {
     Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");

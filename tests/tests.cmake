@@ -13,7 +13,8 @@ add_library(pikro_testsupport STATIC
   tests/support/testutil.cpp
   tests/support/verres.cpp)
 target_include_directories(pikro_testsupport PUBLIC tests/support)
-target_link_libraries(pikro_testsupport PUBLIC pikro_common GTest::gtest)
+# The test helpers read version resources the system's way, to compare.
+target_link_libraries(pikro_testsupport PUBLIC pikro_common GTest::gtest version)
 pikro_target(pikro_testsupport)
 
 # The fake devenv.exe: records its command line and current folder.

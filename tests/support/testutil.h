@@ -314,6 +314,42 @@ int WriteVersionResource(const std::wstring& exePath, const std::wstring& descri
 // resource with GetFileVersionInfoW / VerQueryValueW, the first translation.
 // Returns 1 when the item was there.
 int ReadVersionItem(const std::wstring& exePath, const wchar_t* item, std::wstring* value);
+// The same through every translation the resource lists, in order, then
+// 040904B0, 041104B0, 040904E4 and 000004B0: the order the support library
+// reads in, with the system's reader. A value is read up to its terminator
+// or its length, whichever comes first.
+int ReadVersionItemAsSystem(const std::wstring& exePath, const wchar_t* item, std::wstring* value);
+
+// Version resources of a test's own making (verres.cpp). A node is written
+// as a file holds it: its length, its value length, its type (1: text, whose
+// value length counts UTF-16 units; 0: binary, counted in bytes), the key
+// and its terminator, padding to four bytes when a value or children follow,
+// the value, then each child on four bytes. The lengths may be made to lie.
+struct VersionNode {
+    std::wstring key;
+    WORD type = 1;
+    std::string value;          // the value's bytes as written
+    int valueLength = -1;       // written as the value length; -1: the value's own
+    int length = -1;            // written as the length; -1: the real length plus lengthDelta
+    int lengthDelta = 0;
+    bool keyTerminated = true;  // false: the key is written without its terminator
+    std::vector<VersionNode> children;
+};
+// UTF-16LE bytes of text, no terminator added (append L'\0' for one).
+std::string Utf16Bytes(const std::wstring& text);
+// A String: a text node whose value is text with its terminator.
+VersionNode VersionText(const std::wstring& key, const std::wstring& text);
+// A node with children only (StringFileInfo, a string table, VarFileInfo).
+VersionNode VersionBlock(const std::wstring& key, const std::vector<VersionNode>& children);
+// VarFileInfo with a Translation value listing these, each language in the
+// high word and code page in the low one (0x040904B0).
+VersionNode VersionTranslations(const std::vector<DWORD>& translations);
+// VS_VERSION_INFO with a fixed file info and these children.
+VersionNode VersionRoot(const std::vector<VersionNode>& children);
+std::string BuildVersionNode(const VersionNode& node);
+// Makes bytes the file's only resource: its version resource (RT_VERSION,
+// the given id, US English). Returns 1 on success.
+int WriteRawVersionResource(const std::wstring& exePath, const std::string& bytes, WORD id = 1);
 
 // ---------------------------------------------------------------------------
 // SystemDrive and the Program Files folders

@@ -1,8 +1,9 @@
 // Writes the version resource of an executable at test time, so that one
-// fake editor binary can stand for any Visual Studio version. The
-// VS_VERSIONINFO blob is built by hand: a tree of nodes, each a header
-// (length, value length, type), a NUL-terminated UTF-16 key, padding to four
-// bytes, the value, padding, then the child nodes.
+// fake editor binary can stand for any Visual Studio version, and so that
+// tests can give the version reader resources of their own making, lying
+// ones included. The VS_VERSIONINFO blob is built by hand: a tree of nodes,
+// each a header (length, value length, type), a NUL-terminated UTF-16 key,
+// padding to four bytes, the value, padding, then the child nodes.
 #include "testutil.h"
 
 #include <stdlib.h>
@@ -14,57 +15,17 @@
 namespace testutil {
 namespace {
 
-typedef std::vector<unsigned char> Blob;
-
 const WORD kTypeBinary = 0;
 const WORD kTypeText = 1;
 const WORD kLangEnUs = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 
-void PadTo4(Blob* blob) {
-    while (blob->size() % 4 != 0) blob->push_back(0);
+void PadTo4(std::string* bytes) {
+    while (bytes->size() % 4 != 0) bytes->push_back('\0');
 }
 
-void PutWord(Blob* blob, size_t at, WORD value) {
-    (*blob)[at] = static_cast<unsigned char>(value & 0xFF);
-    (*blob)[at + 1] = static_cast<unsigned char>(value >> 8);
-}
-
-void AppendBytes(Blob* blob, const void* data, size_t bytes) {
-    const unsigned char* p = static_cast<const unsigned char*>(data);
-    blob->insert(blob->end(), p, p + bytes);
-}
-
-void AppendText(Blob* blob, const std::wstring& text) {
-    for (wchar_t c : text) {
-        blob->push_back(static_cast<unsigned char>(c & 0xFF));
-        blob->push_back(static_cast<unsigned char>((c >> 8) & 0xFF));
-    }
-    blob->push_back(0);
-    blob->push_back(0);
-}
-
-// Opens a node at the end of blob (which must be 4-byte aligned) and returns
-// its start; CloseNode fills in its length once the children are written.
-size_t OpenNode(Blob* blob, const std::wstring& key, WORD valueLength, WORD type) {
-    size_t start = blob->size();
-    blob->resize(start + 6, 0);
-    PutWord(blob, start + 2, valueLength);
-    PutWord(blob, start + 4, type);
-    AppendText(blob, key);
-    PadTo4(blob);
-    return start;
-}
-
-void CloseNode(Blob* blob, size_t start) {
-    PutWord(blob, start, static_cast<WORD>(blob->size() - start));
-}
-
-// A String node: its value length counts UTF-16 units, the NUL included.
-void AppendString(Blob* blob, const std::wstring& key, const std::wstring& value) {
-    PadTo4(blob);
-    size_t node = OpenNode(blob, key, static_cast<WORD>(value.size() + 1), kTypeText);
-    AppendText(blob, value);
-    CloseNode(blob, node);
+void PutWord(std::string* bytes, size_t at, WORD value) {
+    (*bytes)[at] = static_cast<char>(value & 0xFF);
+    (*bytes)[at + 1] = static_cast<char>(value >> 8);
 }
 
 // "1.2.3.4" into the two halves of VS_FIXEDFILEINFO; anything else gives 0.
@@ -84,8 +45,7 @@ void ParseVersion(const std::wstring& text, DWORD* ms, DWORD* ls) {
     *ls = (parts[2] << 16) | parts[3];
 }
 
-Blob BuildVersionInfo(const std::wstring& description, const std::wstring& version) {
-    Blob blob;
+VersionNode FixedFileInfoRoot(const std::wstring& version) {
     VS_FIXEDFILEINFO fixed;
     memset(&fixed, 0, sizeof(fixed));
     fixed.dwSignature = 0xFEEF04BD;
@@ -96,56 +56,143 @@ Blob BuildVersionInfo(const std::wstring& description, const std::wstring& versi
     fixed.dwFileFlagsMask = 0x3F;
     fixed.dwFileOS = VOS_NT_WINDOWS32;
     fixed.dwFileType = VFT_APP;
-
-    size_t root = OpenNode(&blob, L"VS_VERSION_INFO", sizeof(fixed), kTypeBinary);
-    AppendBytes(&blob, &fixed, sizeof(fixed));
-
-    PadTo4(&blob);
-    size_t strings = OpenNode(&blob, L"StringFileInfo", 0, kTypeText);
-    size_t table = OpenNode(&blob, L"040904B0", 0, kTypeText);
-    AppendString(&blob, L"FileDescription", description);
-    AppendString(&blob, L"FileVersion", version);
-    CloseNode(&blob, table);
-    CloseNode(&blob, strings);
-
-    PadTo4(&blob);
-    size_t vars = OpenNode(&blob, L"VarFileInfo", 0, kTypeText);
-    size_t translation = OpenNode(&blob, L"Translation", 4, kTypeBinary);
-    DWORD langCodePage = MAKELONG(kLangEnUs, 1200);
-    AppendBytes(&blob, &langCodePage, sizeof(langCodePage));
-    CloseNode(&blob, translation);
-    CloseNode(&blob, vars);
-
-    CloseNode(&blob, root);
-    return blob;
+    VersionNode root;
+    root.key = L"VS_VERSION_INFO";
+    root.type = kTypeBinary;
+    root.value.assign(reinterpret_cast<const char*>(&fixed), sizeof(fixed));
+    return root;
 }
 
-}  // namespace
-
-int WriteVersionResource(const std::wstring& exePath, const std::wstring& description,
-                         const std::wstring& version, bool withVersion) {
+// Replaces every resource of the file with bytes as its version resource, or
+// with nothing when bytes is null.
+int WriteOnlyResource(const std::wstring& exePath, const std::string* bytes, WORD id) {
     // Deleting one resource by updating it with no data does nothing under
     // Wine 8, so every resource of the file goes and the version resource
     // is written afresh: nothing old can be found beside the new one.
     HANDLE update = BeginUpdateResourceW(exePath.c_str(), TRUE);
     if (update == NULL) return 0;
     int ok = 1;
-    if (withVersion) {
-        Blob blob = BuildVersionInfo(description, version);
-        if (!UpdateResourceW(update, MAKEINTRESOURCEW(16), MAKEINTRESOURCEW(1), kLangEnUs,
-                             blob.data(), static_cast<DWORD>(blob.size())))
+    if (bytes != NULL) {
+        std::string copy = *bytes;
+        if (!UpdateResourceW(update, MAKEINTRESOURCEW(16), MAKEINTRESOURCEW(id), kLangEnUs,
+                             copy.empty() ? NULL : &copy[0], static_cast<DWORD>(copy.size())))
             ok = 0;
     }
     if (!EndUpdateResourceW(update, ok ? FALSE : TRUE)) ok = 0;
     return ok;
 }
 
-int ReadVersionItem(const std::wstring& exePath, const wchar_t* item, std::wstring* value) {
+// The text of one translation's item through the system's reader; 1 when
+// the item is there.
+int QueryTranslation(const std::vector<unsigned char>& data, unsigned translation,
+                     const wchar_t* item, std::wstring* value) {
+    wchar_t query[128];
+    _snwprintf_s(query, _countof(query), _TRUNCATE, L"\\StringFileInfo\\%08X\\%ls", translation,
+                 item);
+    void* text = NULL;
+    UINT units = 0;
+    if (!VerQueryValueW(data.data(), query, &text, &units)) return 0;
+    value->assign(units > 0 && text ? static_cast<const wchar_t*>(text) : L"",
+                  units > 0 && text ? wcsnlen(static_cast<const wchar_t*>(text), units) : 0);
+    return 1;
+}
+
+int LoadVersionInfo(const std::wstring& exePath, std::vector<unsigned char>* data) {
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeW(exePath.c_str(), &ignored);
     if (size == 0) return 0;
-    std::vector<unsigned char> data(size);
-    if (!GetFileVersionInfoW(exePath.c_str(), 0, size, data.data())) return 0;
+    data->assign(size, 0);
+    return GetFileVersionInfoW(exePath.c_str(), 0, size, data->data()) != 0;
+}
+
+}  // namespace
+
+std::string Utf16Bytes(const std::wstring& text) {
+    std::string bytes;
+    for (wchar_t c : text) {
+        bytes.push_back(static_cast<char>(c & 0xFF));
+        bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
+    }
+    return bytes;
+}
+
+VersionNode VersionText(const std::wstring& key, const std::wstring& text) {
+    VersionNode node;
+    node.key = key;
+    node.value = Utf16Bytes(text + L'\0');
+    return node;
+}
+
+VersionNode VersionBlock(const std::wstring& key, const std::vector<VersionNode>& children) {
+    VersionNode node;
+    node.key = key;
+    node.children = children;
+    return node;
+}
+
+VersionNode VersionTranslations(const std::vector<DWORD>& translations) {
+    VersionNode list;
+    list.key = L"Translation";
+    list.type = kTypeBinary;
+    for (DWORD t : translations) {
+        // Language word first, then the code page, each little-endian.
+        const WORD words[2] = {HIWORD(t), LOWORD(t)};
+        for (WORD w : words) {
+            list.value.push_back(static_cast<char>(w & 0xFF));
+            list.value.push_back(static_cast<char>(w >> 8));
+        }
+    }
+    return VersionBlock(L"VarFileInfo", {list});
+}
+
+VersionNode VersionRoot(const std::vector<VersionNode>& children) {
+    VersionNode root = FixedFileInfoRoot(L"1.0");
+    root.children = children;
+    return root;
+}
+
+std::string BuildVersionNode(const VersionNode& node) {
+    std::string bytes(6, '\0');
+    size_t valueLength = node.type == kTypeText ? node.value.size() / 2 : node.value.size();
+    if (node.valueLength >= 0) valueLength = static_cast<size_t>(node.valueLength);
+    PutWord(&bytes, 2, static_cast<WORD>(valueLength));
+    PutWord(&bytes, 4, node.type);
+    bytes += Utf16Bytes(node.key);
+    if (node.keyTerminated) bytes += std::string(2, '\0');
+    if (!node.value.empty() || !node.children.empty()) PadTo4(&bytes);
+    bytes += node.value;
+    for (const VersionNode& child : node.children) {
+        PadTo4(&bytes);
+        bytes += BuildVersionNode(child);
+    }
+    long length = node.length >= 0 ? node.length : static_cast<long>(bytes.size()) + node.lengthDelta;
+    if (length < 0) length = 0;
+    if (length > 0xFFFF) length = 0xFFFF;
+    PutWord(&bytes, 0, static_cast<WORD>(length));
+    return bytes;
+}
+
+int WriteVersionResource(const std::wstring& exePath, const std::wstring& description,
+                         const std::wstring& version, bool withVersion) {
+    if (!withVersion) return WriteOnlyResource(exePath, NULL, 1);
+    VersionNode root = FixedFileInfoRoot(version);
+    root.children = {
+        VersionBlock(L"StringFileInfo",
+                     {VersionBlock(L"040904B0", {VersionText(L"FileDescription", description),
+                                                 VersionText(L"FileVersion", version)})}),
+        VersionTranslations({0x040904B0}),
+    };
+    std::string bytes = BuildVersionNode(root);
+    return WriteOnlyResource(exePath, &bytes, 1);
+}
+
+int WriteRawVersionResource(const std::wstring& exePath, const std::string& bytes, WORD id) {
+    return WriteOnlyResource(exePath, &bytes, id);
+}
+
+int ReadVersionItem(const std::wstring& exePath, const wchar_t* item, std::wstring* value) {
+    std::vector<unsigned char> data;
+    if (!LoadVersionInfo(exePath, &data)) return 0;
     void* translation = NULL;
     UINT translationBytes = 0;
     if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &translation,
@@ -153,14 +200,33 @@ int ReadVersionItem(const std::wstring& exePath, const wchar_t* item, std::wstri
         translationBytes < 4)
         return 0;
     const WORD* pair = static_cast<const WORD*>(translation);
-    wchar_t query[128];
-    _snwprintf_s(query, _countof(query), _TRUNCATE, L"\\StringFileInfo\\%04x%04x\\%ls", pair[0],
-                 pair[1], item);
-    void* text = NULL;
-    UINT units = 0;
-    if (!VerQueryValueW(data.data(), query, &text, &units)) return 0;
-    if (value != NULL) value->assign(units > 0 ? static_cast<const wchar_t*>(text) : L"");
+    std::wstring text;
+    if (!QueryTranslation(data, (static_cast<unsigned>(pair[0]) << 16) | pair[1], item, &text))
+        return 0;
+    if (value != NULL) *value = text;
     return 1;
+}
+
+int ReadVersionItemAsSystem(const std::wstring& exePath, const wchar_t* item, std::wstring* value) {
+    std::vector<unsigned char> data;
+    if (!LoadVersionInfo(exePath, &data)) return 0;
+    std::vector<unsigned> translations;
+    void* raw = NULL;
+    UINT rawBytes = 0;
+    if (VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &raw, &rawBytes) && raw) {
+        const WORD* pairs = static_cast<const WORD*>(raw);
+        for (UINT i = 0; (i + 2) * sizeof(WORD) <= rawBytes; i += 2)
+            translations.push_back((static_cast<unsigned>(pairs[i]) << 16) | pairs[i + 1]);
+    }
+    translations.insert(translations.end(), {0x040904B0u, 0x041104B0u, 0x040904E4u, 0x000004B0u});
+    for (unsigned t : translations) {
+        std::wstring text;
+        if (QueryTranslation(data, t, item, &text)) {
+            if (value != NULL) *value = text;
+            return 1;
+        }
+    }
+    return 0;
 }
 
 }  // namespace testutil
