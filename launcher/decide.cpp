@@ -132,7 +132,7 @@ int CleanVersionFolder(const wchar_t* perSlnFolder, const wchar_t* name) {
     if (!KalPathCatW(folder, name)) return 0;
     const DWORD attributes = GetFileAttributesW(folder);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return 1;
-    KalCleanFolderExW(folder, kUserStateFiles, static_cast<int>(_countof(kUserStateFiles)));
+    KalCleanFolderExW(folder, kUserStateFiles);
     return 1;
 }
 
