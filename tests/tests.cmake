@@ -64,3 +64,12 @@ foreach(src ${PIKRO_BENCH_SOURCES})
   target_link_libraries(${name} PRIVATE pikro_testsupport pikro_launcher pikro_setup)
   pikro_target(${name})
 endforeach()
+
+# The floor of the launcher's start-up, a program of its own that bench_start
+# times beside the launcher: it links the launcher's resources for the
+# choice dialog's template and nothing of the launcher's code.
+add_executable(floor_start WIN32 bench/floor_start.cpp launcher/Pikro.rc)
+target_include_directories(floor_start PRIVATE launcher)
+target_link_libraries(floor_start PRIVATE user32 shell32)
+pikro_program(floor_start)
+add_dependencies(bench_start floor_start Pikro PikroExec fake_devenv)
