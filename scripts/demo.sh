@@ -1,39 +1,44 @@
 #!/usr/bin/env bash
-# The suite's main job, end to end, under Wine: a solution is opened with the
-# launcher Pikro, which picks the right Visual Studio for it and starts that
-# editor through its shim PikroExec.
+# The road a user lives, end to end under Wine: the suite is installed with
+# its installer, a solution is opened by the shell as a double-click opens
+# it, the launcher Pikro picks the right Visual Studio and starts it through
+# its shim PikroExec, and removal gives .sln its old file type back.
 #
 #   bash scripts/demo.sh
 #
-# It builds the 32-bit suite, makes a fresh Wine prefix, lays out two fake
-# Visual Studio installations (the test program fake_devenv.exe copied as
-# devenv.exe, which records how it was started), stores them as the editor
-# catalogue, makes a solution whose .vs folder says it was last opened by
-# version 16, runs Pikro.exe on it and reports which editor was started with
-# which command line.
+# It builds the release (scripts/release.sh; the build log goes to a file it
+# names), makes a fresh Wine prefix, lays out two fake Visual Studio
+# installations where real ones are installed (the test program
+# fake_devenv.exe copied as devenv.exe, which records how it was started),
+# installs the suite silently, opens a solution whose .vs folder says it was
+# last opened by version 17, reports which editor started with which command
+# line, then removes the suite and shows the restored association.
 #
-# Environment: PIKRO_BUILD_ROOT (see build.sh); PIKRO_DEMO_SETUP=install
-# lets PikroInstall.exe find the editors and associate .sln instead of the
-# catalogue being written directly.
+# The shipped installer carries the 32-bit programs. On a machine that cannot
+# run 32-bit programs under Wine the demo uses the 64-bit installer, and where
+# no installer runs, the x64 archive with PikroInstall.exe and
+# PikroUninstall.exe run directly.
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 root=${PIKRO_BUILD_ROOT:-$repo/build}
-if [ -n "${PIKRO_BUILD_ROOT:-}" ]; then dist=$root/dist; else dist=$repo/dist; fi
-setup=${PIKRO_DEMO_SETUP:-store}
+release=${PIKRO_RELEASE_ROOT:-$repo/build/release}
+log=$release/demo-build.log
 
 bash "$repo/scripts/deps.sh"
-# The 32-bit programs are the ones shipped; a machine that cannot run 32-bit
-# programs under Wine shows the 64-bit ones.
 source "$repo/scripts/wine32.sh"
 arch=x86
-if ! wine32_runs; then
-  echo "demo.sh: this machine cannot run 32-bit programs under Wine; showing the x64 build" >&2
-  arch=x64
-fi
-# The programs and the fake editor are all the demo needs.
-PIKRO_SKIP_DEPS=1 PIKRO_BUILD_TARGETS="Pikro PikroInstall PikroUninstall PikroExec fake_devenv" \
-  bash "$repo/scripts/build.sh" "$arch"
+if ! wine32_runs; then arch=x64; fi
+
+mkdir -p "$release"
+echo "Building the release and the fake editor (log: $log)"
+{
+  PIKRO_SKIP_DEPS=1 PIKRO_RELEASE_ROOT=$release bash "$repo/scripts/release.sh"
+  PIKRO_SKIP_DEPS=1 PIKRO_BUILD_TARGETS="fake_devenv stamp_version" \
+    bash "$repo/scripts/build.sh" "$arch"
+} >"$log" 2>&1 || { echo "The build failed; see $log"; exit 1; }
+version=$(sed -n 's/^#define PIKRO_VERSION_STR "\([^"]*\)".*/\1/p' "$repo/common/version.h")
+dist=$repo/dist/release
 
 work=$(mktemp -d /tmp/pikro-demo.XXXXXX)
 export WINEPREFIX=$work/wineprefix
@@ -46,77 +51,126 @@ cleanup() {
 }
 trap cleanup EXIT
 
-echo "== fresh Wine prefix in $WINEPREFIX" >&2
-bash "$repo/scripts/wine-prefix.sh" --clone "$root/$arch" "$WINEPREFIX"
+bash "$repo/scripts/wine-prefix.sh" --clone "$root/$arch" "$WINEPREFIX" >>"$log" 2>&1
 wineserver -p </dev/null >/dev/null 2>&1 || true
 wine wineboot </dev/null >/dev/null 2>&1 || true
+echo "A fresh Wine prefix: $WINEPREFIX"
 
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-reg_add() { wine reg add "$@" /f </dev/null >/dev/null 2>&1; }
+quiet() { "$@" </dev/null >/dev/null 2>&1; }
+drive=$WINEPREFIX/drive_c
+# The file type of .sln and the open command of the launcher's type, as cmd
+# shows them.
+association() {
+  local type
+  type=$(wine cmd /c assoc .sln </dev/null 2>/dev/null | tr -d '\r')
+  echo "  ${type:-.sln has no file type}"
+  if [ "${type#*=}" = PikroSln ]; then
+    echo "  $(wine cmd /c ftype PikroSln </dev/null 2>/dev/null | tr -d '\r')"
+  fi
+}
 
-# Two editors in a Program Files folder of the demo's own. SystemDrive
-# points at the folder above it: a program started from the Unix side, as
-# PikroInstall is here, takes SystemDrive from this registry value.
-drive=$work/drive
-programs=$drive/Program\ Files
-reg_add 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' \
-  /v SystemDrive /d "$(winpath "$drive")"
-vs2015="$programs/Microsoft Visual Studio 14.0/Common7/IDE"
-vs2019="$programs/Microsoft Visual Studio/2019/Community/Common7/IDE"
-mkdir -p "$vs2015" "$vs2019"
-cp "$root/$arch/bin/fake_devenv.exe" "$vs2015/devenv.exe"
-cp "$root/$arch/bin/fake_devenv.exe" "$vs2019/devenv.exe"
+# Two editors where Visual Studio 2015 and 2022 install themselves, each with
+# the version resource of the real one.
+vs2015='C:\Program Files\Microsoft Visual Studio 14.0\Common7\IDE'
+vs2022='C:\Program Files\Microsoft Visual Studio\2022\Community\Common7\IDE'
+for editor in "$vs2015|Microsoft Visual Studio 2015|14.0.25420.1" \
+              "$vs2022|Microsoft Visual Studio 2022|17.8.34330.188"; do
+  IFS='|' read -r folder description number <<<"$editor"
+  unix=$(winepath -u "$folder" 2>/dev/null)
+  mkdir -p "$unix"
+  cp "$root/$arch/bin/fake_devenv.exe" "$unix/devenv.exe"
+  quiet wine "$root/$arch/bin/stamp_version.exe" "$folder\\devenv.exe" "$description" "$number"
+  echo "Visual Studio stand-in: $folder\\devenv.exe ($description, $number)"
+done
+# Before the suite, .sln belongs to Visual Studio's own version selector.
+quiet wine reg add 'HKLM\Software\Classes\.sln' /ve /d VisualStudio.Launcher.sln /f
+echo "Before: .sln is associated as"
+association
 
-store='HKCU\Software\PikroSuite'
-if [ "$setup" = install ]; then
-  # The fake editors carry the fake editor's own version resource
-  # ("Fake Visual Studio", 1.0.0.0), so the solution below asks for v1.
-  echo "== PikroInstall.exe" >&2
-  wine "$dist/$arch/PikroInstall.exe" </dev/null >/dev/null 2>&1
-  asks=v1
-else
-  echo "== catalogue written to $store\\VS-INST" >&2
-  reg_add "$store\\VS-INST" /v Count /t REG_DWORD /d 2
-  reg_add "$store\\VS-INST" /v VS00 /d "Microsoft Visual Studio 2015;14.0.25420.1;$(winpath "$vs2015")"
-  reg_add "$store\\VS-INST" /v VS01 /d "Microsoft Visual Studio 2019;16.11.34601.136;$(winpath "$vs2019")"
-  asks=v16
+# The installer that can run here.
+installed='C:\Program Files (x86)\Pikro Suite'
+setup=$dist/Pikro-$version-setup.exe
+if [ "$arch" = x64 ]; then
+  echo "This machine cannot run 32-bit programs under Wine: the demo uses the 64-bit installer."
+  installed='C:\Program Files\Pikro Suite'
+  setup=$dist/Pikro-$version-x64-setup.exe
 fi
-wine reg query "$store" /s </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^ \{4\}/   /p' >&2
+echo "Installing: $(basename "$setup") /S"
+if quiet wine "$setup" /S && [ -f "$(winepath -u "$installed\\Pikro.exe" 2>/dev/null)" ]; then
+  mode=installer
+else
+  echo "The installer did not run here: the demo unpacks the x64 archive and runs PikroInstall.exe itself."
+  mode=archive
+  installed='C:\Program Files\Pikro Suite'
+  target=$(winepath -u "$installed" 2>/dev/null)
+  mkdir -p "$target"
+  (cd "$target" && unzip -q "$dist/Pikro-$version-x64.zip")
+  quiet wine "$installed\\PikroInstall.exe"
+fi
+echo "Installed into $installed:"
+(cd "$(winepath -u "$installed" 2>/dev/null)" && find . -type f | sed 's|^\./|  |' | LC_ALL=C sort)
+echo "After setup: .sln is associated as"
+association
+echo "The editor catalogue PikroInstall.exe found (HKCU\\Software\\PikroSuite\\VS-INST):"
+wine reg query 'HKCU\Software\PikroSuite\VS-INST' </dev/null 2>/dev/null | tr -d '\r' |
+  sed -n 's/^ \{4\}\(VS[0-9]*\) *REG_SZ *\(.*\)/  \1 = \2/p'
 
-solution_dir="$work/Source/Demo App"
-mkdir -p "$solution_dir/.vs/Demo/$asks"
-printf 'Microsoft Visual Studio Solution File, Format Version 12.00\r\n' >"$solution_dir/Demo.sln"
-solution=$(winpath "$solution_dir/Demo.sln")
-
-echo "== wine Pikro.exe \"$solution\"" >&2
-set +e
-wine "$dist/$arch/Pikro.exe" "$solution" </dev/null >/dev/null 2>&1
-code=$?
-set -e
-echo "   Pikro.exe ended with exit code $code" >&2
+# A solution last opened by Visual Studio 2022 (.vs\Demo\v17), opened by
+# the shell as a double-click opens it.
+solution='C:\Source\Demo App\Demo.sln'
+unix_solution=$(winepath -u "$solution" 2>/dev/null)
+mkdir -p "$(dirname "$unix_solution")/.vs/Demo/v17"
+printf 'Microsoft Visual Studio Solution File, Format Version 12.00\r\n' >"$unix_solution"
+echo "Opening $solution through the shell (its .vs folder holds v17)"
+quiet wine start "$solution" || true
 
 # The shim waits for the editor; the editor writes its log when it starts.
 started=
 for _ in $(seq 1 200); do
-  for dir in "$vs2015" "$vs2019"; do
-    if [ -s "$dir/devenv.log" ]; then started=$dir; fi
+  for folder in "$vs2015" "$vs2022"; do
+    if [ -s "$(winepath -u "$folder" 2>/dev/null)/devenv.log" ]; then started=$folder; fi
   done
   [ -n "$started" ] && break
   sleep 0.1
 done
-
-echo
 if [ -z "$started" ]; then
   echo "No editor was started."
   exit 1
 fi
-log=$started/devenv.log
 # A record: "RUN <pid> <language> <start-up flags> <show mode> <bytes of
 # command line> <bytes of folder>", then the command line and the current
 # folder, each on its own line.
-read -r _ pid _ _ _ cmd_bytes _ <"$log"
-command_line=$(tail -c +"$(($(head -n 1 "$log" | wc -c) + 1))" "$log" | head -c "$cmd_bytes")
-echo "The launcher started the editor in:"
-echo "  $(winpath "$started")"
-echo "(process $pid) with the command line:"
-echo "  $command_line"
+record=$(winepath -u "$started" 2>/dev/null)/devenv.log
+read -r _ _ _ _ _ cmd_bytes _ <"$record"
+command_line=$(tail -c +"$(($(head -n 1 "$record" | wc -c) + 1))" "$record" | head -c "$cmd_bytes")
+echo "The editor that started: $started\\devenv.exe"
+echo "Its command line: $command_line"
+
+# Removal, as Apps & features does it quietly. The uninstaller hands over to
+# a copy of itself and returns at once: wait for its entry to go.
+if [ "$mode" = installer ]; then
+  echo "Removing: $installed\\Uninstall.exe /S"
+  quiet wine "$installed\\Uninstall.exe" /S || true
+  for _ in $(seq 1 300); do
+    quiet wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\PikroSuite' || break
+    sleep 0.2
+  done
+else
+  echo "Removing: $installed\\PikroUninstall.exe, then the folder"
+  quiet wine "$installed\\PikroUninstall.exe"
+  rm -rf "$(winepath -u "$installed" 2>/dev/null)"
+fi
+if [ -e "$(winepath -u "$installed" 2>/dev/null)" ]; then
+  echo "The folder $installed is still there."
+else
+  echo "The folder $installed is gone."
+fi
+for section in VS-INST PROFILES; do
+  if quiet wine reg query "HKCU\\Software\\PikroSuite\\$section"; then
+    echo "HKCU\\Software\\PikroSuite\\$section is still there."
+  else
+    echo "HKCU\\Software\\PikroSuite\\$section is gone."
+  fi
+done
+echo "After removal: .sln is associated as"
+association

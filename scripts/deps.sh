@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing the suite needs on Debian 12: the
 # MinGW-w64 cross compilers (posix thread model, which GoogleTest needs),
-# 32- and 64-bit Wine, the GoogleTest sources and CMake. Safe to run again:
-# when every package is already there it does not touch apt at all.
+# 32- and 64-bit Wine, the GoogleTest sources and CMake, and for the release
+# NSIS (the installer) and zip (the archives). Safe to run again: when every
+# package is already there it does not touch apt at all.
 set -euo pipefail
 
 PACKAGES=(
@@ -17,6 +18,8 @@ PACKAGES=(
   make
   fonts-wine
   locales
+  nsis
+  zip
 )
 
 # The tests run under these locales: Wine takes its user-interface language

@@ -21,6 +21,12 @@ pikro_target(pikro_testsupport)
 add_executable(fake_devenv WIN32 tests/support/fake_devenv.cpp tests/support/fake_devenv.rc)
 pikro_program(fake_devenv)
 
+# Gives a copy of the fake editor a version resource of choice, for scripts.
+add_executable(stamp_version tests/support/stamp_version.cpp tests/support/verres.cpp)
+target_include_directories(stamp_version PRIVATE tests/support)
+target_link_libraries(stamp_version PRIVATE version)
+pikro_program(stamp_version)
+
 # A version.dll of the tests' own that marks its folder when it is loaded,
 # planted beside copies of the programs. It is built into a folder of its
 # own, never beside the programs it is meant to catch out.
@@ -36,9 +42,43 @@ if(NOT MSVC AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   target_link_options(planted_version PRIVATE -Wl,--enable-stdcall-fixup)
 endif()
 
+# The installer made from installer/Pikro.nsi with this build's programs,
+# for the installer tests: build/<arch>/installer/PikroSetup.exe, carrying
+# the programs of the target's own architecture. Without makensis it is not
+# made and those tests skip.
+find_program(PIKRO_MAKENSIS makensis)
+if(PIKRO_MAKENSIS AND NOT CMAKE_CONFIGURATION_TYPES)
+  file(STRINGS ${CMAKE_SOURCE_DIR}/common/version.h pikro_version_line REGEX "PIKRO_VERSION_STR")
+  string(REGEX MATCH "\"([^\"]+)\"" pikro_unused "${pikro_version_line}")
+  set(pikro_version ${CMAKE_MATCH_1})
+  file(STRINGS ${CMAKE_SOURCE_DIR}/common/version.h pikro_product_line REGEX "PIKRO_PRODUCT_NAME")
+  string(REGEX MATCH "\"([^\"]+)\"" pikro_unused "${pikro_product_line}")
+  set(pikro_product ${CMAKE_MATCH_1})
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(pikro_arch x64)
+  else()
+    set(pikro_arch x86)
+  endif()
+  set(pikro_setup ${CMAKE_BINARY_DIR}/installer/PikroSetup.exe)
+  add_custom_command(OUTPUT ${pikro_setup}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/installer
+    COMMAND ${PIKRO_MAKENSIS} -V2 -NOCD -DPIKRO_VERSION=${pikro_version}
+            -DPIKRO_PRODUCT=${pikro_product} -DPIKRO_ARCH=${pikro_arch}
+            -DPIKRO_PROGRAMS=${CMAKE_BINARY_DIR}/bin -DPIKRO_OUTFILE=${pikro_setup}
+            ${CMAKE_SOURCE_DIR}/installer/Pikro.nsi
+    DEPENDS ${CMAKE_SOURCE_DIR}/installer/Pikro.nsi ${CMAKE_SOURCE_DIR}/common/version.h
+            Pikro PikroInstall PikroUninstall PikroExec
+    COMMENT "Installer for the tests: ${pikro_setup}"
+    VERBATIM)
+  add_custom_target(pikro_test_installer ALL DEPENDS ${pikro_setup})
+else()
+  message(STATUS "makensis not found: the installer tests will skip")
+endif()
+
 file(GLOB PIKRO_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/test_*.cpp)
 add_executable(pikro_tests ${PIKRO_TEST_SOURCES} launcher/Pikro.rc)
-target_link_libraries(pikro_tests PRIVATE pikro_testsupport pikro_launcher pikro_setup GTest::gtest_main)
+target_link_libraries(pikro_tests PRIVATE pikro_testsupport pikro_launcher pikro_setup GTest::gtest_main
+                      ole32 uuid)
 pikro_target(pikro_tests)
 # Build the programs the tests start whenever the tests are built.
 add_dependencies(pikro_tests Pikro PikroInstall PikroUninstall PikroExec fake_devenv planted_version)

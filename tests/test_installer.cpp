@@ -1,0 +1,282 @@
+// The installer end to end: the setup program built from installer/Pikro.nsi
+// with this build's programs (build/<arch>/installer/PikroSetup.exe) installs
+// the suite silently into Program Files, runs PikroInstall.exe from there and
+// registers in Apps & features; the shell then opens a solution through the
+// installed launcher; the uninstaller gives everything back.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "store_keys.h"
+#include "testutil.h"
+#include "version.h"
+
+#include <shellapi.h>  // CommandLineToArgvW
+#include <shlobj.h>    // SHGetFolderPathW, IShellLinkW
+
+using namespace testutil;
+
+namespace {
+
+const DWORD kWaitMs = 60000;
+const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PikroSuite";
+const wchar_t kSlnKey[] = L"Software\\Classes\\.sln";
+const wchar_t kOpenKey[] = L"Software\\Classes\\PikroSln\\shell\\open\\command";
+const wchar_t kOldType[] = L"VisualStudio.Launcher.sln";
+
+std::wstring SetupPath() {
+    return JoinPath(BinDir(), L"..\\installer\\PikroSetup.exe");
+}
+
+std::wstring ShellFolder(int csidl) {
+    wchar_t path[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(NULL, csidl, NULL, SHGFP_TYPE_CURRENT, path))) return L"";
+    return path;
+}
+
+// Program Files as this program sees it is where the installer of the same
+// architecture installs: the 32-bit folder for x86, the 64-bit one for x64.
+std::wstring InstallFolder() {
+    return JoinPath(ShellFolder(CSIDL_PROGRAM_FILES), L"Pikro Suite");
+}
+
+std::wstring Shortcut() {
+    return JoinPath(ShellFolder(CSIDL_COMMON_PROGRAMS), L"" PIKRO_PRODUCT_NAME L".lnk");
+}
+
+std::wstring Wide(const char* text) {
+    return FromUtf8(text);
+}
+
+std::wstring SlnType() {
+    std::wstring type;
+    RegGetString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, &type);
+    return type;
+}
+
+std::wstring UninstallValue(const wchar_t* name) {
+    std::wstring value;
+    if (!RegGetString(HKEY_LOCAL_MACHINE, kUninstallKey, name, &value)) return L"<absent>";
+    return value;
+}
+
+DWORD UninstallDword(const wchar_t* name) {
+    DWORD value = 0xFFFFFFFF;
+    RegGetDword(HKEY_LOCAL_MACHINE, kUninstallKey, name, &value);
+    return value;
+}
+
+// The program a shortcut starts, read through the shell's own link object.
+std::wstring ShortcutTarget(const std::wstring& link) {
+    std::wstring target;
+    HRESULT init = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    IShellLinkW* shellLink = NULL;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&shellLink)))) {
+        IPersistFile* file = NULL;
+        if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            wchar_t path[MAX_PATH] = L"";
+            if (SUCCEEDED(file->Load(link.c_str(), STGM_READ)) &&
+                SUCCEEDED(shellLink->GetPath(path, MAX_PATH, NULL, 0)))
+                target = path;
+            file->Release();
+        }
+        shellLink->Release();
+    }
+    if (SUCCEEDED(init)) CoUninitialize();
+    return target;
+}
+
+// Bytes of every file under a folder.
+ULONGLONG FolderBytes(const std::wstring& folder) {
+    ULONGLONG total = 0;
+    for (const std::wstring& name : ListFolder(folder)) {
+        std::wstring path = JoinPath(folder, name);
+        if (FolderExists(path)) {
+            total += FolderBytes(path);
+            continue;
+        }
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+            total += (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+    return total;
+}
+
+// Every test starts and ends with no installed suite, no store, no .sln
+// association and no Visual Studio folders, and skips where the installer
+// was not built or this machine cannot start it.
+class InstallerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!FileExists(SetupPath()))
+            GTEST_SKIP() << "no installer at " << ToUtf8(SetupPath())
+                         << ": makensis was missing when the tests were configured";
+        // A 32-bit installer cannot start where Wine runs 64-bit programs only.
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        std::wstring line = QuoteArg(SetupPath());
+        if (!CreateProcessW(SetupPath().c_str(), &line[0], NULL, NULL, FALSE, CREATE_SUSPENDED,
+                            NULL, NULL, &si, &pi)) {
+            const DWORD error = GetLastError();
+            GTEST_SKIP() << "this machine cannot start the installer " << ToUtf8(SetupPath())
+                         << " (error " << error << "; a 32-bit installer needs Wine's 32-bit loader)";
+        }
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, kWaitMs);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        Clean();
+        editor_ = JoinPath(SystemProgramFiles(false),
+                           L"Microsoft Visual Studio\\2022\\Community\\Common7\\IDE");
+        ASSERT_NE(CreateFakeDevenv(editor_, L"Visual Studio 2022", L"17.8.3"), L"");
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, kOldType));
+    }
+    void TearDown() override { Clean(); }
+
+    void Clean() {
+        ResetStore();
+        DeleteSlnAssociation();
+        EXPECT_TRUE(RemoveTree(InstallFolder()));
+        EXPECT_TRUE(DeleteRegTree(HKEY_LOCAL_MACHINE, kUninstallKey));
+        DeleteFileW(Shortcut().c_str());
+    }
+
+    std::wstring Installed(const wchar_t* name) const { return JoinPath(InstallFolder(), name); }
+
+    // Runs the installer silently and expects it to succeed.
+    void Install() {
+        DWORD code = 1;
+        ASSERT_TRUE(RunProgram(SetupPath(), L"/S", L"", kWaitMs, &code));
+        ASSERT_EQ(code, 0u);
+    }
+
+    // Runs the uninstaller as Apps & features' quiet removal does. It copies
+    // itself away and starts the copy, so the one started returns at once:
+    // wait for the entry, which goes after the files, to go.
+    void Uninstall() {
+        std::wstring quiet = UninstallValue(L"QuietUninstallString");
+        int argc = 0;
+        wchar_t** argv = CommandLineToArgvW(quiet.c_str(), &argc);
+        ASSERT_TRUE(argv != NULL);
+        std::vector<std::wstring> args(argv, argv + argc);
+        LocalFree(argv);
+        ASSERT_EQ(args.size(), 2u) << ToUtf8(quiet);
+        EXPECT_EQ(args[0], Installed(L"Uninstall.exe"));
+        EXPECT_EQ(args[1], L"/S");
+        ASSERT_TRUE(RunProgram(args[0], args[1], L"", kWaitMs, NULL));
+        EXPECT_TRUE(PumpUntil([] { return !RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey); }, kWaitMs));
+    }
+
+    // Installed as by the first run: files, association, store, entry and
+    // shortcut.
+    void ExpectInstalled() {
+        for (const wchar_t* name : {L"Pikro.exe", L"PikroInstall.exe", L"PikroUninstall.exe",
+                                    L"PikroExec\\PikroExec.exe", L"Uninstall.exe"})
+            EXPECT_TRUE(FileExists(Installed(name))) << ToUtf8(name);
+        for (const wchar_t* name : {L"Pikro.exe", L"PikroInstall.exe", L"PikroUninstall.exe",
+                                    L"PikroExec\\PikroExec.exe"}) {
+            std::string built, installed;
+            ReadFileBytes(ProgramPath(name), &built);
+            ReadFileBytes(Installed(name), &installed);
+            EXPECT_TRUE(!built.empty() && built == installed) << ToUtf8(name) << " is not this build's";
+        }
+        EXPECT_EQ(SlnType(), L"PikroSln");
+        std::wstring open;
+        RegGetString(HKEY_LOCAL_MACHINE, kOpenKey, NULL, &open);
+        EXPECT_EQ(open, L"\"" + Installed(L"Pikro.exe") + L"\" \"%1\"");
+        std::wstring orgFType;
+        EXPECT_TRUE(GetStoreString(kSectVsInst, kKeyOrgFType, &orgFType));
+        EXPECT_EQ(orgFType, kOldType);
+        DWORD count = 0;
+        EXPECT_TRUE(GetStoreDword(kSectVsInst, kKeyCount, &count));
+        EXPECT_EQ(count, 1u);
+        std::wstring line;
+        EXPECT_TRUE(GetStoreString(kSectVsInst, L"VS00", &line));
+        EXPECT_EQ(line, L"Visual Studio 2022;17.8.3;" + editor_);
+
+        EXPECT_EQ(UninstallValue(L"DisplayName"), Wide(PIKRO_PRODUCT_NAME));
+        EXPECT_EQ(UninstallValue(L"DisplayVersion"), Wide(PIKRO_VERSION_STR));
+        EXPECT_NE(UninstallValue(L"Publisher"), L"<absent>");
+        EXPECT_NE(UninstallValue(L"Publisher"), L"");
+        EXPECT_EQ(UninstallValue(L"DisplayIcon"), L"\"" + Installed(L"Pikro.exe") + L"\",0");
+        EXPECT_EQ(UninstallValue(L"InstallLocation"), InstallFolder());
+        const std::wstring uninstaller = L"\"" + Installed(L"Uninstall.exe") + L"\"";
+        EXPECT_EQ(UninstallValue(L"UninstallString"), uninstaller);
+        EXPECT_EQ(UninstallValue(L"QuietUninstallString"), uninstaller + L" /S");
+        EXPECT_EQ(UninstallDword(L"NoModify"), 1u);
+        EXPECT_EQ(UninstallDword(L"NoRepair"), 1u);
+        // In KiB, of the folder as installed (give or take the rounding).
+        const ULONGLONG kib = FolderBytes(InstallFolder()) / 1024;
+        const DWORD estimated = UninstallDword(L"EstimatedSize");
+        EXPECT_TRUE(kib > 0 && estimated + 2 >= kib && estimated <= kib + 2)
+            << "EstimatedSize " << estimated << ", folder " << kib << " KiB";
+
+        EXPECT_EQ(ShortcutTarget(Shortcut()), Installed(L"Pikro.exe"));
+    }
+
+    // Everything the installer and setup made is gone; .sln is back.
+    void ExpectRemoved() {
+        EXPECT_EQ(SlnType(), kOldType);
+        EXPECT_FALSE(StoreSectionExists(kSectVsInst));
+        EXPECT_FALSE(StoreSectionExists(kSectProfiles));
+        EXPECT_FALSE(FolderExists(InstallFolder()));
+        EXPECT_FALSE(FileExists(Shortcut()));
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    }
+
+    SystemVisualStudios installs_;
+    std::wstring editor_;
+};
+
+// A user's road: install, double-click a solution last opened by Visual
+// Studio 2022, remove.
+TEST_F(InstallerTest, SilentInstallOpensSolutionsAndQuietRemovalGivesAllBack) {
+    Install();
+    ExpectInstalled();
+
+    TempDir solutions(kTempBlanks);
+    const std::wstring sln = solutions.Sub(L"My App.sln");
+    ASSERT_TRUE(WriteFileBytes(sln, "Microsoft Visual Studio Solution File, Format Version 12.00\r\n"));
+    ASSERT_TRUE(MakeFolders(solutions.Sub(L".vs\\My App\\v17")));
+    HANDLE opened = ShellOpen(sln);
+    ASSERT_TRUE(opened != NULL);
+    EndProgram(opened, kWaitMs, NULL);
+    ASSERT_TRUE(WaitForFakeDevenvLog(editor_, 1, kWaitMs));
+    std::vector<DevenvRun> runs = ReadFakeDevenvLog(editor_);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].commandLine, L"\"" + editor_ + L"\\devenv.exe\" \"" + sln + L"\"");
+    EXPECT_EQ(runs[0].currentFolder, Installed(L"PikroExec"));
+
+    Uninstall();
+    ExpectRemoved();
+}
+
+// Installing over an earlier version replaces its programs and runs setup
+// again, which keeps the file type remembered the first time.
+TEST_F(InstallerTest, InstallingOverAnEarlierVersionReplacesFilesAndKeepsTheOldType) {
+    Install();
+    ASSERT_TRUE(WriteFileBytes(Installed(L"Pikro.exe"), "an earlier launcher"));
+    ASSERT_TRUE(WriteFileBytes(Installed(L"PikroExec\\PikroExec.exe"), "an earlier shim"));
+    // The catalogue is found again: an editor removed since drops out.
+    ASSERT_TRUE(PutStoreString(kSectVsInst, L"VS01", L"Gone;1.0;C:\\Gone"));
+    ASSERT_TRUE(PutStoreDword(kSectVsInst, kKeyCount, 2));
+    Install();
+    ExpectInstalled();
+    Uninstall();
+    ExpectRemoved();
+}
+
+// Removal leaves what the user put into the folder, and only that.
+TEST_F(InstallerTest, RemovalKeepsTheUsersOwnFiles) {
+    Install();
+    ASSERT_TRUE(WriteFileBytes(Installed(L"notes.txt"), "mine"));
+    Uninstall();
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_EQ(ListFolder(InstallFolder()), std::vector<std::wstring>{L"notes.txt"});
+    EXPECT_EQ(SlnType(), kOldType);
+}
+
+}  // namespace
