@@ -2,8 +2,8 @@
 # Installs what building and testing the suite needs on Debian 12: the
 # MinGW-w64 cross compilers (posix thread model, which GoogleTest needs),
 # 32- and 64-bit Wine, the GoogleTest sources and CMake, and for the release
-# NSIS (the installer) and zip (the archives). Safe to run again: when every
-# package is already there it does not touch apt at all.
+# NSIS (the installer), zip and unzip (the archives and their check). Safe to
+# run again: when every package is already there it does not touch apt at all.
 set -euo pipefail
 
 PACKAGES=(
@@ -20,6 +20,7 @@ PACKAGES=(
   locales
   nsis
   zip
+  unzip
 )
 
 # The tests run under these locales: Wine takes its user-interface language

@@ -2,7 +2,9 @@
 # Builds the suite and its tests for x86 and x64 and runs every test under
 # Wine: one prefix per target (made once, then reused), each served by a
 # persistent, warmed-up wineserver for the length of the run, tests of one
-# target one after the other. Exits non-zero when any test failed.
+# target one after the other. Run without arguments it then builds the
+# release and checks it (scripts/check-release.sh). Exits non-zero when any
+# test failed.
 #
 #   bash scripts/test.sh [ctest arguments...]    e.g. -R FakeDevenv
 #
@@ -114,6 +116,11 @@ else
     echo "== tests $a" >&2
     cat "$root/$a/ctest.log"
   done
+fi
+
+# Run without a selection of tests, the release is built and checked too.
+if [ "$#" -eq 0 ]; then
+  bash "$repo/scripts/check-release.sh" || status=1
 fi
 
 if [ "$status" -ne 0 ]; then
