@@ -8,7 +8,8 @@ struct LauncherSettings {
     UINT ixLstSel;      // row of the choice list chosen last
     UINT VsProc;        // rule with a .vs folder: 0 version folders, 1 fixed editor
     UINT ixVsFix;       // the fixed editor of VsProc 1
-    UINT NoVsProc;      // rule without a .vs folder: 0 ask, 1 fixed editor
+    UINT NoVsProc;      // rule without a .vs folder: 0 ask, 1 fixed editor,
+                        // 2 the solution file's version line
     UINT ixNoVsFix;     // the fixed editor of NoVsProc 1
 };
 

@@ -56,6 +56,15 @@ int OnCancel(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Start decision (decide.cpp).
 void DecideStart(HWND dialog);
+// How much of a solution file is read for its version line.
+const DWORD kSolutionHeadBytes = 64 * 1024;
+// The major version named by the header of a solution file's beginning
+// (UTF-8 with or without BOM, UTF-16 LE or BE with BOM): the first number of
+// "VisualStudioVersion = 17.8.34330.188", else the "# Visual Studio ..."
+// line's version or year. -1 when there is none or it does not fit.
+int SolutionMajorVersion(const BYTE* data, DWORD size);
+// The first catalogue entry whose version's first number is major, or -1.
+int EditorForMajorVersion(int major);
 
 // Choice dialog (choice.cpp).
 int OnChoiceInitDialog(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

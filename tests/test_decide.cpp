@@ -1,6 +1,7 @@
 // The start decision, run in-process on a window of the test's own: the .vs
 // folder beside a solution is laid out on disk, the decision is run, and the
-// one message it posted is read back.
+// one message it posted is read back. Without a .vs folder the solution
+// file's own version line can decide; its parser is tested here too.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -148,7 +149,7 @@ TEST_F(DecideStartTest, FixedIndexIsPostedAsStored) {
 
 TEST_F(DecideStartTest, UnknownRuleValuesAskTheUser) {
     // A launcher that posted nothing would keep running with no window.
-    g_settings.NoVsProc = 2;
+    g_settings.NoVsProc = 3;
     ExpectChoice(Decide(sln_));
     g_settings.NoVsProc = 0xFFFFFFFFu;
     ExpectChoice(Decide(sln_));
@@ -388,6 +389,239 @@ TEST_F(DecideStartTest, TooLongSolutionPathPartsAskTheUser) {
     ExpectChoice(Decide(L"C:\\src\\" + longName + L".sln"));
     std::wstring longDir(300, L'd');
     ExpectChoice(Decide(L"C:\\" + longDir + L"\\App.sln"));
+}
+
+// ---------------------------------------------------------------------------
+// The solution file's version line.
+// ---------------------------------------------------------------------------
+
+// The header lines that each generation of Visual Studio writes, as CRLF
+// text after the blank first line every one of them begins with.
+struct Generation {
+    const char* name;
+    const char* header;
+    int major;
+};
+
+const Generation kGenerations[] = {
+    {"2005", "Microsoft Visual Studio Solution File, Format Version 9.00\r\n# Visual Studio 2005\r\n", 8},
+    {"2008", "Microsoft Visual Studio Solution File, Format Version 10.00\r\n# Visual Studio 2008\r\n", 9},
+    {"2010", "Microsoft Visual Studio Solution File, Format Version 11.00\r\n# Visual Studio 2010\r\n", 10},
+    {"2012", "Microsoft Visual Studio Solution File, Format Version 12.00\r\n# Visual Studio 2012\r\n", 11},
+    {"2013",
+     "Microsoft Visual Studio Solution File, Format Version 12.00\r\n# Visual Studio 2013\r\n"
+     "VisualStudioVersion = 12.0.21005.1\r\nMinimumVisualStudioVersion = 10.0.40219.1\r\n",
+     12},
+    {"2015",
+     "Microsoft Visual Studio Solution File, Format Version 12.00\r\n# Visual Studio 14\r\n"
+     "VisualStudioVersion = 14.0.25420.1\r\nMinimumVisualStudioVersion = 10.0.40219.1\r\n",
+     14},
+    {"2017",
+     "Microsoft Visual Studio Solution File, Format Version 12.00\r\n# Visual Studio 15\r\n"
+     "VisualStudioVersion = 15.0.28307.1000\r\nMinimumVisualStudioVersion = 10.0.40219.1\r\n",
+     15},
+    {"2019",
+     "Microsoft Visual Studio Solution File, Format Version 12.00\r\n# Visual Studio Version 16\r\n"
+     "VisualStudioVersion = 16.0.30114.105\r\nMinimumVisualStudioVersion = 10.0.40219.1\r\n",
+     16},
+    {"2022",
+     "Microsoft Visual Studio Solution File, Format Version 12.00\r\n# Visual Studio Version 17\r\n"
+     "VisualStudioVersion = 17.8.34330.188\r\nMinimumVisualStudioVersion = 10.0.40219.1\r\n",
+     17},
+    {"18",
+     "Microsoft Visual Studio Solution File, Format Version 12.00\r\n# Visual Studio Version 18\r\n"
+     "VisualStudioVersion = 18.0.11111.16\r\nMinimumVisualStudioVersion = 10.0.40219.1\r\n",
+     18},
+};
+
+const char kBom[] = "\xEF\xBB\xBF";
+const char kProjects[] =
+    "Project(\"{8BC9CEB8-8B4A-11D0-8D11-00A0C91E6BB6}\") = \"App\", \"App.vcxproj\", \"{1}\"\r\n"
+    "EndProject\r\nGlobal\r\nEndGlobal\r\n";
+
+// A whole solution file of one generation.
+std::string SolutionFile(const Generation& g, bool bom) {
+    return std::string(bom ? kBom : "") + "\r\n" + g.header + kProjects;
+}
+
+// ASCII text as UTF-16 with its byte order mark.
+std::string Utf16(const std::string& text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char c : text) {
+        bytes += bigEndian ? '\0' : c;
+        bytes += bigEndian ? c : '\0';
+    }
+    return bytes;
+}
+
+int Major(const std::string& bytes) {
+    return SolutionMajorVersion(reinterpret_cast<const BYTE*>(bytes.data()),
+                                static_cast<DWORD>(bytes.size()));
+}
+
+TEST(SolutionVersion, EveryGenerationWithAndWithoutBom) {
+    for (const Generation& g : kGenerations) {
+        SCOPED_TRACE(g.name);
+        EXPECT_EQ(g.major, Major(SolutionFile(g, true)));
+        EXPECT_EQ(g.major, Major(SolutionFile(g, false)));
+    }
+}
+
+TEST(SolutionVersion, Utf16BothOrdersLfEndingsAndBlanksAroundTheSign) {
+    EXPECT_EQ(17, Major(Utf16(SolutionFile(kGenerations[8], false), false)));
+    EXPECT_EQ(12, Major(Utf16(SolutionFile(kGenerations[4], false), true)));
+    EXPECT_EQ(9, Major(Utf16(SolutionFile(kGenerations[1], false), true)));
+    // Without its mark UTF-16 LE reads as UTF-8 whose zero bytes are
+    // skipped: the ASCII header still shows.
+    std::string noMark = Utf16(SolutionFile(kGenerations[8], false), false).substr(2);
+    EXPECT_EQ(17, Major(noMark));
+    EXPECT_EQ(16, Major("\n\nMicrosoft Visual Studio Solution File, Format Version 12.00\n"
+                        "# Visual Studio Version 16\nVisualStudioVersion = 16.0.30114.105\n"));
+    EXPECT_EQ(17, Major("\r\n  VisualStudioVersion\t=\t17.8.34330.188  \r\n"));
+    EXPECT_EQ(17, Major("VisualStudioVersion=17\r\n"));
+}
+
+TEST(SolutionVersion, VersionLineWinsAndOnlyTheHeaderCounts) {
+    // The comment line of a solution upgraded by hand may lag behind.
+    EXPECT_EQ(16, Major("# Visual Studio 15\r\nVisualStudioVersion = 16.0.1\r\n"));
+    EXPECT_EQ(16, Major("VisualStudioVersion = 16.0.1\r\n# Visual Studio 15\r\n"));
+    // The minimum version is not the version.
+    EXPECT_EQ(15, Major("# Visual Studio 15\r\nMinimumVisualStudioVersion = 10.0.40219.1\r\n"));
+    EXPECT_EQ(-1, Major("MinimumVisualStudioVersion = 10.0.40219.1\r\n"));
+    // Express editions name their year among other words.
+    EXPECT_EQ(11, Major("# Visual Studio Express 2012 for Web\r\n"));
+    // Text after the first project is a project's, not the header's.
+    EXPECT_EQ(-1, Major(std::string("\r\n") + kProjects + "VisualStudioVersion = 17.0\r\n"));
+    EXPECT_EQ(-1, Major("# Visual Studio 2014\r\n"));
+    EXPECT_EQ(-1, Major("# Visual Studio Code\r\n"));
+    EXPECT_EQ(-1, Major("# Visual Studio17\r\n"));
+    EXPECT_EQ(-1, Major("VisualStudioVersion = 17a.0\r\n"));
+    EXPECT_EQ(-1, Major("VisualStudioVersion 17.0\r\n"));
+}
+
+TEST(SolutionVersion, HostileContentFindsNothing) {
+    EXPECT_EQ(-1, Major(""));
+    EXPECT_EQ(-1, SolutionMajorVersion(nullptr, 0));
+    EXPECT_EQ(-1, Major("\xEF\xBB\xBF"));
+    EXPECT_EQ(-1, Major("\xFF\xFE"));
+    EXPECT_EQ(-1, Major(std::string("\xFE\xFF\x00", 3)));
+    std::string garbage;
+    unsigned seed = 12345;
+    for (int i = 0; i < 65536; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        garbage += static_cast<char>(seed >> 16);
+    }
+    EXPECT_EQ(-1, Major(garbage));
+    EXPECT_EQ(-1, Major(Utf16(garbage, false)));
+    // Forty digits fit no version, and the comment is not taken instead.
+    const std::string forty(40, '7');
+    EXPECT_EQ(-1, Major("# Visual Studio Version 17\r\nVisualStudioVersion = " + forty + ".0\r\n"));
+    EXPECT_EQ(-1, Major("# Visual Studio " + forty + "\r\n"));
+    EXPECT_EQ(-1, Major("VisualStudioVersion = 17777.0\r\n"));
+    // A version line at the end of one endless line is never a line of its own.
+    EXPECT_EQ(-1, Major(std::string(65536 - 40, ' ') + "VisualStudioVersion = 17.8.34330.188"));
+    EXPECT_EQ(17, Major(std::string(65536 - 40, '\n') + "VisualStudioVersion = 17.8.34330.188"));
+}
+
+class EditorForMajor : public ::testing::Test {
+protected:
+    void SetUp() override { ZeroMemory(&g_catalogue, sizeof(g_catalogue)); }
+    void TearDown() override { ZeroMemory(&g_catalogue, sizeof(g_catalogue)); }
+    static void Add(const wchar_t* version) {
+        wcscpy_s(g_catalogue.entries[g_catalogue.count++].version, version);
+    }
+};
+
+TEST_F(EditorForMajor, FirstNumberMustBeTheMajorVersion) {
+    Add(L"170.1");
+    Add(L"1.7");
+    Add(L"17.0 built by: d17.0");
+    Add(L"17.8.34330.188");
+    Add(L"");
+    Add(L"99999999999999999999.0");
+    EXPECT_EQ(2, EditorForMajorVersion(17));  // the first of two 17s
+    EXPECT_EQ(1, EditorForMajorVersion(1));
+    EXPECT_EQ(0, EditorForMajorVersion(170));
+    EXPECT_EQ(-1, EditorForMajorVersion(7));
+    EXPECT_EQ(-1, EditorForMajorVersion(0));
+    EXPECT_EQ(-1, EditorForMajorVersion(-1));
+    g_catalogue.count = 0;
+    EXPECT_EQ(-1, EditorForMajorVersion(17));
+}
+
+// The decision on fresh clones: no .vs folder, NoVsProc 2, editors of 2015,
+// 2019 and 2022 in the catalogue.
+class DecideFromSolutionFile : public DecideStartTest {
+protected:
+    void SetUp() override {
+        DecideStartTest::SetUp();
+        ZeroMemory(&g_catalogue, sizeof(g_catalogue));
+        AddEditor(L"Visual Studio 2015", L"14.0.25420.1");
+        AddEditor(L"Visual Studio 2019", L"16.11.34601.136");
+        AddEditor(L"Visual Studio 2022", L"17.8.34330.188");
+        g_settings.NoVsProc = 2;
+        g_settings.ixNoVsFix = 1;
+    }
+    void ExpectDecided(const Posted& posted, int index) {
+        if (index < 0) {
+            ExpectChoice(posted);
+        } else {
+            ExpectStart(posted, static_cast<WPARAM>(index));
+        }
+    }
+};
+
+TEST_F(DecideFromSolutionFile, EachGenerationStartsItsEditorOrAsks) {
+    const int expected[] = {-1, -1, -1, -1, -1, 0, -1, 1, 2, -1};
+    static_assert(sizeof(expected) / sizeof(expected[0]) ==
+                      sizeof(kGenerations) / sizeof(kGenerations[0]),
+                  "one answer per generation");
+    for (size_t i = 0; i < sizeof(expected) / sizeof(expected[0]); ++i) {
+        SCOPED_TRACE(kGenerations[i].name);
+        ASSERT_TRUE(WriteFileBytes(sln_, SolutionFile(kGenerations[i], i % 2 == 0)));
+        ExpectDecided(Decide(sln_), expected[i]);
+    }
+    ASSERT_TRUE(WriteFileBytes(sln_, Utf16(SolutionFile(kGenerations[8], false), true)));
+    ExpectStart(Decide(sln_), 2);
+    // With a .vs folder the version folders decide, not the file.
+    ASSERT_TRUE(MakeFolders(perSln_ + L"\\v16"));
+    ExpectStart(Decide(sln_), 1);
+}
+
+TEST_F(DecideFromSolutionFile, NoFileOnDiskAsks) {
+    ExpectChoice(Decide(sln_));  // missing
+    ASSERT_TRUE(MakeFolders(dir_.Sub(L"src\\Folder.sln")));
+    ExpectChoice(Decide(dir_.Sub(L"src\\Folder.sln")));
+    ExpectChoice(Decide(L"NUL"));
+    ExpectChoice(Decide(L"CON"));
+    ExpectChoice(Decide(L"\\\\.\\NUL"));
+    ASSERT_TRUE(WriteFileBytes(sln_, ""));
+    ExpectChoice(Decide(sln_));
+}
+
+TEST_F(DecideFromSolutionFile, OnlyTheFirst64KbAreRead) {
+    const std::string header = "\r\n" + std::string(kGenerations[8].header);
+    // One line of a megabyte before the header: the header is never reached.
+    ASSERT_TRUE(WriteFileBytes(sln_, std::string(1 << 20, 'x') + header));
+    ExpectChoice(Decide(sln_));
+    // The header first, a megabyte after it.
+    ASSERT_TRUE(WriteFileBytes(sln_, header + std::string(1 << 20, 'x')));
+    ExpectStart(Decide(sln_), 2);
+    // Blank lines up to just past the end of what is read.
+    ASSERT_TRUE(WriteFileBytes(sln_, std::string(65536 - 10, '\n') + header));
+    ExpectChoice(Decide(sln_));
+}
+
+TEST_F(DecideFromSolutionFile, FileOpenForWritingElsewhereIsStillRead) {
+    ASSERT_TRUE(WriteFileBytes(sln_, SolutionFile(kGenerations[7], true)));
+    HANDLE writer = CreateFileW(sln_.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    ExpectStart(Decide(sln_), 1);
+    CloseHandle(writer);
+    // The launcher held no handle: the file can be replaced at once.
+    EXPECT_TRUE(DeleteFileW(sln_.c_str()));
 }
 
 }  // namespace

@@ -263,7 +263,7 @@ TEST_F(RoadTest, FixedIndexPastTheCatalogueEndsQuietly) {
 
 TEST_F(RoadTest, UnknownRuleValueShowsTheList) {
     std::wstring sln = dir_.Sub(L"App\\App.sln");
-    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyNoVsProc, 2));
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyNoVsProc, 3));
     HANDLE launcher = nullptr;
     HWND dialog = OpenChoiceList(Launcher(), sln, dir_.Path(), &launcher);
     ASSERT_NE(dialog, nullptr);
@@ -271,6 +271,28 @@ TEST_F(RoadTest, UnknownRuleValueShowsTheList) {
     DWORD code = 1;
     ASSERT_TRUE(EndProgram(launcher, kWaitMs, &code));
     EXPECT_EQ(code, 0u);
+}
+
+// A fresh clone has no .vs folder; with NoVsProc 2 the solution file's
+// version line picks the editor, whichever comes first in the catalogue.
+TEST_F(RoadTest, FreshCloneOpensInTheEditorOfItsVersionLine) {
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyNoVsProc, 2));
+    std::wstring sln2022 = dir_.Sub(L"Clone 22\\App.sln");
+    ASSERT_TRUE(WriteFileBytes(sln2022,
+                               "\xEF\xBB\xBF\r\nMicrosoft Visual Studio Solution File, Format "
+                               "Version 12.00\r\n# Visual Studio Version 17\r\n"
+                               "VisualStudioVersion = 17.8.34330.188\r\n"
+                               "MinimumVisualStudioVersion = 10.0.40219.1\r\nGlobal\r\nEndGlobal\r\n"));
+    std::wstring sln2019 = dir_.Sub(L"Clone 19\\App.sln");
+    ASSERT_TRUE(WriteFileBytes(sln2019,
+                               "\r\nMicrosoft Visual Studio Solution File, Format Version 12.00\n"
+                               "# Visual Studio Version 16\nVisualStudioVersion = 16.0.30114.105\n"));
+    RunLauncher(QuoteArg(sln2022));
+    ExpectEditorRun(vs2022_, 1, sln2022);
+    RunLauncher(QuoteArg(sln2019));
+    ExpectEditorRun(vs2019_, 1, sln2019);
+    EXPECT_EQ(Runs(vs2022_), 1u);
+    EXPECT_FALSE(FileExists(dir_.Sub(L"Clone 22\\.vs")));
 }
 
 // Lays out a solution whose version folders hold many files, so that
