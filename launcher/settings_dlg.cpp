@@ -1,6 +1,7 @@
 // The settings dialog: the editor list with its tooltip, the check box, the
-// two rule groups with their fixed editors, OK and the rows of the three
-// controls that show the catalogue.
+// two rule groups with their fixed editors (the group without a .vs folder
+// also lets the solution file's version line decide), OK and the rows of the
+// three controls that show the catalogue.
 #include "launcher.h"
 
 #include "resource.h"
@@ -27,6 +28,8 @@ const DialogText kEnglishTexts[] = {
     {IDC_GRP_NOVS, L"Not Exist .vs folder at the location of the solution file (.sln)"},
     {IDC_RAD_NOVSASK, L"Select Visual Studio to start"},
     {IDC_RAD_NOVSFIX, L"Always start VisualStudio right"},
+    {IDC_RAD_NOVSLINE,
+     L"Start Visual Studio that matches the version line in the solution file"},
     {IDCANCEL, L"Cancel"},
 };
 

@@ -63,7 +63,7 @@ TEST(KalDialogItems, RadioGroupsOfTheSettingsTemplate) {
     SetWindowPos(GetDlgItem(dlg, IDC_GRP_INSTALLED), GetDlgItem(dlg, IDC_LST_EDITORS), 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE);
     EXPECT_EQ(2, KalSbcRadioBtns(GetDlgItem(dlg, IDC_GRP_VS)));
-    EXPECT_EQ(2, KalSbcRadioBtns(GetDlgItem(dlg, IDC_GRP_NOVS)));
+    EXPECT_EQ(3, KalSbcRadioBtns(GetDlgItem(dlg, IDC_GRP_NOVS)));
 
     EXPECT_EQ(0u, KalGetDlgItemUInt(dlg, IDC_GRP_VS));  // nothing selected yet
     EXPECT_EQ(1, KalSetDlgItemUInt(dlg, IDC_GRP_VS, 1));
@@ -78,6 +78,16 @@ TEST(KalDialogItems, RadioGroupsOfTheSettingsTemplate) {
     KalSetDlgItemUInt(dlg, IDC_GRP_NOVS, 1);
     EXPECT_TRUE(Checked(dlg, IDC_RAD_NOVSFIX));
     EXPECT_EQ(1u, KalGetDlgItemUInt(dlg, IDC_GRP_NOVS));
+    // The third button, the solution file's version line, is position 2.
+    EXPECT_EQ(1, KalSetDlgItemUInt(dlg, IDC_GRP_NOVS, 2));
+    EXPECT_FALSE(Checked(dlg, IDC_RAD_NOVSFIX));
+    EXPECT_TRUE(Checked(dlg, IDC_RAD_NOVSLINE));
+    EXPECT_EQ(2u, KalGetDlgItemUInt(dlg, IDC_GRP_NOVS));
+    EXPECT_EQ(0, KalSetDlgItemUInt(dlg, IDC_GRP_NOVS, 3));
+    EXPECT_FALSE(Checked(dlg, IDC_RAD_NOVSLINE));
+    SendDlgItemMessageW(dlg, IDC_RAD_NOVSLINE, BM_CLICK, 0, 0);
+    EXPECT_EQ(2u, KalGetDlgItemUInt(dlg, IDC_GRP_NOVS));
+    KalSetDlgItemUInt(dlg, IDC_GRP_NOVS, 1);
     // The groups are independent of each other.
     EXPECT_TRUE(Checked(dlg, IDC_RAD_VSFIX));
     EXPECT_EQ(1u, KalGetDlgItemUInt(dlg, IDC_GRP_VS));

@@ -38,6 +38,8 @@ const DialogText kTexts[] = {
      L"Not Exist .vs folder at the location of the solution file (.sln)"},
     {IDC_RAD_NOVSASK, L"起動する VisualStudio を選択する", L"Select Visual Studio to start"},
     {IDC_RAD_NOVSFIX, L"常に、右の VisualStudio を起動", L"Always start VisualStudio right"},
+    {IDC_RAD_NOVSLINE, L"ソリューションファイルのバージョン行に対応した VisualStudio を起動する",
+     L"Start Visual Studio that matches the version line in the solution file"},
 };
 
 const wchar_t kHeadingJa[] =
@@ -153,6 +155,60 @@ TEST_F(SettingsDialog, OkStoresWhatTheUserChanged) {
     EXPECT_EQ(1u, g_settings.ixNoVsFix);
     Press(IDOK);
     EXPECT_EQ(StoredSettings(), (std::vector<DWORD>{0, 4, 0, 0, 1, 1}));
+}
+
+// The third rule without a .vs folder: the solution file's version line.
+// Its place in the group is the value stored.
+TEST_F(SettingsDialog, StoredVersionLineRuleIsShownAndOkWritesItBack) {
+    StoreEditors({L"VS A", L"VS B"});
+    StoreSettings(0, 0, 0, 0, 2, 1);
+    Open();
+    EXPECT_FALSE(Checked(IDC_RAD_NOVSASK));
+    EXPECT_FALSE(Checked(IDC_RAD_NOVSFIX));
+    EXPECT_TRUE(Checked(IDC_RAD_NOVSLINE));
+    EXPECT_TRUE(Checked(IDC_RAD_VSMATCH));
+    EXPECT_EQ(1, ComboSel(noVsFix_));
+    ResetStore();
+    Press(IDOK);
+    EXPECT_EQ(StoredSettings(), (std::vector<DWORD>{0, 0, 0, 0, 2, 1}));
+}
+
+TEST_F(SettingsDialog, ChoosingTheVersionLineRuleAndOkStoresTwo) {
+    StoreEditors({L"VS A", L"VS B"});
+    StoreSettings(0, 0, 0, 0, 1, 1);
+    Open();
+    EXPECT_TRUE(Checked(IDC_RAD_NOVSFIX));
+    SendDlgItemMessageW(dialog_, IDC_RAD_NOVSLINE, BM_CLICK, 0, 0);
+    // One button of the group at a time; the other group keeps its choice.
+    EXPECT_TRUE(Checked(IDC_RAD_NOVSLINE));
+    EXPECT_FALSE(Checked(IDC_RAD_NOVSFIX));
+    EXPECT_FALSE(Checked(IDC_RAD_NOVSASK));
+    EXPECT_TRUE(Checked(IDC_RAD_VSMATCH));
+    Press(IDOK);
+    EXPECT_EQ(2u, StoredSetting(kKeyNoVsProc));
+    EXPECT_EQ(0u, StoredSetting(kKeyVsProc));
+}
+
+TEST_F(SettingsDialog, LeavingTheVersionLineRuleStoresTheOthersAsBefore) {
+    StoreEditors({L"VS A", L"VS B"});
+    StoreSettings(0, 0, 0, 0, 2, 0);
+    Open();
+    SendDlgItemMessageW(dialog_, IDC_RAD_NOVSASK, BM_CLICK, 0, 0);
+    EXPECT_FALSE(Checked(IDC_RAD_NOVSLINE));
+    Press(IDOK);
+    EXPECT_EQ(0u, StoredSetting(kKeyNoVsProc));
+}
+
+TEST_F(SettingsDialog, ChoosingTheVersionLineRuleThenCancelStoresNothing) {
+    StoreEditors({L"VS A", L"VS B"});
+    StoreSettings(0, 0, 0, 0, 0, 0);
+    Open();
+    SendDlgItemMessageW(dialog_, IDC_RAD_NOVSLINE, BM_CLICK, 0, 0);
+    EXPECT_TRUE(Checked(IDC_RAD_NOVSLINE));
+    HWND frame = g_state.hFrame;
+    Press(IDCANCEL);
+    EXPECT_FALSE(IsWindow(frame));
+    EXPECT_EQ(StoredSettings(), (std::vector<DWORD>{0, 0, 0, 0, 0, 0}));
 }
 
 TEST_F(SettingsDialog, ComboChangeThenCancelStoresNothing) {

@@ -216,15 +216,15 @@ TEST(LauncherTemplates, SettingsDialogIsExactlyAsDesigned) {
     ASSERT_TRUE(pikro.get() != nullptr);
     DialogTemplate dlg;
     ASSERT_EQ(1, ReadTemplate(pikro.get(), IDD_SETTINGS, &dlg));
-    ExpectDialogFrame(dlg, 363, 238);
+    ExpectDialogFrame(dlg, 363, 251);
     const std::wstring same = L"常に、右の VisualStudio を起動";
     ExpectItems(
         dlg,
-        {{0, 0x50010001, 249, 217, 50, 14, IDOK, L"Button", L"OK"},
-         {0, 0x50010000, 306, 217, 50, 14, IDCANCEL, L"Button", L"キャンセル"},
+        {{0, 0x50010001, 249, 230, 50, 14, IDOK, L"Button", L"OK"},
+         {0, 0x50010000, 306, 230, 50, 14, IDCANCEL, L"Button", L"キャンセル"},
          {0, 0x50000007, 7, 7, 349, 80, IDC_GRP_INSTALLED, L"Button", L"インストール済の Visual Studio"},
          {0x10, 0x50A10103, 15, 20, 331, 60, IDC_LST_EDITORS, L"ListBox", L""},
-         {0, 0x50000007, 7, 91, 349, 125, IDC_GRP_HOWTO, L"Button", L"Visual Studio 起動方法"},
+         {0, 0x50000007, 7, 91, 349, 138, IDC_GRP_HOWTO, L"Button", L"Visual Studio 起動方法"},
          {0, 0x50010003, 15, 102, 333, 11, IDC_CHK_DELVS, L"Button",
           L"ソリューションファイル(.sln)位置に、.vsフォルダがある場合、フォルダ内の全ファイルを削除する。"},
          {0, 0x50020007, 14, 118, 334, 46, IDC_GRP_VS, L"Button",
@@ -233,11 +233,13 @@ TEST(LauncherTemplates, SettingsDialogIsExactlyAsDesigned) {
           L".vs フォルダ下のバージョンフォルダ(Vnn)に対応したVisualStudioを起動する"},
          {0, 0x50000009, 29, 144, 115, 9, IDC_RAD_VSFIX, L"Button", same},
          {0, 0x50210102, 153, 143, 184, 55, IDC_CBO_VSFIX, L"ComboBox", L""},
-         {0, 0x50020007, 14, 168, 334, 43, IDC_GRP_NOVS, L"Button",
+         {0, 0x50020007, 14, 168, 334, 56, IDC_GRP_NOVS, L"Button",
           L"ソリューションファイル(.sln)の位置に .vs フォルダが無い場合"},
          {0, 0x50210102, 153, 192, 184, 55, IDC_CBO_NOVSFIX, L"ComboBox", L""},
          {0, 0x50000009, 29, 179, 313, 11, IDC_RAD_NOVSASK, L"Button", L"起動する VisualStudio を選択する"},
-         {0, 0x50000009, 29, 193, 122, 8, IDC_RAD_NOVSFIX, L"Button", same}});
+         {0, 0x50000009, 29, 193, 122, 8, IDC_RAD_NOVSFIX, L"Button", same},
+         {0, 0x50000009, 29, 207, 313, 9, IDC_RAD_NOVSLINE, L"Button",
+          L"ソリューションファイルのバージョン行に対応した VisualStudio を起動する"}});
     ExpectDialogBuiltFromTemplate(pikro.get(), IDD_SETTINGS, dlg);
 }
 
@@ -256,6 +258,114 @@ TEST(LauncherTemplates, ChoiceDialogIsExactlyAsDesigned) {
                  {0, 0x50020001, 7, 100, 352, 14, IDC_TXT_CHOOSE, L"Static",
                   L"起動する Visual Studio を選択してください。"}});
     ExpectDialogBuiltFromTemplate(pikro.get(), IDD_CHOOSE, dlg);
+}
+
+// Group boxes (BS_GROUPBOX) frame other controls; every other control owns
+// its rectangle.
+bool IsGroupBox(HWND control) {
+    return _wcsicmp(ClassName(control).c_str(), L"Button") == 0 &&
+           (GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+RECT RectInDialog(HWND dialog, HWND control) {
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+bool Inside(const RECT& inner, const RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+// The dialog as the dialog manager builds it, in pixels of this machine's
+// font (a combo box takes its closed height from the font, not from the
+// template): every control lies inside the client area, no two controls
+// that are not group boxes overlap, and group boxes either nest or stay
+// apart.
+void ExpectControlsApartAndInside(HMODULE module, int id) {
+    HWND host = CreateWindowExW(0, L"STATIC", L"host", WS_POPUP, 0, 0, 800, 600, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(host != nullptr);
+    HWND dialog = CreateDialogParamW(module, MAKEINTRESOURCEW(id), host, PlainDlgProc, 0);
+    ASSERT_TRUE(dialog != nullptr);
+    RECT client;
+    GetClientRect(dialog, &client);
+    std::vector<HWND> controls;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        controls.push_back(child);
+    for (size_t i = 0; i < controls.size(); ++i) {
+        const RECT a = RectInDialog(dialog, controls[i]);
+        const int idA = GetDlgCtrlID(controls[i]);
+        EXPECT_TRUE(Inside(a, client)) << "control " << idA;
+        for (size_t j = i + 1; j < controls.size(); ++j) {
+            const RECT b = RectInDialog(dialog, controls[j]);
+            const int idB = GetDlgCtrlID(controls[j]);
+            const bool boxA = IsGroupBox(controls[i]);
+            const bool boxB = IsGroupBox(controls[j]);
+            RECT both;
+            const bool meet = IntersectRect(&both, &a, &b) != 0;
+            if (boxA && boxB) {
+                EXPECT_TRUE(!meet || Inside(a, b) || Inside(b, a)) << idA << " and " << idB;
+            } else if (boxA || boxB) {
+                // A control is either inside a group box or clear of it.
+                EXPECT_TRUE(!meet || Inside(boxA ? b : a, boxA ? a : b)) << idA << " and " << idB;
+            } else {
+                EXPECT_FALSE(meet) << idA << " and " << idB;
+            }
+        }
+    }
+    DestroyWindow(host);
+}
+
+TEST(LauncherTemplates, ControlsNeitherOverlapNorLeaveTheDialog) {
+    LauncherResources pikro;
+    ASSERT_TRUE(pikro.get() != nullptr);
+    {
+        SCOPED_TRACE("settings");
+        ExpectControlsApartAndInside(pikro.get(), IDD_SETTINGS);
+    }
+    {
+        SCOPED_TRACE("choice");
+        ExpectControlsApartAndInside(pikro.get(), IDD_CHOOSE);
+    }
+}
+
+// The rule group without a .vs folder holds its three buttons in order,
+// the fixed-editor combo box beside the second, and OK and Cancel stay
+// below the group that holds them all.
+TEST(LauncherTemplates, ThirdRuleButtonSitsBelowTheFixedEditor) {
+    LauncherResources pikro;
+    ASSERT_TRUE(pikro.get() != nullptr);
+    HWND host = CreateWindowExW(0, L"STATIC", L"host", WS_POPUP, 0, 0, 800, 600, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(host != nullptr);
+    HWND dialog = CreateDialogParamW(pikro.get(), MAKEINTRESOURCEW(IDD_SETTINGS), host,
+                                     PlainDlgProc, 0);
+    ASSERT_TRUE(dialog != nullptr);
+    auto rect = [dialog](int id) { return RectInDialog(dialog, GetDlgItem(dialog, id)); };
+    const RECT group = rect(IDC_GRP_NOVS);
+    const RECT ask = rect(IDC_RAD_NOVSASK);
+    const RECT fix = rect(IDC_RAD_NOVSFIX);
+    const RECT line = rect(IDC_RAD_NOVSLINE);
+    const RECT combo = rect(IDC_CBO_NOVSFIX);
+    EXPECT_TRUE(Inside(line, group));
+    EXPECT_EQ(ask.left, line.left);
+    EXPECT_LT(ask.bottom, line.top);
+    EXPECT_LE(fix.bottom, line.top);
+    EXPECT_LE(combo.bottom, line.top);
+    EXPECT_GT(combo.left, fix.right);
+    EXPECT_LT(combo.top, fix.bottom);
+    EXPECT_GT(combo.bottom, fix.top);
+    EXPECT_LE(rect(IDC_GRP_HOWTO).bottom, rect(IDOK).top);
+    EXPECT_EQ(rect(IDOK).top, rect(IDCANCEL).top);
+    // The button follows the other two in z-order, so the group box's radio
+    // collection reaches it before the next group begins.
+    EXPECT_EQ(GetDlgItem(dialog, IDC_RAD_NOVSLINE),
+              GetWindow(GetDlgItem(dialog, IDC_RAD_NOVSFIX), GW_HWNDNEXT));
+    EXPECT_FALSE(GetWindowLongPtrW(GetDlgItem(dialog, IDC_RAD_NOVSLINE), GWL_STYLE) & WS_GROUP);
+    DestroyWindow(host);
 }
 
 // The icon group as windres writes it from Pikro.ico: a directory of
