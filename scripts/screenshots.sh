@@ -39,7 +39,7 @@ fi
 # The 64-bit programs: they run on every machine that runs Wine at all.
 source "$repo/scripts/wine32.sh"
 arch=x64
-PIKRO_SKIP_DEPS=1 PIKRO_BUILD_TARGETS="Pikro PikroExec fake_devenv" \
+PIKRO_SKIP_DEPS=1 PIKRO_BUILD_TARGETS="Pikro PikroInstall PikroUninstall PikroExec fake_devenv" \
   bash "$repo/scripts/build.sh" "$arch"
 
 work=$(mktemp -d /tmp/pikro-shots.XXXXXX)
