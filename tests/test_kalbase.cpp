@@ -390,12 +390,12 @@ TEST(KalCleanFolder, AFolderThatIsALinkIsNotEmptied) {
     EXPECT_TRUE(FileExists(dir.Sub(L"v16\\keep.txt")));
 }
 
-// The walk enters the folder itself and KAL_WALK_MAX_DEPTH - 1 levels below
-// it; what lies deeper stays, and so do the folders that lead there.
+// The walk goes at most KAL_WALK_MAX_DEPTH levels below the folder; what
+// lies deeper stays, and so do the folders that lead there.
 TEST(KalCleanFolder, GoesNoDeeperThanTheWalksDepth) {
     TempDir dir;
     std::vector<std::wstring> tooDeep = {dir.Sub(L"deep")};
-    for (int i = 0; i < KAL_WALK_MAX_DEPTH; ++i) tooDeep.push_back(tooDeep.back() + L"\\d");
+    for (int i = 0; i <= KAL_WALK_MAX_DEPTH; ++i) tooDeep.push_back(tooDeep.back() + L"\\d");
     for (const std::wstring& folder : tooDeep) ASSERT_TRUE(WriteFileUtf8(folder + L"\\f.txt", L"f"));
     EXPECT_EQ(0, KalCleanFolderW(tooDeep[0].c_str(), 0, 0));
     for (size_t i = 0; i + 1 < tooDeep.size(); ++i) {
@@ -407,7 +407,7 @@ TEST(KalCleanFolder, GoesNoDeeperThanTheWalksDepth) {
     // A tree exactly as deep as the walk goes is emptied whole.
     std::wstring fits = dir.Sub(L"fits");
     std::wstring bottom = fits;
-    for (int i = 1; i < KAL_WALK_MAX_DEPTH; ++i) bottom += L"\\d";
+    for (int i = 0; i < KAL_WALK_MAX_DEPTH; ++i) bottom += L"\\d";
     ASSERT_TRUE(WriteFileUtf8(bottom + L"\\f.txt", L"f"));
     EXPECT_EQ(1, KalCleanFolderW(fits.c_str(), 0, 0));
     EXPECT_TRUE(ListFolder(fits).empty());
