@@ -77,14 +77,16 @@ int KalPathExistsW(const wchar_t* path);
 int KalPathIsDirectoryW(const wchar_t* path);
 int KalPathIsFileW(const wchar_t* path);
 
-// Folder walks. A walk enters each folder through a guard that holds the
-// chain of folders the walk is inside, each known by its volume serial
-// number and file index rather than by its path. A folder already in the
-// chain (reached again through a link that shows as a plain folder, as on a
-// network share that follows links on the server, or under a bind mount) is
-// refused, and so is any folder beyond KAL_WALK_MAX_DEPTH levels, so a walk
-// can neither loop nor run away. A zeroed guard is empty; its contents
-// belong to the library.
+// Folder walks. Before a walk goes below a folder (into one of its
+// subfolders) it enters the folder through a guard that holds the chain of
+// folders the walk is below, each known by its volume serial number and
+// file index rather than by its path. A folder already in the chain (reached
+// again through a link that shows as a plain folder, as on a network share
+// that follows links on the server, or under a bind mount) is refused, and
+// so is any folder once the chain holds KAL_WALK_MAX_DEPTH, so a walk can
+// neither loop nor run away: it reaches at most KAL_WALK_MAX_DEPTH levels
+// below where it began. A zeroed guard is empty; its contents belong to the
+// library.
 enum { KAL_WALK_MAX_DEPTH = 64 };
 struct KalWalkFolderId {
     DWORD volume;
@@ -113,8 +115,10 @@ int KalWalkLeave(KalWalkGuard* guard);
 // never moved, opened for writing or changed. Only plain files count, and
 // only at the top: a folder of such a name, or a file of such a name
 // further down, goes like anything else. The folder itself stays. A folder
-// that is itself a link is not emptied (returns 0), nor is a folder the
-// walk's KalWalkGuard refuses. keepNames may be NULL when keepCount is 0.
+// that is itself a link is not emptied (returns 0). The walk goes through a
+// KalWalkGuard: the subfolders of a folder the guard refuses stay, so
+// nothing more than KAL_WALK_MAX_DEPTH levels below folder is touched.
+// keepNames may be NULL when keepCount is 0.
 // Returns 1 when the folder holds nothing but the kept files and links
 // afterwards, 0 otherwise, and 0 without touching anything when keepCount
 // is negative or keepNames is NULL with names to keep.

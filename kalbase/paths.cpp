@@ -8,8 +8,8 @@
 
 namespace {
 
-// Longest path that KalCleanFolderW handles; deeper entries are skipped (and
-// the folder then does not end empty) rather than reached through a cut path.
+// Longest path that the cleaning handles; longer entries are skipped (and
+// the folder then does not end clean) rather than reached through a cut path.
 const size_t kCleanPathUnits = 1024;
 
 int IsDotEntry(const wchar_t* name) {
@@ -31,9 +31,9 @@ int IsGone(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// Deletes a file. The listing's attributes say whether it
-// is read-only; a delete refused with access denied also gets one retry with
-// the attribute cleared, as the listing may be stale.
+// Deletes a file. The listing's attributes say whether it is read-only; a
+// delete refused with access denied also gets one retry with the attribute
+// cleared, as the listing may be stale.
 int RemoveFileEntry(const wchar_t* path, DWORD attributes) {
     if (attributes & FILE_ATTRIBUTE_READONLY) ClearReadOnly(path, attributes);
     if (DeleteFileW(path) || IsGone(GetLastError())) return 1;
@@ -67,10 +67,16 @@ int IsKeptName(const CleanWalk* walk, const wchar_t* name) {
 }
 
 // Empties the folder whose path fills walk->path[0..len) but for its links
-// and, at the top, the kept files. A folder the guard refuses is left as it
-// is. Returns 1 when nothing else is left in the folder.
-int CleanInside(CleanWalk* walk, size_t len, int top);
-
+// and, at the top, the kept files. Returns 1 when nothing else is left in
+// the folder.
+//
+// The folder goes on the guard's chain only when the walk is about to go
+// below it, at its first subfolder: a folder without subfolders leads
+// nowhere, and cannot be one the walk is already below (each of those holds
+// the next), so the many folders that hold only files are spared the
+// identity query, which on some systems costs as much as listing a folder.
+// When the guard refuses, the folder's files still go but its subfolders
+// stay.
 int CleanListing(CleanWalk* walk, size_t len, int top) {
     wchar_t* path = walk->path;
     if (len + 2 >= kCleanPathUnits) return 0;
@@ -86,33 +92,35 @@ int CleanListing(CleanWalk* walk, size_t len, int top) {
         return IsGone(err) || err == ERROR_NO_MORE_FILES;
     }
     int clean = 1;
+    int entered = 0;  // 1: on the chain; -1: refused by the guard
     do {
         if (IsDotEntry(fd.cFileName)) continue;
         // A link stays where it is: following one would empty a folder
         // outside, and removing one can reach what it points to on some
         // file systems.
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+        DWORD attributes = fd.dwFileAttributes;
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+        const int folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         // Kept files are left untouched: not even their attributes change.
-        if (top && !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsKeptName(walk, fd.cFileName))
-            continue;
+        if (top && !folder && IsKeptName(walk, fd.cFileName)) continue;
+        if (folder && entered == 0) entered = KalWalkEnterW(&walk->guard, path) ? 1 : -1;
         size_t nameLen = wcsnlen(fd.cFileName, _countof(fd.cFileName));
-        if (len + 1 + nameLen >= kCleanPathUnits) {
+        if ((folder && entered < 0) || len + 1 + nameLen >= kCleanPathUnits) {
             clean = 0;
             continue;
         }
         path[len] = L'\\';
         wmemcpy(path + len + 1, fd.cFileName, nameLen);
         path[len + 1 + nameLen] = 0;
-        DWORD attributes = fd.dwFileAttributes;
         int removed;
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (folder) {
             // Under Wine a read-only folder refuses changes to its entries,
             // so the attribute goes before the walk into it.
             if (attributes & FILE_ATTRIBUTE_READONLY) {
                 ClearReadOnly(path, attributes);
                 attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
             }
-            removed = CleanInside(walk, len + 1 + nameLen, 0) && RemoveFolderEntry(path, attributes);
+            removed = CleanListing(walk, len + 1 + nameLen, 0) && RemoveFolderEntry(path, attributes);
         } else {
             removed = RemoveFileEntry(path, attributes);
         }
@@ -120,13 +128,7 @@ int CleanListing(CleanWalk* walk, size_t len, int top) {
         path[len] = 0;
     } while (FindNextFileW(find, &fd));
     FindClose(find);
-    return clean;
-}
-
-int CleanInside(CleanWalk* walk, size_t len, int top) {
-    if (!KalWalkEnterW(&walk->guard, walk->path)) return 0;
-    int clean = CleanListing(walk, len, top);
-    KalWalkLeave(&walk->guard);
+    if (entered > 0) KalWalkLeave(&walk->guard);
     return clean;
 }
 
@@ -244,7 +246,7 @@ int KalCleanFolderExW(const wchar_t* folder, const wchar_t* const* keepNames, in
     if (len == 0 || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return 0;
-    return CleanInside(&walk, len, 1);
+    return CleanListing(&walk, len, 1);
 }
 
 int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2) {

@@ -46,23 +46,28 @@ void FindEditorInFolder(const wchar_t* folder) {
     wchar_t szPattern[260];
     if (g_setup.fFound) return;
     if (wcscpy_s(szPattern, folder) != 0 || !KalPathCatW(szPattern, L"*")) return;
-    // A folder that the search is already inside, reached again through a
-    // link that shows as a plain folder, is not searched again, nor is one
-    // beyond the guard's depth.
-    if (!KalWalkEnterW(&g_setup.walk, folder)) return;
 
     WIN32_FIND_DATAW data;
     HANDLE hFind = OpenListing(szPattern, &data);
-    if (hFind == INVALID_HANDLE_VALUE) {
-        KalWalkLeave(&g_setup.walk);
-        return;
-    }
+    if (hFind == INVALID_HANDLE_VALUE) return;
+    // The folder goes on the walk's chain only when the search is about to
+    // go below it: a folder without subfolders leads nowhere and cannot be
+    // one the search is already below, and on some systems the identity
+    // query costs as much as listing a folder. A folder the guard refuses
+    // (reached again through a link that shows as a plain folder, or too
+    // deep) is searched no further; reached again, what is left of it is
+    // searched where it was first reached.
+    int entered = 0;
     do {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             // A folder link can lead back to an ancestor or out into a whole
             // drive; the editors of an install lie in real folders.
             if (IsDotEntry(data.cFileName) || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 continue;
+            if (!entered) {
+                if (!KalWalkEnterW(&g_setup.walk, folder)) break;
+                entered = 1;
+            }
             wchar_t szSub[260];
             if (wcscpy_s(szSub, folder) != 0 || !KalPathCatW(szSub, data.cFileName)) continue;
             FindEditorInFolder(szSub);
@@ -71,7 +76,7 @@ void FindEditorInFolder(const wchar_t* folder) {
         }
     } while (!g_setup.fFound && FindNextFileW(hFind, &data));
     FindClose(hFind);
-    KalWalkLeave(&g_setup.walk);
+    if (entered) KalWalkLeave(&g_setup.walk);
 }
 
 int SearchTopFolder(const wchar_t* topFolder) {

@@ -16,7 +16,7 @@ struct SetupState {
     wchar_t szLauncher[260];        // Pikro.exe beside the setup program
     wchar_t szCommand[1024];
     wchar_t szLine[324];
-    KalWalkGuard walk;              // the folders the discovery walk is inside
+    KalWalkGuard walk;              // the folders the discovery walk is below
 };
 
 extern SetupState g_setup;
@@ -34,10 +34,10 @@ enum {
 
 // Searches one folder tree depth-first for the first devenv.exe, registers
 // it and sets g_setup.fFound. Folder links inside the tree are not followed,
-// a folder the search is already inside is not searched again, nothing
-// deeper than KAL_WALK_MAX_DEPTH levels (folder itself included) is
-// searched, and entries whose path would not fit 260 units are passed over.
-// The walk goes through g_setup.walk, which it leaves as it found it.
+// a folder the search is already below is not searched again, nothing more
+// than KAL_WALK_MAX_DEPTH levels below folder is searched, and entries whose
+// path would not fit 260 units are passed over. The walk goes through
+// g_setup.walk, which it leaves as it found it.
 void FindEditorInFolder(const wchar_t* folder);
 
 // Searches the "Microsoft Visual Studio*" folders of one Program Files

@@ -194,15 +194,14 @@ TEST_F(SetupDiscoveryTest, FolderLinksAndOverlongPathsNeitherLoopNorGetCut) {
                                          later, edge}));
 }
 
-// The search enters the Visual Studio folder and KAL_WALK_MAX_DEPTH - 1
-// levels below it, no more: an editor just within is found, one level deeper
-// is not.
+// The search goes KAL_WALK_MAX_DEPTH levels below a Visual Studio folder,
+// no more: an editor just within is found, one level deeper is not.
 TEST_F(SetupDiscoveryTest, SearchesNoDeeperThanTheWalksDepth) {
     TempDir drive;
     SystemDriveOverride override(drive.Path());
     std::wstring within = drive.Sub(L"Program Files\\Microsoft Visual Studio 14.0");
     std::wstring beyond = drive.Sub(L"Program Files\\Microsoft Visual Studio 15.0");
-    for (int i = 1; i < KAL_WALK_MAX_DEPTH; ++i) {
+    for (int i = 0; i < KAL_WALK_MAX_DEPTH; ++i) {
         within += L"\\d";
         beyond += L"\\d";
     }
