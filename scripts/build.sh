@@ -12,7 +12,8 @@
 #   PIKRO_BUILD_TESTS   ON (default) or OFF: the test program, fake editor
 #                       and benchmarks.
 #   PIKRO_BUILD_TARGETS build only these targets (blank-separated) instead
-#                       of everything.
+#                       of everything; the programs are installed into dist/
+#                       only when the list names all four of them.
 #   PIKRO_WERROR        ON or OFF: warnings as errors (default ON when CI is
 #                       set, else OFF).
 #   PIKRO_SKIP_DEPS     1: do not check the installed packages.
@@ -44,6 +45,16 @@ else
 fi
 tests=${PIKRO_BUILD_TESTS:-ON}
 
+# Whether a list of targets (empty: everything) builds every installed
+# program: a build of a few helpers alone has nothing to install.
+names_programs() {
+  [ -z "$1" ] && return 0
+  local program
+  for program in Pikro PikroInstall PikroUninstall PikroExec; do
+    grep -qx -- "$program" <<<"$(tr ' ' '\n' <<<"$1")" || return 1
+  done
+}
+
 for a in "${archs[@]}"; do
   build=$root/$a
   echo "== build $a in $build" >&2
@@ -57,6 +68,9 @@ for a in "${archs[@]}"; do
     cmake --build "$build" -j2 --target ${PIKRO_BUILD_TARGETS}
   else
     cmake --build "$build" -j2
+  fi
+  if ! names_programs "${PIKRO_BUILD_TARGETS:-}"; then
+    continue
   fi
   rm -rf "${dist:?}/$a"
   cmake --install "$build" --prefix "$dist/$a" >/dev/null
