@@ -56,6 +56,21 @@ int OnCancel(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Start decision (decide.cpp).
 void DecideStart(HWND dialog);
+
+// Cleaning of version folders (clean_vs.cpp).
+// Empties the version folder name of the per-solution folder but for the
+// user's state files. Returns 0 when its path does not fit and nothing was
+// touched, else 1.
+int CleanVersionFolder(const wchar_t* perSlnFolder, const wchar_t* name);
+// Puts back a .suo file that an earlier launcher parked in the per-solution
+// folder and could not return.
+void RestoreParkedSuo(const wchar_t* perSlnFolder);
+// Waits for the turn to clean the per-solution folder open as perSlnFolder;
+// returns the lock to hand to UnlockCleaning, or nullptr when there is none.
+HANDLE LockForCleaning(HANDLE perSlnFolder);
+void UnlockCleaning(HANDLE lock);
+
+// The version that wrote a solution file (sln_version.cpp).
 // How much of a solution file is read for its version line.
 const DWORD kSolutionHeadBytes = 64 * 1024;
 // The major version named by the header of a solution file's beginning
@@ -65,6 +80,10 @@ const DWORD kSolutionHeadBytes = 64 * 1024;
 int SolutionMajorVersion(const BYTE* data, DWORD size);
 // The first catalogue entry whose version's first number is major, or -1.
 int EditorForMajorVersion(int major);
+// The major version named by the beginning of the solution file at slnPath
+// (SolutionMajorVersion of at most kSolutionHeadBytes), or -1 when there is
+// none or the path is no file on a disk.
+int SolutionFileMajorVersion(const wchar_t* slnPath);
 
 // Choice dialog (choice.cpp).
 int OnChoiceInitDialog(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
