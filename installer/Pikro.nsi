@@ -6,12 +6,21 @@
 ;
 ; It copies the programs into "Pikro Suite" under Program Files in their
 ; installed layout, runs PikroInstall.exe from there (which finds the
-; editors and associates .sln with the launcher), and registers itself in
-; Apps & features. Its uninstaller runs PikroUninstall.exe (which gives .sln
-; its old type back and deletes the stored settings) before removing the
-; files. The x86 installer carries the 32-bit programs and goes to the
-; 32-bit Program Files folder; PIKRO_ARCH=x64 carries the 64-bit programs,
-; goes to the 64-bit folder and uses the 64-bit registry view.
+; editors and associates .sln with the launcher), registers the launcher
+; with Windows' Default apps and "Open with", and registers itself in
+; Apps & features. What setup found, and anything the user has to do, goes
+; to the details list and to Install.log in the installed folder.
+;
+; Its uninstaller runs PikroUninstall.exe (which gives .sln its old type
+; back and deletes the stored settings) and then removes everything else
+; the suite made: the file type while no extension names it any more, the
+; Default-apps registration, the empty store key and the installed files.
+; A folder that still holds files of the user's is kept, and it says so.
+;
+; The x86 installer carries the 32-bit programs and goes to the 32-bit
+; Program Files folder; PIKRO_ARCH=x64 carries the 64-bit programs, goes to
+; the 64-bit folder and uses the 64-bit registry view. A silent install
+; (/S) runs setup with /quiet, which never waits on a message box.
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -27,6 +36,14 @@ RequestExecutionLevel admin
 !define SUITE_FOLDER "Pikro Suite"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\PikroSuite"
 !define UNINSTALLER "Uninstall.exe"
+!define INSTALL_LOG "Install.log"
+; The launcher's file type, as PikroInstall.exe defines it, and the
+; extensions that may be associated with it.
+!define FILE_TYPE "PikroSln"
+!define CLASSES "Software\Classes"
+!define CAPABILITIES_KEY "Software\PikroSuite\Capabilities"
+!define STORE_KEY "Software\PikroSuite"
+!define USER_CHOICE "Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts"
 
 !if ${PIKRO_ARCH} == x64
   Target amd64-unicode
@@ -54,10 +71,18 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Pikro"
 
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
+!include "LogicLib.nsh"
+!include "WordFunc.nsh"
+
+; What the finish page says: the usual words, and what the user still has
+; to do when Windows keeps another program for solutions.
+Var FinishText
 
 !define MUI_ABORTWARNING
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_TEXT "$FinishText"
+!define MUI_FINISHPAGE_TEXT_LARGE
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -68,6 +93,18 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Pikro"
 
 LangString ShortcutName ${LANG_ENGLISH} "${PIKRO_PRODUCT}"
 LangString ShortcutName ${LANG_JAPANESE} "${PIKRO_PRODUCT}"
+LangString AppDescription ${LANG_ENGLISH} "Opens each Visual Studio solution in the right one of the installed Visual Studio versions."
+LangString AppDescription ${LANG_JAPANESE} "Visual Studio のソリューションを、インストールされている中から適切な Visual Studio で開きます。"
+LangString Finished ${LANG_ENGLISH} "${PIKRO_PRODUCT} has been installed. Double-click a solution file to open it in the right Visual Studio."
+LangString Finished ${LANG_JAPANESE} "${PIKRO_PRODUCT} をインストールしました。ソリューション ファイルをダブルクリックすると、適切な Visual Studio で開きます。"
+LangString FoundEditor ${LANG_ENGLISH} "Visual Studio found:"
+LangString FoundEditor ${LANG_JAPANESE} "見つかった Visual Studio:"
+LangString NoEditor ${LANG_ENGLISH} "No installed Visual Studio was found, so solution files were not associated with ${PIKRO_PRODUCT}. After installing Visual Studio, run PikroInstall.exe in the installation folder, or this installer, again."
+LangString NoEditor ${LANG_JAPANESE} "インストールされた Visual Studio が見つからないため、ソリューション ファイルを ${PIKRO_PRODUCT} に関連付けませんでした。Visual Studio をインストールした後、インストール先の PikroInstall.exe かこのインストーラーをもう一度実行してください。"
+LangString KeptChoice ${LANG_ENGLISH} "Windows keeps another program for $0 files, chosen earlier with $\"Always use this app$\". To open solutions with ${PIKRO_PRODUCT}: right-click a $0 file, choose $\"Open with$\" and then $\"Choose another app$\", select ${PIKRO_PRODUCT} and tick $\"Always use this app to open $0 files$\"."
+LangString KeptChoice ${LANG_JAPANESE} "Windows は $0 ファイルに、以前「常にこのアプリを使う」で選ばれた別のプログラムを使います。${PIKRO_PRODUCT} でソリューションを開くには、$0 ファイルを右クリックして「プログラムから開く」→「別のプログラムを選択」を選び、${PIKRO_PRODUCT} を選択して「常にこのアプリを使って $0 ファイルを開く」にチェックを入れてください。"
+LangString KeptFiles ${LANG_ENGLISH} "The folder $INSTDIR was kept: it holds files that were not installed with ${PIKRO_PRODUCT}."
+LangString KeptFiles ${LANG_JAPANESE} "フォルダー $INSTDIR は残しました。${PIKRO_PRODUCT} と一緒にインストールされたものではないファイルがあります。"
 
 ; Programs, settings and the uninstall entry belong to the machine; the
 ; catalogue and settings that PikroInstall.exe writes belong to the user who
@@ -82,6 +119,11 @@ LangString ShortcutName ${LANG_JAPANESE} "${PIKRO_PRODUCT}"
 Function .onInit
   !insertmacro PikroViews
 FunctionEnd
+
+!macro UnregisterExtension ext
+  DeleteRegValue HKLM "${CLASSES}\${ext}\OpenWithProgids" "${FILE_TYPE}"
+  DeleteRegKey /ifempty HKLM "${CLASSES}\${ext}\OpenWithProgids"
+!macroend
 
 Function un.onInit
   !insertmacro PikroViews
@@ -115,27 +157,176 @@ Section "Install"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
 
   ; Setup runs from the installed folder, so that .sln is associated with
-  ; the launcher beside it.
-  DetailPrint "PikroInstall.exe"
-  ExecWait '"$INSTDIR\PikroInstall.exe"' $0
-  DetailPrint "PikroInstall.exe: $0"
+  ; the launcher beside it. Nobody sees a silent install: setup must not
+  ; wait there on a message box.
+  Delete "$INSTDIR\${INSTALL_LOG}"
+  StrCpy $FinishText "$(Finished)"
+  ${If} ${Silent}
+    ExecWait '"$INSTDIR\PikroInstall.exe" /quiet'
+  ${Else}
+    ExecWait '"$INSTDIR\PikroInstall.exe"'
+  ${EndIf}
+  Call ReportEditors
+  Call RegisterDefaultApps
 SectionEnd
+
+; One line in the details list and in Install.log (UTF-16, as the texts
+; may be Japanese).
+!macro LogLine text
+  Push "${text}"
+  Call LogLine
+!macroend
+
+Function LogLine
+  Exch $R0
+  Push $R1
+  DetailPrint "$R0"
+  ClearErrors
+  FileOpen $R1 "$INSTDIR\${INSTALL_LOG}" a
+  ${IfNot} ${Errors}
+    FileSeek $R1 0 END
+    FileWriteUTF16LE /BOM $R1 "$R0$\r$\n"
+    FileClose $R1
+  ${EndIf}
+  Pop $R1
+  Pop $R0
+FunctionEnd
+
+; The editors setup stored, each as "description (folder)", read from the
+; user's catalogue ("VS<n>" = "description;version;folder"); or that none
+; was found.
+Function ReportEditors
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  StrCpy $0 0
+  StrCpy $4 0
+  ${Do}
+    ClearErrors
+    EnumRegValue $1 HKCU "${STORE_KEY}\VS-INST" $0
+    ${If} ${Errors}
+    ${OrIf} $1 == ""
+      ${Break}
+    ${EndIf}
+    IntOp $0 $0 + 1
+    StrCpy $2 $1 2
+    StrCpy $3 $1 1 2
+    ${If} $2 != "VS"
+    ${OrIf} $3 < "0"
+    ${OrIf} $3 > "9"
+      ${Continue}
+    ${EndIf}
+    ReadRegStr $1 HKCU "${STORE_KEY}\VS-INST" $1
+    ${WordFind} "$1" ";" "+1" $2
+    ${WordFind} "$1" ";" "-1" $3
+    ${If} $2 == $1
+      ${Continue}
+    ${EndIf}
+    !insertmacro LogLine "$(FoundEditor) $2 ($3)"
+    IntOp $4 $4 + 1
+  ${Loop}
+  ${If} $4 = 0
+    !insertmacro LogLine "$(NoEditor)"
+    StrCpy $FinishText "$(NoEditor)"
+  ${EndIf}
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+
+; Windows 10 and 11 open a file type with the program the user once chose
+; with "Always use this app", whatever the file type says, and no program
+; may change that choice. The launcher is offered where the user makes it:
+; Default apps (Capabilities and RegisteredApplications) and "Open with"
+; (OpenWithProgids and the application's own entry).
+!macro RegisterExtension ext
+  ReadRegStr $0 HKLM "${CLASSES}\${ext}" ""
+  ${If} $0 == "${FILE_TYPE}"
+    WriteRegStr HKLM "${CAPABILITIES_KEY}\FileAssociations" "${ext}" "${FILE_TYPE}"
+    WriteRegStr HKLM "${CLASSES}\${ext}\OpenWithProgids" "${FILE_TYPE}" ""
+    WriteRegStr HKLM "${CLASSES}\Applications\Pikro.exe\SupportedTypes" "${ext}" ""
+    StrCpy $1 1
+    ReadRegStr $0 HKCU "${USER_CHOICE}\${ext}\UserChoice" "ProgId"
+    ${If} $0 != ""
+    ${AndIf} $0 != "${FILE_TYPE}"
+      StrCpy $0 "${ext}"
+      !insertmacro LogLine "$(KeptChoice)"
+      StrCpy $FinishText "$FinishText$\r$\n$\r$\n$(KeptChoice)"
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+Function RegisterDefaultApps
+  Push $0
+  Push $1
+  StrCpy $1 0
+  !insertmacro RegisterExtension ".sln"
+  !insertmacro RegisterExtension ".slnx"
+  ${If} $1 = 1
+    WriteRegStr HKLM "${CAPABILITIES_KEY}" "ApplicationName" "${PIKRO_PRODUCT}"
+    WriteRegStr HKLM "${CAPABILITIES_KEY}" "ApplicationDescription" "$(AppDescription)"
+    WriteRegStr HKLM "${CAPABILITIES_KEY}" "ApplicationIcon" '"$INSTDIR\Pikro.exe",0'
+    WriteRegStr HKLM "Software\RegisteredApplications" "${PIKRO_PRODUCT}" "${CAPABILITIES_KEY}"
+    WriteRegStr HKLM "${CLASSES}\Applications\Pikro.exe" "FriendlyAppName" "${PIKRO_PRODUCT}"
+    WriteRegStr HKLM "${CLASSES}\Applications\Pikro.exe\shell\open\command" "" '"$INSTDIR\Pikro.exe" "%1"'
+    WriteRegStr HKLM "${CLASSES}\${FILE_TYPE}" "FriendlyTypeName" "${PIKRO_PRODUCT}"
+  ${EndIf}
+  Pop $1
+  Pop $0
+FunctionEnd
 
 Section "Uninstall"
   ; Removal first, while the programs are still there: .sln gets its old
   ; type back and the stored settings go.
   DetailPrint "PikroUninstall.exe"
-  ExecWait '"$INSTDIR\PikroUninstall.exe"' $0
-  DetailPrint "PikroUninstall.exe: $0"
+  ExecWait '"$INSTDIR\PikroUninstall.exe"'
+
+  ; The launcher's file type goes once no extension is associated with it
+  ; (another program's setup may have taken one over meanwhile).
+  ReadRegStr $0 HKLM "${CLASSES}\.sln" ""
+  ReadRegStr $1 HKLM "${CLASSES}\.slnx" ""
+  ${If} $0 != "${FILE_TYPE}"
+  ${AndIf} $1 != "${FILE_TYPE}"
+    DeleteRegKey HKLM "${CLASSES}\${FILE_TYPE}"
+  ${EndIf}
+  !insertmacro UnregisterExtension ".sln"
+  !insertmacro UnregisterExtension ".slnx"
+  DeleteRegValue HKLM "Software\RegisteredApplications" "${PIKRO_PRODUCT}"
+  DeleteRegKey HKLM "${CAPABILITIES_KEY}"
+  DeleteRegKey /ifempty HKLM "${STORE_KEY}"
+  DeleteRegKey HKLM "${CLASSES}\Applications\Pikro.exe"
+  ; PikroUninstall.exe deleted the sections; the key that held them goes
+  ; when nothing else is left in it.
+  DeleteRegKey /ifempty HKCU "${STORE_KEY}"
 
   Delete "$SMPROGRAMS\$(ShortcutName).lnk"
   Delete "$INSTDIR\PikroExec\PikroExec.exe"
   RMDir "$INSTDIR\PikroExec"
   Delete "$INSTDIR\Pikro.exe"
   Delete "$INSTDIR\PikroInstall.exe"
-  Delete "$INSTDIR\PikroUninstall.exe"
+  ; The removal program has just ended; its file may stay in use for a
+  ; moment (a virus scanner, the loader letting go of it).
+  StrCpy $0 0
+  ${Do}
+    Delete "$INSTDIR\PikroUninstall.exe"
+    ${IfNot} ${FileExists} "$INSTDIR\PikroUninstall.exe"
+    ${OrIf} $0 >= 25
+      ${Break}
+    ${EndIf}
+    Sleep 200
+    IntOp $0 $0 + 1
+  ${Loop}
+  Delete "$INSTDIR\${INSTALL_LOG}"
   Delete "$INSTDIR\${UNINSTALLER}"
   ; Only an empty folder goes: whatever the user put there stays.
   RMDir "$INSTDIR"
+  ${If} ${FileExists} "$INSTDIR\*.*"
+    DetailPrint "$(KeptFiles)"
+    MessageBox MB_OK|MB_ICONINFORMATION "$(KeptFiles)" /SD IDOK
+  ${EndIf}
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release (scripts/release.sh) and checks what a user downloads:
-# each zip holds exactly the installed layout and README.txt (a Windows text:
-# UTF-8 with a byte order mark, CRLF line ends), the installers are there,
+# the release holds exactly the files of their documented names, each zip
+# holds exactly the installed layout and README.txt (a Windows text: UTF-8
+# with a byte order mark, CRLF line ends) in one folder Pikro-<version>-<arch>,
 # SHA256SUMS matches every file, and a second run gives the same bytes.
 # scripts/test.sh runs it after the tests when it runs them all.
 set -euo pipefail
@@ -24,15 +25,26 @@ version=$(define PIKRO_VERSION_STR)
 echo "== release (build log: $log)" >&2
 PIKRO_SKIP_DEPS=1 bash "$repo/scripts/release.sh" >"$log" 2>&1 || fail "release.sh failed, see $log"
 
-expected="PikroExec/
+names="Pikro-$version-x64-setup.exe
+Pikro-$version-x64.zip
+Pikro-$version-x86-setup.exe
+Pikro-$version-x86.zip
+SHA256SUMS"
+present=$(cd "$out" && find . -mindepth 1 -maxdepth 1 | sed 's|^\./||' | LC_ALL=C sort)
+[ "$present" = "$(LC_ALL=C sort <<<"$names")" ] || fail "the release holds:
+$present"
+
+layout="PikroExec/
 PikroExec/PikroExec.exe
 Pikro.exe
 PikroInstall.exe
 PikroUninstall.exe
 README.txt"
 for a in x86 x64; do
-  zip=$out/Pikro-$version-$a.zip
+  top=Pikro-$version-$a
+  zip=$out/$top.zip
   [ -f "$zip" ] || fail "no $zip"
+  expected=$(sed "s|^|$top/|" <<<"$layout")
   entries=$(unzip -Z1 "$zip" | LC_ALL=C sort)
   if [ "$entries" != "$(LC_ALL=C sort <<<"$expected")" ] &&
      [ "$entries" != "$(grep -v '/$' <<<"$expected" | LC_ALL=C sort)" ]; then
@@ -41,7 +53,9 @@ $entries"
   fi
   unpacked=$(mktemp -d)
   unzip -q "$zip" -d "$unpacked"
-  readme=$unpacked/README.txt
+  [ "$(ls -A "$unpacked")" = "$top" ] || fail "$zip does not unpack into one folder $top"
+  unpacked_top=$unpacked/$top
+  readme=$unpacked_top/README.txt
   [ "$(head -c 3 "$readme" | od -An -tx1 | tr -d ' ')" = efbbbf ] ||
     fail "README.txt in $zip has no UTF-8 byte order mark"
   lines=$(wc -l <"$readme")
@@ -51,7 +65,7 @@ $entries"
   # The programs in the zip are the ones this build made for that target:
   # the machine field of each PE header.
   for exe in Pikro.exe PikroInstall.exe PikroUninstall.exe PikroExec/PikroExec.exe; do
-    header=$(od -An -N 1024 -tx1 "$unpacked/$exe" | tr -d ' \n')
+    header=$(od -An -N 1024 -tx1 "$unpacked_top/$exe" | tr -d ' \n')
     case "$a" in
       x86) want=504500004c01 ;;
       x64) want=504500006486 ;;
@@ -60,9 +74,8 @@ $entries"
   done
   rm -rf "$unpacked"
 done
-[ -f "$out/Pikro-$version-setup.exe" ] || fail "no Pikro-$version-setup.exe"
 (cd "$out" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
-[ "$(wc -l <"$out/SHA256SUMS")" -ge 3 ] || fail "SHA256SUMS lists fewer than three files"
+[ "$(wc -l <"$out/SHA256SUMS")" -eq 4 ] || fail "SHA256SUMS does not list the four files"
 
 first=$(cat "$out/SHA256SUMS")
 PIKRO_SKIP_DEPS=1 bash "$repo/scripts/release.sh" >>"$log" 2>&1 || fail "second release.sh failed, see $log"

@@ -14,10 +14,9 @@
 # last opened by version 17, reports which editor started with which command
 # line, then removes the suite and shows the restored association.
 #
-# The shipped installer carries the 32-bit programs. On a machine that cannot
-# run 32-bit programs under Wine the demo uses the 64-bit installer, and where
-# no installer runs, the x64 archive with PikroInstall.exe and
-# PikroUninstall.exe run directly.
+# The demo uses the installer a user of 64-bit Windows takes, the one with
+# the 64-bit programs; where no installer runs, the x64 archive with
+# PikroInstall.exe and PikroUninstall.exe run directly.
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -27,8 +26,7 @@ log=$release/demo-build.log
 
 bash "$repo/scripts/deps.sh"
 source "$repo/scripts/wine32.sh"
-arch=x86
-if ! wine32_runs; then arch=x64; fi
+arch=x64
 
 mkdir -p "$release"
 echo "Building the release and the fake editor (log: $log)"
@@ -87,14 +85,8 @@ quiet wine reg add 'HKLM\Software\Classes\.sln' /ve /d VisualStudio.Launcher.sln
 echo "Before: .sln is associated as"
 association
 
-# The installer that can run here.
-installed='C:\Program Files (x86)\Pikro Suite'
-setup=$dist/Pikro-$version-setup.exe
-if [ "$arch" = x64 ]; then
-  echo "This machine cannot run 32-bit programs under Wine: the demo uses the 64-bit installer."
-  installed='C:\Program Files\Pikro Suite'
-  setup=$dist/Pikro-$version-x64-setup.exe
-fi
+installed='C:\Program Files\Pikro Suite'
+setup=$dist/Pikro-$version-x64-setup.exe
 echo "Installing: $(basename "$setup") /S"
 if quiet wine "$setup" /S && [ -f "$(winepath -u "$installed\\Pikro.exe" 2>/dev/null)" ]; then
   mode=installer
@@ -104,13 +96,19 @@ else
   installed='C:\Program Files\Pikro Suite'
   target=$(winepath -u "$installed" 2>/dev/null)
   mkdir -p "$target"
-  (cd "$target" && unzip -q "$dist/Pikro-$version-x64.zip")
+  unzip -q "$dist/Pikro-$version-x64.zip" -d "$target.unpacked"
+  mv "$target.unpacked/Pikro-$version-x64"/* "$target/"
+  rm -rf "$target.unpacked"
   quiet wine "$installed\\PikroInstall.exe"
 fi
 echo "Installed into $installed:"
 (cd "$(winepath -u "$installed" 2>/dev/null)" && find . -type f | sed 's|^\./|  |' | LC_ALL=C sort)
 echo "After setup: .sln is associated as"
 association
+if [ "$mode" = installer ]; then
+  echo "What the installer logged (Install.log):"
+  iconv -f UTF-16 -t UTF-8 "$(winepath -u "$installed\\Install.log" 2>/dev/null)" | tr -d '\r' | sed 's/^/  /'
+fi
 echo "The editor catalogue PikroInstall.exe found (HKCU\\Software\\PikroSuite\\VS-INST):"
 wine reg query 'HKCU\Software\PikroSuite\VS-INST' </dev/null 2>/dev/null | tr -d '\r' |
   sed -n 's/^ \{4\}\(VS[0-9]*\) *REG_SZ *\(.*\)/  \1 = \2/p'
@@ -165,11 +163,12 @@ if [ -e "$(winepath -u "$installed" 2>/dev/null)" ]; then
 else
   echo "The folder $installed is gone."
 fi
-for section in VS-INST PROFILES; do
-  if quiet wine reg query "HKCU\\Software\\PikroSuite\\$section"; then
-    echo "HKCU\\Software\\PikroSuite\\$section is still there."
+for key in 'HKCU\Software\PikroSuite' 'HKLM\Software\Classes\PikroSln' \
+           'HKLM\Software\PikroSuite\Capabilities'; do
+  if quiet wine reg query "$key"; then
+    echo "$key is still there."
   else
-    echo "HKCU\\Software\\PikroSuite\\$section is gone."
+    echo "$key is gone."
   fi
 done
 echo "After removal: .sln is associated as"

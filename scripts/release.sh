@@ -2,11 +2,13 @@
 # Builds the Release programs for x86 and x64 and writes the files a
 # Windows user downloads into dist/release/:
 #
-#   Pikro-<version>-x86.zip        the 32-bit programs in their installed
-#   Pikro-<version>-x64.zip        layout, the 64-bit ones, each with README.txt
-#   Pikro-<version>-setup.exe      the installer (32-bit programs, runs on
-#                                  32- and 64-bit Windows)
-#   Pikro-<version>-x64-setup.exe  the installer of the 64-bit programs
+#   Pikro-<version>-x64-setup.exe  the installer of the 64-bit programs, for
+#                                  every 64-bit Windows
+#   Pikro-<version>-x86-setup.exe  the installer of the 32-bit programs, for
+#                                  32-bit Windows
+#   Pikro-<version>-x64.zip        the 64-bit programs in their installed
+#   Pikro-<version>-x86.zip        layout, the 32-bit ones, each with README.txt,
+#                                  in one folder Pikro-<version>-<arch>/
 #   SHA256SUMS
 #
 #   bash scripts/release.sh
@@ -54,15 +56,19 @@ windows_text() {
 }
 
 for a in x86 x64; do
-  dir=$stage/$a
+  # The archive unpacks into one folder of its own, never into wherever the
+  # user unpacks it.
+  top=Pikro-$version-$a
+  dir=$stage/$a/$top
+  rm -rf "$stage/$a"
   mkdir -p "$dir"
   cp -R "$root/dist/$a/." "$dir/"
   windows_text "$repo/installer/README.txt" >"$dir/README.txt"
-  find "$dir" -type d -exec chmod 755 {} +
-  find "$dir" -type f -exec chmod 644 {} +
-  find "$dir" -exec touch -h -d "@$stamp" {} +
-  zipfile=$out/Pikro-$version-$a.zip
-  (cd "$dir" && find . -type f | sed 's|^\./||' | LC_ALL=C sort |
+  find "$stage/$a" -type d -exec chmod 755 {} +
+  find "$stage/$a" -type f -exec chmod 644 {} +
+  find "$stage/$a" -exec touch -h -d "@$stamp" {} +
+  zipfile=$out/$top.zip
+  (cd "$stage/$a" && find "$top" -type f | LC_ALL=C sort |
     zip -X -D -q -9 "$zipfile" -@)
   echo "== $zipfile" >&2
 done
@@ -71,11 +77,12 @@ done
 installer() {
   local a=$1 file=$2
   makensis -V2 -NOCD "-DPIKRO_VERSION=$version" "-DPIKRO_PRODUCT=$product" "-DPIKRO_ARCH=$a" \
-    "-DPIKRO_PROGRAMS=$stage/$a" "-DPIKRO_OUTFILE=$out/$file" "$repo/installer/Pikro.nsi" >&2
+    "-DPIKRO_PROGRAMS=$stage/$a/Pikro-$version-$a" "-DPIKRO_OUTFILE=$out/$file" \
+    "$repo/installer/Pikro.nsi" >&2
   echo "== $out/$file" >&2
 }
-installer x86 "Pikro-$version-setup.exe"
 installer x64 "Pikro-$version-x64-setup.exe"
+installer x86 "Pikro-$version-x86-setup.exe"
 
 (cd "$out" && find . -maxdepth 1 -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort |
   xargs sha256sum >SHA256SUMS)

@@ -150,11 +150,21 @@ int DiscoverEditors() {
     return g_setup.nEditors;
 }
 
-int RunInstall() {
+int IsQuietSwitch(const wchar_t* cmdLine) {
+    if (cmdLine == NULL) return 0;
+    cmdLine += wcsspn(cmdLine, L" \t");
+    static const wchar_t kQuiet[] = L"/quiet";
+    const size_t length = _countof(kQuiet) - 1;
+    if (_wcsnicmp(cmdLine, kQuiet, length) != 0) return 0;
+    cmdLine += length;
+    return cmdLine[wcsspn(cmdLine, L" \t")] == L'\0';
+}
+
+int RunInstall(int fQuiet) {
     ZeroMemory(&g_setup, sizeof(g_setup));
     KalSetRegMidPathW(kAppMidPath);
     if (DiscoverEditors() == 0) {
-        MessageBoxW(NULL, kNotFoundText, kInstallCaption, MB_OK | MB_ICONERROR);
+        if (!fQuiet) MessageBoxW(NULL, kNotFoundText, kInstallCaption, MB_OK | MB_ICONERROR);
         return 0;
     }
     AssociateSolutions();

@@ -2,9 +2,9 @@
 #include "setup.h"
 #include "startup.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmdLine, int) {
     LoadDllsFromSystemFolderOnly();
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    RunInstall();
+    RunInstall(IsQuietSwitch(cmdLine));
     return 0;
 }

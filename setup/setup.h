@@ -51,8 +51,14 @@ int SearchTopFolder(const wchar_t* topFolder);
 // variable is not set. Returns g_setup.nEditors.
 int DiscoverEditors();
 
-// The whole setup program; always returns 0.
-int RunInstall();
+// 1 when the setup program's command line is the quiet switch "/quiet" (in
+// any case, blanks around it allowed): setup then shows no message box, so
+// an unattended install never waits for a person.
+int IsQuietSwitch(const wchar_t* cmdLine);
+
+// The whole setup program; fQuiet leaves out the message box when no editor
+// is found. Always returns 0.
+int RunInstall(int fQuiet);
 
 // --- association ------------------------------------------------------------
 

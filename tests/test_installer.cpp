@@ -5,6 +5,7 @@
 // installed launcher; the uninstaller gives everything back.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,13 @@ const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\
 const wchar_t kSlnKey[] = L"Software\\Classes\\.sln";
 const wchar_t kOpenKey[] = L"Software\\Classes\\PikroSln\\shell\\open\\command";
 const wchar_t kOldType[] = L"VisualStudio.Launcher.sln";
+const wchar_t kStoreKey[] = L"Software\\PikroSuite";
+const wchar_t kCapabilitiesKey[] = L"Software\\PikroSuite\\Capabilities";
+const wchar_t kRegisteredApps[] = L"Software\\RegisteredApplications";
+const wchar_t kOpenWithKey[] = L"Software\\Classes\\.sln\\OpenWithProgids";
+const wchar_t kApplicationKey[] = L"Software\\Classes\\Applications\\Pikro.exe";
+const wchar_t kUserChoiceKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.sln\\UserChoice";
 
 std::wstring SetupPath() {
     return JoinPath(BinDir(), L"..\\installer\\PikroSetup.exe");
@@ -88,6 +96,15 @@ std::wstring ShortcutTarget(const std::wstring& link) {
     return target;
 }
 
+// 1 when the key holds a value of that name (of any type).
+bool HasValue(HKEY root, const std::wstring& key, const wchar_t* name) {
+    HKEY opened = NULL;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return false;
+    const bool present = RegQueryValueExW(opened, name, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+    RegCloseKey(opened);
+    return present;
+}
+
 // Bytes of every file under a folder.
 ULONGLONG FolderBytes(const std::wstring& folder) {
     ULONGLONG total = 0;
@@ -138,6 +155,11 @@ protected:
 
     void Clean() {
         ResetStore();
+        DeleteRegTree(HKEY_CURRENT_USER, kStoreKey);
+        DeleteRegTree(HKEY_CURRENT_USER, kUserChoiceKey);
+        DeleteRegTree(HKEY_LOCAL_MACHINE, kCapabilitiesKey);
+        DeleteRegTree(HKEY_LOCAL_MACHINE, kApplicationKey);
+        DeleteRegTree(HKEY_LOCAL_MACHINE, kOpenWithKey);
         DeleteSlnAssociation();
         EXPECT_TRUE(RemoveTree(InstallFolder()));
         EXPECT_TRUE(DeleteRegTree(HKEY_LOCAL_MACHINE, kUninstallKey));
@@ -145,6 +167,17 @@ protected:
     }
 
     std::wstring Installed(const wchar_t* name) const { return JoinPath(InstallFolder(), name); }
+
+    // Install.log, the installer's record of what setup found and what the
+    // user still has to do: UTF-16 with a byte order mark.
+    std::wstring InstallLog() const {
+        std::string bytes;
+        if (!ReadFileBytes(Installed(L"Install.log"), &bytes) || bytes.size() < 2) return L"";
+        EXPECT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE", 2));
+        std::wstring text((bytes.size() - 2) / 2, L'\0');
+        memcpy(&text[0], bytes.data() + 2, text.size() * 2);
+        return text;
+    }
 
     // Runs the installer silently and expects it to succeed.
     void Install() {
@@ -215,14 +248,47 @@ protected:
             << "EstimatedSize " << estimated << ", folder " << kib << " KiB";
 
         EXPECT_EQ(ShortcutTarget(Shortcut()), Installed(L"Pikro.exe"));
+
+        // Offered in Default apps and "Open with" under its Windows name.
+        const std::wstring product = Wide(PIKRO_PRODUCT_NAME);
+        std::wstring value;
+        EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, kRegisteredApps, product.c_str(), &value));
+        EXPECT_EQ(value, kCapabilitiesKey);
+        value.clear();
+        EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationName", &value));
+        EXPECT_EQ(value, product);
+        value.clear();
+        EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kCapabilitiesKey) + L"\\FileAssociations",
+                                 L".sln", &value));
+        EXPECT_EQ(value, L"PikroSln");
+        EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, kOpenWithKey, L"PikroSln"));
+        value.clear();
+        EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, kApplicationKey, L"FriendlyAppName", &value));
+        EXPECT_EQ(value, product);
+        value.clear();
+        RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kApplicationKey) + L"\\shell\\open\\command", NULL,
+                     &value);
+        EXPECT_EQ(value, L"\"" + Installed(L"Pikro.exe") + L"\" \"%1\"");
+        // The details list names what setup stored instead of an exit code.
+        EXPECT_NE(InstallLog().find(L"Visual Studio 2022 (" + editor_ + L")"), std::wstring::npos)
+            << ToUtf8(InstallLog());
     }
 
-    // Everything the installer and setup made is gone; .sln is back.
-    void ExpectRemoved() {
+    // Everything the installer and setup made is gone; .sln is back. The
+    // folder goes too unless the user put files into it.
+    void ExpectRemoved(bool folderGone = true) {
         EXPECT_EQ(SlnType(), kOldType);
-        EXPECT_FALSE(StoreSectionExists(kSectVsInst));
-        EXPECT_FALSE(StoreSectionExists(kSectProfiles));
-        EXPECT_FALSE(FolderExists(InstallFolder()));
+        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kStoreKey));
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\PikroSln"));
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kCapabilitiesKey));
+        EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, kRegisteredApps, Wide(PIKRO_PRODUCT_NAME).c_str()));
+        EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, kOpenWithKey, L"PikroSln"));
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kApplicationKey));
+        if (folderGone) {
+            std::string left;
+            for (const std::wstring& name : ListFolder(InstallFolder())) left += " " + ToUtf8(name);
+            EXPECT_FALSE(FolderExists(InstallFolder())) << "left:" << left;
+        }
         EXPECT_FALSE(FileExists(Shortcut()));
         EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     }
@@ -274,9 +340,45 @@ TEST_F(InstallerTest, RemovalKeepsTheUsersOwnFiles) {
     Install();
     ASSERT_TRUE(WriteFileBytes(Installed(L"notes.txt"), "mine"));
     Uninstall();
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    ExpectRemoved(false);
     EXPECT_EQ(ListFolder(InstallFolder()), std::vector<std::wstring>{L"notes.txt"});
-    EXPECT_EQ(SlnType(), kOldType);
+}
+
+// What the installer tells the user, by what Windows and the machine hold:
+// a choice the user once made with "Always use this app" that only the user
+// can change, or no Visual Studio at all (a silent install must not wait
+// for anyone then). The notice is logged for an unattended install.
+TEST_F(InstallerTest, LogsWhatTheUserStillHasToDo) {
+    struct Case {
+        const wchar_t* userChoice;  // null: none
+        bool editors;
+        bool choiceNotice, noEditorNotice;
+    } cases[] = {
+        {L"VisualStudio.Launcher.sln", true, true, false},
+        {L"PikroSln", true, false, false},
+        {nullptr, true, false, false},
+        {nullptr, false, false, true},
+        {L"VisualStudio.Launcher.sln", false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.userChoice ? c.userChoice : L"(no choice)") + (c.editors ? "" : ", no editor"));
+        Clean();
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, kOldType));
+        if (c.userChoice) ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, kUserChoiceKey, L"ProgId", c.userChoice));
+        const std::wstring devenv = JoinPath(editor_, L"devenv.exe");
+        const std::wstring aside = devenv + L".aside";
+        if (!c.editors) ASSERT_TRUE(MoveFileW(devenv.c_str(), aside.c_str()));
+        Install();
+        if (!c.editors) ASSERT_TRUE(MoveFileW(aside.c_str(), devenv.c_str()));
+        const std::wstring log = InstallLog();
+        EXPECT_EQ(log.find(L"Always use this app") != std::wstring::npos, c.choiceNotice) << ToUtf8(log);
+        EXPECT_EQ(log.find(L"No installed Visual Studio was found") != std::wstring::npos, c.noEditorNotice)
+            << ToUtf8(log);
+        EXPECT_TRUE(FileExists(Installed(L"Pikro.exe")));
+        EXPECT_EQ(SlnType(), c.editors ? L"PikroSln" : kOldType);
+        Uninstall();
+        ExpectRemoved();
+    }
 }
 
 }  // namespace

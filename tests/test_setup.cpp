@@ -256,9 +256,9 @@ TEST_F(SetupDiscoveryTest, WithoutSystemDriveSearchesTheWindowsDrive) {
 }
 
 // Runs the setup program expecting its message box; closes it.
-void RunInstallerWithoutEditors() {
+void RunInstallerWithoutEditors(const wchar_t* args = L"") {
     DWORD pid = 0;
-    HANDLE process = StartProgram(ProgramPath(L"PikroInstall.exe"), L"", L"", &pid);
+    HANDLE process = StartProgram(ProgramPath(L"PikroInstall.exe"), args, L"", &pid);
     ASSERT_NE(process, (HANDLE)NULL);
     HWND box = WaitForMessageBox(L"PikroInstall", pid, 20000);
     EXPECT_NE(box, (HWND)NULL);
@@ -281,6 +281,34 @@ TEST_F(SetupDiscoveryTest, NoEditorShowsTheMessageOnceAndWritesNothing) {
     EXPECT_FALSE(StoreSectionExists(kSectProfiles));
     EXPECT_EQ(SlnType(), L"VisualStudio.Launcher.sln");
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln")));
+}
+
+// An unattended install runs setup with the quiet switch: with no editor it
+// ends by itself and shows nothing. Anything else on the command line
+// leaves setup as it is, message box and all.
+TEST_F(SetupDiscoveryTest, QuietSwitchEndsWithoutAMessageBox) {
+    struct Case {
+        const wchar_t* args;
+        bool quiet;
+    } cases[] = {
+        {L"/quiet", true}, {L"  /QUIET\t", true}, {L"/Quiet ", true},
+        {L"/quieter", false}, {L"/q", false}, {L"quiet", false}, {L"/quiet /quiet", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.args));
+        if (!c.quiet) {
+            RunInstallerWithoutEditors(c.args);
+        } else {
+            DWORD pid = 0;
+            HANDLE process = StartProgram(ProgramPath(L"PikroInstall.exe"), c.args, L"", &pid);
+            ASSERT_NE(process, (HANDLE)NULL);
+            DWORD code = 1;
+            EXPECT_TRUE(EndProgram(process, 20000, &code)) << "setup waited for someone";
+            EXPECT_EQ(code, 0u);
+        }
+        EXPECT_FALSE(StoreSectionExists(kSectVsInst));
+        EXPECT_FALSE(StoreSectionExists(kSectProfiles));
+    }
 }
 
 // --- association ------------------------------------------------------------
