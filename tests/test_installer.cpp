@@ -364,12 +364,20 @@ TEST_F(InstallerTest, LogsWhatTheUserStillHasToDo) {
         SCOPED_TRACE(ToUtf8(c.userChoice ? c.userChoice : L"(no choice)") + (c.editors ? "" : ", no editor"));
         Clean();
         ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, kOldType));
-        if (c.userChoice) ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, kUserChoiceKey, L"ProgId", c.userChoice));
+        if (c.userChoice) {
+            ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, kUserChoiceKey, L"ProgId", c.userChoice));
+        }
+        // Without an editor: the one the fixture made is put out of setup's
+        // sight while the installer runs.
         const std::wstring devenv = JoinPath(editor_, L"devenv.exe");
         const std::wstring aside = devenv + L".aside";
-        if (!c.editors) ASSERT_TRUE(MoveFileW(devenv.c_str(), aside.c_str()));
+        if (!c.editors) {
+            ASSERT_TRUE(MoveFileW(devenv.c_str(), aside.c_str()));
+        }
         Install();
-        if (!c.editors) ASSERT_TRUE(MoveFileW(aside.c_str(), devenv.c_str()));
+        if (!c.editors) {
+            ASSERT_TRUE(MoveFileW(aside.c_str(), devenv.c_str()));
+        }
         const std::wstring log = InstallLog();
         EXPECT_EQ(log.find(L"Always use this app") != std::wstring::npos, c.choiceNotice) << ToUtf8(log);
         EXPECT_EQ(log.find(L"No installed Visual Studio was found") != std::wstring::npos, c.noEditorNotice)
