@@ -150,7 +150,7 @@ if [ "$mode" = installer ]; then
   echo "Removing: $installed\\Uninstall.exe /S"
   quiet wine "$installed\\Uninstall.exe" /S || true
   for _ in $(seq 1 300); do
-    quiet wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\PikroSuite' || break
+    quiet wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\PikroSuite' /reg:64 || break
     sleep 0.2
   done
 else
@@ -165,7 +165,9 @@ else
 fi
 for key in 'HKCU\Software\PikroSuite' 'HKLM\Software\Classes\PikroSln' \
            'HKLM\Software\PikroSuite\Capabilities'; do
-  if quiet wine reg query "$key"; then
+  # The 64-bit programs write the 64-bit view of the registry, which "wine
+  # reg" shows only when asked for (it may be the 32-bit reg.exe).
+  if quiet wine reg query "$key" /reg:64; then
     echo "$key is still there."
   else
     echo "$key is gone."
