@@ -54,8 +54,10 @@ int OnShowChoice(HWND window, UINT, WPARAM, LPARAM) {
     // Inserting at the catalogue index bypasses the list's sorting, so row i
     // stays catalogue entry i.
     for (int i = 0; i < g_catalogue.count; ++i) {
+        wchar_t row[kEditorRowUnits] = L"";
+        EditorRowText(i, row);
         SendDlgItemMessageW(window, IDC_LST_EDITORS, LB_INSERTSTRING, static_cast<WPARAM>(i),
-                            reinterpret_cast<LPARAM>(g_catalogue.entries[i].description));
+                            reinterpret_cast<LPARAM>(row));
     }
     SendDlgItemMessageW(window, IDC_LST_EDITORS, LB_SETCURSEL, g_settings.ixLstSel, 0);
     ShowWindow(window, SW_SHOW);

@@ -85,6 +85,15 @@ int EditorForMajorVersion(int major);
 // none or the path is no file on a disk.
 int SolutionFileMajorVersion(const wchar_t* slnPath);
 
+// Rows that show editors (editor_rows.cpp).
+const size_t kEditorRowUnits = 1024;
+// The text of the row of catalogue entry index: its description, followed,
+// where other entries share it, by the version's first two numbers and, when
+// those are shared too, the edition folder ("Microsoft Visual Studio 2022
+// (17.14, Community)"). Returns 0 with an empty row for an index outside the
+// catalogue.
+int EditorRowText(int index, wchar_t (&row)[kEditorRowUnits]);
+
 // Choice dialog (choice.cpp).
 int OnChoiceInitDialog(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int OnShowChoice(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -82,7 +82,9 @@ int SettingsFillEditorRows(HWND dialog) {
     if (count < 0) count = 0;
     if (count > kCatalogueSlots) count = kCatalogueSlots;
     for (int i = 0; i < count; ++i) {
-        LPARAM text = reinterpret_cast<LPARAM>(g_catalogue.entries[i].description);
+        wchar_t row[kEditorRowUnits] = L"";
+        EditorRowText(i, row);
+        const LPARAM text = reinterpret_cast<LPARAM>(row);
         SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(i), text);
         SendMessageW(vsFix, CB_INSERTSTRING, static_cast<WPARAM>(i), text);
         SendMessageW(noVsFix, CB_INSERTSTRING, static_cast<WPARAM>(i), text);

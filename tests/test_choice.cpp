@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "editor_rows_cases.h"
 #include "launcher.h"
 #include "resource.h"
 #include "store_keys.h"
@@ -149,6 +150,24 @@ TEST_F(ChoiceTest, ListShowsTheCatalogueInItsOrderWithTheRememberedRow) {
     EXPECT_EQ(SendMessageW(choice.List(), LB_GETCURSEL, 0, 0), 2);
     // The keyboard reaches the dialog.
     EXPECT_EQ(GetFocus(), choice.List());
+}
+
+// Rows of editors that share a description say what tells them apart.
+TEST_F(ChoiceTest, RowsTellEditorsOfOneDescriptionApart) {
+    for (const std::vector<EditorRowCase>& catalogue : EditorRowCases()) {
+        ZeroMemory(&g_catalogue, sizeof(g_catalogue));
+        std::vector<std::wstring> expected;
+        for (const EditorRowCase& c : catalogue) {
+            EditorEntry& e = g_catalogue.entries[g_catalogue.count++];
+            wcscpy_s(e.description, c.description);
+            wcscpy_s(e.version, c.version);
+            wcscpy_s(e.folder, dir_.Sub(c.folder).c_str());
+            expected.push_back(c.row ? c.row : std::wstring(L"VS (17.14, ") + e.folder + L")");
+        }
+        ChoiceDialog choice;
+        ASSERT_TRUE(choice.PumpUntilVisible());
+        EXPECT_EQ(ListBoxItems(choice.List()), expected);
+    }
 }
 
 TEST_F(ChoiceTest, RememberedRowPastTheEndSelectsNothingAndOkStartsNothing) {

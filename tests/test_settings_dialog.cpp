@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "editor_rows_cases.h"
 #include "test_settings_dialog_fixture.h"
 
 using namespace testutil;
@@ -85,11 +86,41 @@ TEST_F(SettingsDialogLang, TooltipShowsHeadingOrSelectedEntry) {
 TEST_F(SettingsDialog, OneRowPerEntryInEachControl) {
     StoreEditors({L"VS 2019", L"VS 2015", L"VS 2019"});
     Open();
-    std::vector<std::wstring> expected = {L"VS 2015", L"VS 2019", L"VS 2019"};
+    std::vector<std::wstring> expected = {L"VS 2015", L"VS 2019 (1.0, vs0)", L"VS 2019 (1.0, vs2)"};
     EXPECT_EQ(expected, ListBoxItems(list_));
     EXPECT_EQ(expected, ComboBoxItems(vsFix_));
     EXPECT_EQ(expected, ComboBoxItems(noVsFix_));
     ExpectRowsPaired(list_, vsFix_, noVsFix_);
+}
+
+// Editors that share a description (every edition of a year does) get rows
+// that tell them apart, in the list and in both combo boxes.
+TEST_F(SettingsDialogLang, RowsTellEditorsOfOneDescriptionApart) {
+    for (const std::vector<EditorRowCase>& catalogue : EditorRowCases()) {
+        Close();
+        ClearLauncher();
+        testutil::ResetStore();
+        std::vector<testutil::StoredEditor> editors;
+        std::vector<std::wstring> folders, rows;
+        for (const EditorRowCase& c : catalogue) {
+            folders.push_back(dir_.Sub(c.folder));
+            rows.push_back(c.row ? c.row : std::wstring(L"VS (17.14, ") + folders.back() + L")");
+            ASSERT_EQ(1, testutil::WriteFileBytes(folders.back() + L"\\devenv.exe", "MZ"));
+            editors.push_back({c.description, c.version, folders.back()});
+        }
+        ASSERT_EQ(1, testutil::PutStoreCatalogue(editors));
+        Open();
+        ASSERT_EQ(g_catalogue.count, static_cast<int>(catalogue.size()));
+        std::vector<std::wstring> expected;
+        for (int i = 0; i < g_catalogue.count; ++i) {
+            const auto at = std::find(folders.begin(), folders.end(), g_catalogue.entries[i].folder);
+            ASSERT_TRUE(at != folders.end());
+            expected.push_back(rows[at - folders.begin()]);
+        }
+        EXPECT_EQ(expected, ListBoxItems(list_));
+        EXPECT_EQ(expected, ComboBoxItems(vsFix_));
+        EXPECT_EQ(expected, ComboBoxItems(noVsFix_));
+    }
 }
 
 // The window system's own sort disagrees with the catalogue's for case-only
@@ -97,7 +128,8 @@ TEST_F(SettingsDialog, OneRowPerEntryInEachControl) {
 TEST_F(SettingsDialog, RowsStayPairedWithEntriesWhateverTheDescriptions) {
     StoreEditors({L"b", L"B-x", L"Ba", L"a", L"\u00C4", L"same", L"same"});
     Open();
-    std::vector<std::wstring> expected = {L"a", L"b", L"B-x", L"Ba", L"same", L"same", L"\u00C4"};
+    std::vector<std::wstring> expected = {L"a", L"b", L"B-x", L"Ba", L"same (1.0, vs5)",
+                                          L"same (1.0, vs6)", L"\u00C4"};
     EXPECT_EQ(expected, ListBoxItems(list_));
     ExpectRowsPaired(list_, vsFix_, noVsFix_);
 

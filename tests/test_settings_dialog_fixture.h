@@ -116,11 +116,17 @@ protected:
         return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
     }
 
-    // Row i of every control that shows editors must show entry i.
+    // Row i of every control that shows editors must show entry i: its
+    // description, and what tells it apart from entries of the same one.
     static void ExpectRowsPaired(HWND list, HWND vsFix, HWND noVsFix) {
         std::vector<std::wstring> entries;
-        for (int i = 0; i < g_catalogue.count; ++i)
-            entries.push_back(g_catalogue.entries[i].description);
+        for (int i = 0; i < g_catalogue.count; ++i) {
+            wchar_t row[kEditorRowUnits] = L"";
+            EXPECT_EQ(1, EditorRowText(i, row));
+            EXPECT_EQ(0, wcsncmp(row, g_catalogue.entries[i].description,
+                                 wcslen(g_catalogue.entries[i].description)));
+            entries.push_back(row);
+        }
         EXPECT_EQ(entries, testutil::ListBoxItems(list));
         EXPECT_EQ(entries, testutil::ComboBoxItems(vsFix));
         EXPECT_EQ(entries, testutil::ComboBoxItems(noVsFix));
