@@ -1,6 +1,7 @@
 // The second half of setup: .sln is associated with the launcher through the
 // command interpreter's "assoc" and "ftype", the file type it had before is
-// remembered for removal, and the launcher's six settings start at 0.
+// remembered for removal, and the launcher's six settings start at 0 unless
+// the user has set them already.
 #include "setup.h"
 
 #include <wchar.h>
@@ -194,8 +195,8 @@ int AssociateSolutions() {
         break;
     }
 
-    LauncherSettings zero;
-    ZeroMemory(&zero, sizeof(zero));
-    SaveSettings(&zero);
+    // Running setup again (after an upgrade, or to find a new Visual Studio)
+    // keeps the settings the user chose.
+    SaveFirstSettings();
     return 1;
 }

@@ -401,6 +401,53 @@ public:
 };
 
 // ---------------------------------------------------------------------------
+// Visual Studio's list of instances
+//
+// Windows lists the Visual Studio instances (2017 and later) through Visual
+// Studio's Setup Configuration server, the COM class SetupConfiguration. A
+// FakeSetupConfiguration scope copies the tests' stand-in for it
+// (bin/fakecom/fake_setup_config.dll, tests/support/fake_setup_config.cpp)
+// into a TempDir of its own and registers it where Windows registers the
+// real one: HKLM\Software\Classes\CLSID\{177F0C4A-...}\InprocServer32 in this
+// program's own registry view (the 64-bit view for x64, the 32-bit one for
+// x86, which a setup program of the same build reads). The registration is
+// deleted when the scope ends: every test of a target shares the prefix.
+// ---------------------------------------------------------------------------
+
+// One instance the stand-in lists. A complete, launchable instance whose
+// product is Common7\IDE\devenv.exe unless changed.
+struct FakeInstance {
+    std::wstring path;                                 // installation path
+    std::wstring version = L"17.8.34330.188";
+    unsigned state = 0xFFFFFFFFu;                      // complete
+    bool launchable = true;
+    std::wstring product = L"Common7\\IDE\\devenv.exe";  // relative; "" for none
+};
+
+class FakeSetupConfiguration {
+public:
+    FakeSetupConfiguration();
+    ~FakeSetupConfiguration();
+    FakeSetupConfiguration(const FakeSetupConfiguration&) = delete;
+    FakeSetupConfiguration& operator=(const FakeSetupConfiguration&) = delete;
+
+    // 1 when the stand-in is in place and registered.
+    int Ready() const { return ready_; }
+    // Lists these instances; endless makes the enumeration hand out the last
+    // one for ever, createFails makes creating the object fail. Returns 1 on
+    // success.
+    int List(const std::vector<FakeInstance>& instances, bool endless = false,
+             bool createFails = false);
+    // Deletes the registration now (as the scope's end does). Returns 1 when
+    // it is gone.
+    static int Unregister();
+
+private:
+    TempDir dir_;
+    int ready_ = 0;
+};
+
+// ---------------------------------------------------------------------------
 // Folder links
 // ---------------------------------------------------------------------------
 
