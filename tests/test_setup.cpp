@@ -300,6 +300,20 @@ TEST_F(SetupDiscoveryTest, NoEditorShowsTheMessageOnceAndWritesNothing) {
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln")));
 }
 
+// A devenv.exe whose version resource declares more than its image holds
+// (a crafted file) neither crashes setup nor costs the catalogue anything:
+// it is stored without a description or version of its own.
+TEST_F(SetupDiscoveryTest, ACraftedVersionResourceIsReadNoFurtherThanTheImage) {
+    const std::wstring good = Editor(L"Microsoft Visual Studio 12.0\\IDE", L"VS 2013", L"12.0");
+    RunInstaller();
+    const std::wstring crafted = JoinPath(ProgramFiles(), L"Microsoft Visual Studio 14.0\\IDE");
+    ASSERT_TRUE(MakeFolders(crafted));
+    ASSERT_TRUE(WriteImageEndingInVersion(JoinPath(crafted, L"devenv.exe"), RunawayVersionNode(), 0xFFFF));
+    RunInstaller();
+    EXPECT_EQ(StoredFolders(), (std::vector<std::wstring>{good, crafted}));
+    EXPECT_EQ(StoredLine(L"VS01"), L"devenv.exe;0;" + crafted);
+}
+
 // --- Windows' list of instances ---------------------------------------------
 
 // The editors of every Visual Studio since 2017 are found through the list

@@ -351,6 +351,18 @@ std::string BuildVersionNode(const VersionNode& node);
 // the given id, US English). Returns 1 on success.
 int WriteRawVersionResource(const std::wstring& exePath, const std::string& bytes, WORD id = 1);
 
+// Writes path as the smallest image of this program's architecture whose
+// only content is a version resource: bytes, declared as declaredSize bytes
+// long, ending exactly where the mapped image ends (its last page), so that
+// a reader that trusts the declared size reads beyond what is mapped.
+// Returns 1 on success.
+int WriteImageEndingInVersion(const std::wstring& path, const std::string& bytes,
+                              DWORD declaredSize);
+// A version node of size bytes that declares itself 0xFFFF bytes long and
+// whose key, never terminated, fills it to its last byte: placed at the end
+// of an image, a reader that goes by the declared lengths reads on beyond.
+std::string RunawayVersionNode(size_t size = 1024);
+
 // ---------------------------------------------------------------------------
 // SystemDrive and the Program Files folders
 //
