@@ -427,17 +427,23 @@ TEST_F(SetupAssociationLang, TakesOverOnlyAForeignPlainFileType) {
     TempDir scratch;
     const std::wstring hit = scratch.Sub(L"hit");
     const std::wstring absent = L"<absent>";
+    // An open command of PikroSln left by a suite installed elsewhere.
+    const std::wstring stale = L"\"C:\\Old Suite\\Pikro.exe\" \"%1\"";
     struct Case {
-        std::wstring before, orgFType, after;
+        std::wstring before, command, orgFType, after;
     } cases[] = {
-        {L"VisualStudio.Launcher.sln", L"VisualStudio.Launcher.sln", L"PikroSln"},
-        {L"", absent, L""},
-        {L"pIKROsLN", L"Earlier.Type", L"pIKROsLN"},
-        {L"A&mkdir " + hit, absent, L"A&mkdir " + hit},
-        {L"A|B", absent, L"A|B"},
-        {L"A B", absent, L"A B"},
-        {L"A%PATH%", absent, L"A%PATH%"},
-        {std::wstring(400, L'L'), absent, std::wstring(400, L'L')},
+        {L"VisualStudio.Launcher.sln", L"", L"VisualStudio.Launcher.sln", L"PikroSln"},
+        // Read back whole, not through a code page.
+        {L"VisualStudio.ソリューション", L"", L"VisualStudio.ソリューション", L"PikroSln"},
+        {L"", L"", absent, L""},
+        // Already ours: the open command is set when missing or stale.
+        {L"pIKROsLN", L"", L"Earlier.Type", L"pIKROsLN"},
+        {L"PikroSln", stale, L"Earlier.Type", L"PikroSln"},
+        {L"A&mkdir " + hit, L"", absent, L"A&mkdir " + hit},
+        {L"A|B", L"", absent, L"A|B"},
+        {L"A B", L"", absent, L"A B"},
+        {L"A%PATH%", L"", absent, L"A%PATH%"},
+        {std::wstring(400, L'L'), L"", absent, std::wstring(400, L'L')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(ToUtf8(c.before.substr(0, 40)));
@@ -446,10 +452,14 @@ TEST_F(SetupAssociationLang, TakesOverOnlyAForeignPlainFileType) {
         PutStoreString(kSectVsInst, kKeyOrgFType, L"Earlier.Type");
         PutStoreDword(kSectProfiles, kKeyVsProc, 1);
         if (!c.before.empty()) SetSlnType(c.before);
+        if (!c.command.empty()) {
+            ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln\\shell\\open\\command"), NULL,
+                                     c.command));
+        }
         RunInstaller();
         EXPECT_EQ(StoredOrgFType(), c.orgFType);
         EXPECT_EQ(SlnType(), c.after);
-        if (c.after == L"PikroSln")
+        if (_wcsicmp(c.after.c_str(), L"PikroSln") == 0)
             EXPECT_EQ(PikroOpenCommand(), L"\"" + ProgramPath(L"Pikro.exe") + L"\" \"%1\"");
         else
             EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln")));
@@ -493,7 +503,7 @@ TEST_F(SetupAssociationLang, TemporaryFolderWithBlanksAndAStaleAnswer) {
     EXPECT_EQ(SlnType(), L"PikroSln");
     std::string bytes;
     ASSERT_TRUE(ReadFileBytes(answer, &bytes));
-    EXPECT_EQ(bytes.substr(0, 12), ".sln=My.Type");
+    EXPECT_EQ(bytes.substr(0, 24), Utf16Bytes(L".sln=My.Type"));
 }
 
 // The command interpreter is the system folder's, whatever COMSPEC names,
@@ -512,22 +522,40 @@ TEST_F(SetupAssociationLang, CommandInterpreterIgnoresComSpecAndAutoRun) {
     EXPECT_EQ(SlnType(), L"PikroSln");
 }
 
+// DelayedExpansion for the user, for one test.
+class DelayedExpansionOn {
+public:
+    DelayedExpansionOn() { EXPECT_TRUE(RegPutDword(HKEY_CURRENT_USER, kProcessor, L"DelayedExpansion", 1)); }
+    ~DelayedExpansionOn() { RegDeleteKeyValueW(HKEY_CURRENT_USER, kProcessor, L"DelayedExpansion"); }
+
+private:
+    static constexpr const wchar_t* kProcessor = L"Software\\Microsoft\\Command Processor";
+};
+
 // The shell opens a solution with the Pikro.exe beside the setup program
 // that made the association, handing it the whole path. A fake editor
 // copied there as Pikro.exe logs the command line it was given; a decoy
-// Pikro.exe one folder up would catch an unquoted program path.
+// Pikro.exe one folder up would catch an unquoted program path. The
+// launcher's folder and the temporary folder hold "!" while the user has
+// DelayedExpansion on, which would make Windows' cmd rewrite them (Wine 8's
+// cmd ignores that setting: here the test checks the paths' quoting only).
 TEST_F(SetupAssociationLang, ShellOpensSolutionsWithTheLauncherBesideSetup) {
     Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
     SetSlnType(L"VisualStudio.Launcher.sln");
+    DelayedExpansionOn delayed;
     TempDir base(kTempBlanks);
-    const std::wstring install = base.Sub(L"Pikro Suite");
+    const std::wstring install = base.Sub(L"Pikro !OS! Suite!");
+    const std::wstring temp = base.Sub(L"temp !OS!");
     ASSERT_TRUE(MakeFolders(install));
+    ASSERT_TRUE(MakeFolders(temp));
     ASSERT_TRUE(CopyFileW(ProgramPath(L"PikroInstall.exe").c_str(),
                           JoinPath(install, L"PikroInstall.exe").c_str(), FALSE));
     ASSERT_NE(CreateFakeDevenv(install, L"launcher", L"1.0", L"Pikro.exe"), L"");
     ASSERT_NE(CreateFakeDevenv(base.Path(), L"decoy", L"1.0", L"Pikro.exe"), L"");
-    RunAndExpectZeroExit(JoinPath(install, L"PikroInstall.exe"));
+    RunAndExpectZeroExit(JoinPath(install, L"PikroInstall.exe"), {L"TEMP=" + temp, L"TMP=" + temp});
     ASSERT_EQ(SlnType(), L"PikroSln");
+    EXPECT_EQ(StoredOrgFType(), L"VisualStudio.Launcher.sln");
+    EXPECT_EQ(PikroOpenCommand(), L"\"" + JoinPath(install, L"Pikro.exe") + L"\" \"%1\"");
 
     TempDir solutions(kTempBlanks);
     const std::wstring sln = solutions.Sub(L"My Solution.sln");
@@ -642,17 +670,36 @@ TEST(SetupCommands, OpenCommandSplitsIntoLauncherAndSolution) {
     EXPECT_EQ(command[0], L'\0');
 }
 
-// However "assoc" spells the extension and the type, PikroSln is ours.
-TEST(SetupCommands, AnswerNamesTheLauncherTypeInAnyCase) {
+// The answer of "assoc" as "cmd /u" writes it (UTF-16), or in plain ASCII:
+// however it spells the extension and the type, PikroSln is ours; a type
+// is taken whole or, in bytes of a code page, refused.
+TEST(SetupCommands, AnswersAreReadWholeOrRefused) {
     TempDir dir;
     const std::wstring answer = dir.Sub(L"Pikro.tmp");
-    wchar_t type[260];
-    ASSERT_TRUE(WriteFileBytes(answer, ".SLN=pikrosln\r\n"));
-    EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type), SLN_ASSOC_PIKRO);
-    EXPECT_STREQ(type, L"");
-    ASSERT_TRUE(WriteFileBytes(answer, ".SLN=pikrosln.1\r\n"));
-    EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type), SLN_ASSOC_OTHER);
-    EXPECT_STREQ(type, L"pikrosln.1");
+    const std::wstring japanese = L"VisualStudio.ソリューション";
+    struct Case {
+        std::string bytes;
+        int result;
+        std::wstring type;
+    } cases[] = {
+        {".SLN=pikrosln\r\n", SLN_ASSOC_PIKRO, L""},
+        {".SLN=pikrosln.1\r\n", SLN_ASSOC_OTHER, L"pikrosln.1"},
+        {Utf16Bytes(L".sln=PIKROSLN\r\n"), SLN_ASSOC_PIKRO, L""},
+        {Utf16Bytes(L".sln=" + japanese + L"\r\n"), SLN_ASSOC_OTHER, japanese},
+        {"\xFF\xFE" + Utf16Bytes(L".sln=" + japanese + L"\r\n"), SLN_ASSOC_OTHER, japanese},
+        // Shift-JIS of the same, as cmd writes it without /u under Japanese.
+        {".sln=VisualStudio.\x83\x5C\x83\x8A\x83\x85\x81\x5B\x83\x56\x83\x87\x83\x93\r\n",
+         SLN_ASSOC_REFUSED, L""},
+        {"", SLN_ASSOC_NONE, L""},
+        {Utf16Bytes(L"File association not found for extension .sln\r\n"), SLN_ASSOC_NONE, L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        wchar_t type[260];
+        ASSERT_TRUE(WriteFileBytes(answer, c.bytes));
+        EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type), c.result);
+        EXPECT_EQ(std::wstring(type), c.type);
+    }
 }
 
 TEST(SetupCommands, OnlyPlainNamesArePutOnACommandLine) {
