@@ -35,7 +35,7 @@ enum {
 // --- discovery --------------------------------------------------------------
 
 // Searches one folder tree depth-first for the first devenv.exe, registers
-// it and sets g_setup.fFound. Folder links inside the tree are not followed,
+// it unless the catalogue holds it already, and sets g_setup.fFound. Folder links inside the tree are not followed,
 // a folder the search is already below is not searched again, nothing more
 // than KAL_WALK_MAX_DEPTH levels below folder is searched, and entries whose
 // path would not fit 260 units are passed over. The walk goes through
@@ -43,8 +43,8 @@ enum {
 void FindEditorInFolder(const wchar_t* folder);
 
 // Searches the "Microsoft Visual Studio*" folders of one Program Files
-// folder, one registration at most per such folder. Returns the number of
-// editors registered.
+// folder, one editor at most per such folder. Returns the number of editors
+// found, whether registered now or stored before.
 int SearchTopFolder(const wchar_t* topFolder);
 
 // Drops the stored editors whose devenv.exe is gone, keeping the others
