@@ -469,21 +469,24 @@ TEST_F(SetupAssociationLang, TakesOverOnlyAForeignPlainFileType) {
     }
 }
 
+// A type named in Japanese makes the whole round, whatever the language:
+// remembered, kept and given back as it is.
 TEST_F(SetupAssociationLang, RepeatedSetupKeepsTheFirstFileTypeForRemoval) {
+    const std::wstring type = L"VisualStudio.ソリューション";
     std::wstring editor = Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
-    SetSlnType(L"VisualStudio.Launcher.sln");
+    SetSlnType(type);
     RunInstaller();
     RunInstaller();
-    EXPECT_EQ(StoredOrgFType(), L"VisualStudio.Launcher.sln");
+    EXPECT_EQ(StoredOrgFType(), type);
     EXPECT_EQ(StoredFolders(), std::vector<std::wstring>{editor});
     EXPECT_EQ(SlnType(), L"PikroSln");
     // Also through a run that finds no editor any more.
     ASSERT_TRUE(RemoveSystemVisualStudios());
     RunInstallerWithoutEditors();
-    EXPECT_EQ(StoredOrgFType(), L"VisualStudio.Launcher.sln");
+    EXPECT_EQ(StoredOrgFType(), type);
     EXPECT_EQ(StoredFolders(), std::vector<std::wstring>{});
     RunUninstaller();
-    EXPECT_EQ(SlnType(), L"VisualStudio.Launcher.sln");
+    EXPECT_EQ(SlnType(), type);
 }
 
 TEST_F(SetupAssociationLang, TemporaryFolderWithBlanksAndAStaleAnswer) {
