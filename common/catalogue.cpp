@@ -103,6 +103,17 @@ const wchar_t* ResolveEntryFolder(const EntryFields& fields, int* holds) {
     return fields.folder;
 }
 
+// 1 when two folders are the same: A to Z compared without regard to case,
+// one trailing backslash on either or none (a folder edited into the store
+// by hand, or a drive's root, may carry one).
+int IsSameFolder(const wchar_t* a, const wchar_t* b) {
+    size_t lengthA = wcslen(a);
+    size_t lengthB = wcslen(b);
+    if (lengthA > 0 && a[lengthA - 1] == L'\\') --lengthA;
+    if (lengthB > 0 && b[lengthB - 1] == L'\\') --lengthB;
+    return lengthA == lengthB && _wcsnicmp(a, b, lengthA) == 0;
+}
+
 void CopyCut(wchar_t* dest, size_t units, const wchar_t* src) {
     wcsncpy_s(dest, units, src, _TRUNCATE);
 }
@@ -172,17 +183,18 @@ wchar_t* ReadWholeLine(const wchar_t* key) {
     return line;
 }
 
-// 1 when a stored line names an editor that is gone: its three fields are
-// there and its folder, or its devenv.exe, is reported not found.
-int LineNamesGoneEditor(const wchar_t* stored) {
+// What a stored line names: 1 an editor whose devenv.exe is there, 0 one
+// that is gone (its folder, or its devenv.exe, is reported not found), -1
+// one that cannot be told now or a line that is no entry.
+int StoredLineEditor(const wchar_t* stored) {
     wchar_t line[kLineUnits] = L"";
-    if (wcslen(stored) >= _countof(line)) return 0;
+    if (wcslen(stored) >= _countof(line)) return -1;
     wcscpy_s(line, stored);
     EntryFields fields;
-    if (!SplitEntryLine(line, &fields)) return 0;
+    if (!SplitEntryLine(line, &fields)) return -1;
     int holds = 0;
     ResolveEntryFolder(fields, &holds);
-    return holds == 0;
+    return holds;
 }
 
 // Rewrites the stored catalogue under the numbers 0 to n - 1 in its order,
@@ -190,8 +202,10 @@ int LineNamesGoneEditor(const wchar_t* stored) {
 // "Count" n. Lines are moved whole, whatever they hold; numbers without a
 // string vanish from the numbering. Runs under the catalogue lock and reads
 // the store afresh, so that what another program changed meanwhile is kept.
-// Returns n, or -1 when the store was left as it was.
-int CompactStoredCatalogue(int dropGone) {
+// Returns n, or -1 when the store was left as it was. *present (may be
+// null) receives how many of the n name an editor whose devenv.exe is there.
+int CompactStoredCatalogue(int dropGone, int* present) {
+    if (present) *present = 0;
     HANDLE lock = nullptr;
     if (!LockCatalogue(&lock)) return -1;
     UINT* numbers = nullptr;
@@ -202,13 +216,15 @@ int CompactStoredCatalogue(int dropGone) {
         wchar_t key[kKeyUnits];
         FormatEntryKey(key, numbers[i]);
         wchar_t* line = ReadWholeLine(key);
+        const int editor = line && (dropGone || present) ? StoredLineEditor(line) : -1;
         if (!line) {
             // No string: not an entry, and its number is about to be reused.
             KalDelProfileKeyW(kSectVsInst, key);
-        } else if (dropGone && LineNamesGoneEditor(line)) {
+        } else if (dropGone && editor == 0) {
             KalDelProfileKeyW(kSectVsInst, key);
         } else if (numbers[i] == kept) {
             ++kept;
+            if (present && editor == 1) ++*present;
         } else {
             wchar_t target[kKeyUnits];
             FormatEntryKey(target, kept);
@@ -219,6 +235,7 @@ int CompactStoredCatalogue(int dropGone) {
                 // Stays where it is; the numbering from here on is kept too.
                 kept = numbers[i] + 1;
             }
+            if (present && editor == 1) ++*present;
         }
         free(line);
     }
@@ -237,6 +254,12 @@ void MakeStorable(wchar_t* text, size_t units, const wchar_t* fallback) {
 }
 
 }  // namespace
+
+int PruneStoredCatalogue() {
+    if (!KalGetProfileUIntW(kSectVsInst, kKeyCount, 0)) return 0;
+    int present = 0;
+    return CompactStoredCatalogue(1, &present) < 0 ? 0 : present;
+}
 
 int FolderOfExecutable(const wchar_t* exePath, wchar_t (&folder)[260]) {
     wchar_t drive[3] = L"";
@@ -284,7 +307,7 @@ int LoadCatalogue() {
     // The gone editors leave the store in one rewrite under the lock, which
     // tests every entry again: another program may have pruned or added
     // meanwhile.
-    if (gone) CompactStoredCatalogue(1);
+    if (gone) CompactStoredCatalogue(1, nullptr);
     SortCatalogue(g_catalogue.count);
     return g_catalogue.count;
 }
@@ -339,7 +362,7 @@ int IsEditorRegistered(const wchar_t* exePath) {
         EntryFields fields;
         if (!SplitEntryLine(line, &fields)) continue;
         int holds = 0;
-        registered = _wcsicmp(folder, ResolveEntryFolder(fields, &holds)) == 0;
+        registered = IsSameFolder(folder, ResolveEntryFolder(fields, &holds));
     }
     free(numbers);
     return registered;
@@ -358,7 +381,7 @@ int RegisterEditor(const wchar_t* exePath, EditorEntry* entry) {
     // gets there) is first brought down to the entries really stored, so
     // that the new entry lands behind them and "Count" never runs over.
     if (stored >= 0x7FFFFFFF) {
-        const int compacted = CompactStoredCatalogue(0);
+        const int compacted = CompactStoredCatalogue(0, nullptr);
         if (compacted >= 0) stored = static_cast<UINT>(compacted);
     }
     if (stored >= 0x7FFFFFFF) {

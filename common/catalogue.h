@@ -42,8 +42,14 @@ void UnlockCatalogue(HANDLE lock);
 void SortCatalogue(int n);
 
 // 1 when a stored entry's folder equals the folder of exePath (A to Z
-// compared without regard to case), else 0.
+// compared without regard to case, one trailing backslash or none), else 0.
 int IsEditorRegistered(const wchar_t* exePath);
+
+// Drops the stored entries whose devenv.exe or folder is reported not found
+// and renumbers the others, as loading does, under the lock. Returns how
+// many stored entries name an existing devenv.exe. Writes nothing when no
+// catalogue is stored.
+int PruneStoredCatalogue();
 
 // Reads the executable's description and version into entry, computes its
 // folder, appends the entry to the stored catalogue and returns the new

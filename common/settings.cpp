@@ -22,3 +22,14 @@ void SaveSettings(const LauncherSettings* settings) {
     KalPutProfileUIntW(kSectProfiles, kKeyNoVsProc, settings->NoVsProc);
     KalPutProfileUIntW(kSectProfiles, kKeyNoVsFix, settings->ixNoVsFix);
 }
+
+void SaveFirstSettings() {
+    static const wchar_t* const kKeys[] = {kKeyDelVsFolder, kKeyLstSel,   kKeyVsProc,
+                                           kKeyVsFix,       kKeyNoVsProc, kKeyNoVsFix};
+    for (const wchar_t* key : kKeys) {
+        // A stored number reads the same whatever the default; an absent key,
+        // or one holding no number, reads as the default, which differs.
+        if (KalGetProfileUIntW(kSectProfiles, key, 0) != KalGetProfileUIntW(kSectProfiles, key, 1))
+            KalPutProfileUIntW(kSectProfiles, key, 0);
+    }
+}

@@ -21,3 +21,7 @@ void LoadSettings();
 
 // Writes the six fields in their fixed order.
 void SaveSettings(const LauncherSettings* settings);
+
+// Writes 0 for each of the six settings the store does not hold yet (a first
+// set-up); a setting already stored keeps its value.
+void SaveFirstSettings();

@@ -2,7 +2,8 @@
 // translations the resource lists first and then the usual ones.
 //
 // The resource is taken straight from the file's resources (the file is
-// mapped as data, none of its code runs) and its tree is walked here. A
+// mapped as data, none of its code runs) and its tree is walked here, never
+// beyond the pages that are really mapped. A
 // version resource is a tree of nodes; each node is a header of three words
 // (its length in bytes, the length of its value, the type of the value: 1
 // for text counted in UTF-16 units, 0 for binary data counted in bytes), a
@@ -169,6 +170,28 @@ int ReadVersionItem(const VerBytes& bytes, const wchar_t* item, wchar_t* buf, si
     return 0;
 }
 
+// How many bytes from data on can be read: the committed, readable pages
+// that follow one another from there, no more than wanted. The directory
+// of a crafted file may declare a resource far longer than the image that
+// holds it; reading by that size would run off the mapped pages.
+size_t ReadableBytes(const void* data, size_t wanted) {
+    const unsigned char* at = static_cast<const unsigned char*>(data);
+    size_t readable = 0;
+    while (readable < wanted) {
+        MEMORY_BASIC_INFORMATION region;
+        if (VirtualQuery(at + readable, &region, sizeof(region)) != sizeof(region)) break;
+        const DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                                PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+        if (region.State != MEM_COMMIT || !(region.Protect & kReadable) ||
+            (region.Protect & PAGE_GUARD))
+            break;
+        const unsigned char* end = static_cast<const unsigned char*>(region.BaseAddress) + region.RegionSize;
+        if (end <= at + readable) break;
+        readable = static_cast<size_t>(end - at);
+    }
+    return readable < wanted ? readable : wanted;
+}
+
 // EnumResourceNamesW callback: keeps the first version resource found.
 BOOL CALLBACK TakeFirstVersion(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR param) {
     HRSRC* found = reinterpret_cast<HRSRC*>(param);
@@ -192,9 +215,9 @@ int KalGetVerInfoW(const wchar_t* exePath, const wchar_t* item, wchar_t* buf, si
     if (!found)
         EnumResourceNamesW(module, RT_VERSION, TakeFirstVersion, reinterpret_cast<LONG_PTR>(&found));
     if (found) {
-        const DWORD resourceBytes = SizeofResource(module, found);
         HGLOBAL loaded = LoadResource(module, found);
         const void* data = loaded ? LockResource(loaded) : NULL;
+        const size_t resourceBytes = data ? ReadableBytes(data, SizeofResource(module, found)) : 0;
         if (data && resourceBytes > 0) {
             const VerBytes bytes = {static_cast<const unsigned char*>(data), resourceBytes};
             if (!ReadVersionItem(bytes, item, buf, size)) buf[0] = 0;

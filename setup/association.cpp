@@ -1,6 +1,7 @@
 // The second half of setup: .sln is associated with the launcher through the
 // command interpreter's "assoc" and "ftype", the file type it had before is
-// remembered for removal, and the launcher's six settings start at 0.
+// remembered for removal, and the launcher's six settings start at 0 unless
+// the user has set them already.
 #include "setup.h"
 
 #include <wchar.h>
@@ -79,17 +80,20 @@ int ComposeAssocRestore(const wchar_t* type, wchar_t (&command)[324]) {
 
 // The interpreter comes from the system folder, never from COMSPEC, and /d
 // keeps the user's AutoRun commands out: their output would land in the
-// answer file ahead of that of "assoc". A program without a console of its
-// own would flash one up for every command without CREATE_NO_WINDOW. The
-// caller goes on once the command has ended, as after system(); the exit
-// status says nothing that the answer file and the registry do not.
+// answer file ahead of that of "assoc". /v:off keeps a DelayedExpansion
+// setting of the user's from rewriting a path that holds "!", and /u makes
+// the built-in commands write UTF-16 into a file, so that a file type in any
+// script is read back as it is. A program without a console of its own
+// would flash one up for every command without CREATE_NO_WINDOW. The caller
+// goes on once the command has ended, as after system(); the exit status
+// says nothing that the answer file and the registry do not.
 int RunCommandInterpreter(const wchar_t* command) {
     wchar_t szInterpreter[260];
     wchar_t szLine[kInterpreterLineUnits];
     UINT cch = GetSystemDirectoryW(szInterpreter, _countof(szInterpreter));
     if (cch == 0 || cch >= _countof(szInterpreter) || !KalPathCatW(szInterpreter, L"cmd.exe"))
         return 0;
-    if (KalSnPrintFW(szLine, L"\"%s\" /d /c %s", szInterpreter, command) < 0) return 0;
+    if (KalSnPrintFW(szLine, L"\"%s\" /d /u /v:off /c %s", szInterpreter, command) < 0) return 0;
 
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof(startup));
@@ -116,15 +120,46 @@ int ReadRememberedFileType(wchar_t (&type)[260]) {
     return 0;
 }
 
+// Reads the beginning of the answer file into line, terminated: UTF-16 as
+// "cmd /u" writes it (with or without a byte order mark), or plain ASCII
+// from an interpreter that wrote in its code page after all. Returns 1
+// when read, 0 when the file is empty, -1 when it cannot be opened, and -2
+// when its text cannot be read back exactly: bytes of a code page, which
+// would give another type's name.
+static int ReadAnswerText(const wchar_t* outputFile, wchar_t (&line)[324]) {
+    unsigned char bytes[sizeof(line)];
+    line[0] = L'\0';
+    HANDLE file = CreateFileW(outputFile, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    DWORD got = 0;
+    const BOOL read = ReadFile(file, bytes, sizeof(bytes) - sizeof(wchar_t), &got, NULL);
+    CloseHandle(file);
+    if (!read) return -1;
+    if (got == 0) return 0;
+    size_t units = 0;
+    if (got >= 2 && (bytes[1] == 0 || (bytes[0] == 0xFF && bytes[1] == 0xFE))) {
+        size_t at = bytes[0] == 0xFF && bytes[1] == 0xFE ? 2 : 0;
+        for (; at + 1 < got; at += 2)
+            line[units++] = static_cast<wchar_t>(bytes[at] | (bytes[at + 1] << 8));
+    } else {
+        for (DWORD at = 0; at < got && units + 1 < _countof(line); ++at) {
+            if (bytes[at] >= 0x80) return -2;
+            line[units++] = static_cast<wchar_t>(bytes[at]);
+        }
+    }
+    line[units] = L'\0';
+    return 1;
+}
+
 int ReadSlnAssociation(const wchar_t* outputFile, wchar_t (&type)[260]) {
     wchar_t (&line)[324] = g_setup.szLine;
     type[0] = L'\0';
-    KalFile* file = KalFOpenW(outputFile, KAL_FOPEN_READ_TEXT);
-    if (file == NULL) return SLN_ASSOC_UNKNOWN;
     ZeroMemory(line, sizeof(line));
-    wchar_t* got = KalFGetSW(file, line);
-    KalFClose(file);
-    if (got == NULL) return SLN_ASSOC_NONE;
+    const int read = ReadAnswerText(outputFile, line);
+    if (read == -1) return SLN_ASSOC_UNKNOWN;
+    if (read == 0) return SLN_ASSOC_NONE;
+    if (read == -2) return SLN_ASSOC_REFUSED;
 
     // A line that fills the buffer without its line feed went on beyond it:
     // the type in it is cut and must not be taken for the real one.
@@ -134,6 +169,9 @@ int ReadSlnAssociation(const wchar_t* outputFile, wchar_t (&type)[260]) {
     else if (wcslen(line) >= _countof(line) - 1)
         return _wcsnicmp(line, kAssocPrefix, kAssocPrefixLen) == 0 ? SLN_ASSOC_REFUSED
                                                                   : SLN_ASSOC_NONE;
+    // What came before the line feed of a CRLF.
+    const size_t length = wcslen(line);
+    if (length > 0 && line[length - 1] == L'\r') line[length - 1] = L'\0';
 
     if (_wcsnicmp(line, kAssocPrefix, kAssocPrefixLen) != 0) return SLN_ASSOC_NONE;
     const wchar_t* current = line + kAssocPrefixLen;
@@ -161,13 +199,41 @@ static int QuerySlnAssociation(wchar_t (&type)[260]) {
     return ReadSlnAssociation(g_setup.szTempFile, type);
 }
 
+// Composes the "ftype" command that makes PikroSln open the launcher beside
+// this program. Returns 0 when the launcher path cannot be put on a command
+// line safely.
+static int ComposeOurFType() {
+    if (!KalGetAppPathW(g_setup.szLauncher) || !KalPathCatW(g_setup.szLauncher, kLauncherExe))
+        return 0;
+    return ComposeFTypeCommand(g_setup.szLauncher, g_setup.szCommand);
+}
+
+// 1 when PikroSln's open command, as the shell reads it, is the one the
+// composed "ftype" command sets.
+static int OpenCommandIsOurs() {
+    const wchar_t* wanted = wcschr(g_setup.szCommand, L'=');
+    wchar_t szCurrent[1024];
+    DWORD bytes = sizeof(szCurrent);
+    if (!wanted || RegGetValueW(HKEY_CLASSES_ROOT, L"PikroSln\\shell\\open\\command", NULL,
+                                RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, NULL,
+                                szCurrent, &bytes) != ERROR_SUCCESS)
+        return 0;
+    return wcscmp(szCurrent, wanted + 1) == 0;
+}
+
+// .sln is already PikroSln, but its open command may name a launcher that
+// is no longer there (the suite installed elsewhere, an old copy deleted):
+// it is set to this launcher whenever it differs.
+static int RepairOpenCommand() {
+    if (!ComposeOurFType() || OpenCommandIsOurs()) return 0;
+    return RunCommandInterpreter(g_setup.szCommand);
+}
+
 // Defines PikroSln with the launcher beside this program and gives .sln to
 // it, remembering the previous type first. Nothing is run when the launcher
 // path cannot be put on a command line safely.
 static int TakeOverAssociation(const wchar_t* previousType) {
-    if (!KalGetAppPathW(g_setup.szLauncher) || !KalPathCatW(g_setup.szLauncher, kLauncherExe))
-        return 0;
-    if (!ComposeFTypeCommand(g_setup.szLauncher, g_setup.szCommand)) return 0;
+    if (!ComposeOurFType()) return 0;
     KalPutProfileStrW(kSectVsInst, kKeyOrgFType, previousType);
     RunCommandInterpreter(g_setup.szCommand);
     if (KalSnPrintFW(g_setup.szCommand, L"assoc .sln=%s", kSlnFileType) < 0) return 0;
@@ -188,14 +254,18 @@ int AssociateSolutions() {
         // stale, and removal must not force it onto .sln.
         KalDelProfileKeyW(kSectVsInst, kKeyOrgFType);
         break;
+    case SLN_ASSOC_PIKRO:
+        // Already ours: the type remembered by the first run stays, so that
+        // removal can still give it back.
+        RepairOpenCommand();
+        break;
     default:
-        // Already ours, or unknown: the type remembered by the first run
-        // stays, so that removal can still give it back.
+        // Unknown: the remembered type stays, as when ours.
         break;
     }
 
-    LauncherSettings zero;
-    ZeroMemory(&zero, sizeof(zero));
-    SaveSettings(&zero);
+    // Running setup again (after an upgrade, or to find a new Visual Studio)
+    // keeps the settings the user chose.
+    SaveFirstSettings();
     return 1;
 }

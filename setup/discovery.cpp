@@ -1,6 +1,7 @@
-// Editor discovery: the setup program rebuilds the stored catalogue from the
-// Visual Studio folders under the two Program Files folders of the system
-// drive, registering the first devenv.exe of each in depth-first order.
+// Editor discovery: the setup program brings the stored catalogue up to
+// date with the Visual Studio folders under the two Program Files folders of
+// the system drive, registering the first devenv.exe of each in depth-first
+// order, and with the instances Windows lists.
 #include "setup.h"
 
 #include <wchar.h>
@@ -13,7 +14,8 @@ SetupState g_setup;
 
 static const wchar_t kVsFolderPrefix[] = L"Microsoft Visual Studio";
 static const size_t kVsFolderPrefixLen = _countof(kVsFolderPrefix) - 1;
-static const wchar_t kNotFoundText[] = L"インストール済の VisualStudio が見つかりませんでした。";
+static const wchar_t kNotFoundTextJa[] = L"インストール済の VisualStudio が見つかりませんでした。";
+static const wchar_t kNotFoundTextEn[] = L"No installed Visual Studio was found.";
 static const wchar_t kInstallCaption[] = L"PikroInstall";
 
 // Large fetches and the basic information level make a listing cost about
@@ -28,15 +30,24 @@ static int IsDotEntry(const wchar_t* name) {
     return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;
 }
 
-// Registers folder\devenv.exe. A path that does not fit, or an editor the
+// Registers folder\devenv.exe unless the catalogue holds it already (an
+// earlier run found it). A path that does not fit, or an editor the
 // catalogue refuses to store, does not end the search: a later devenv.exe
 // of the same tree may still be usable.
 static int RegisterFoundEditor(const wchar_t* folder) {
     wchar_t szEditor[260];
     if (wcscpy_s(szEditor, folder) != 0 || !KalPathCatW(szEditor, kEditorExe)) return 0;
-    EditorEntry entry;
-    ZeroMemory(&entry, sizeof(entry));
-    if (RegisterEditor(szEditor, &entry) <= 0) return 0;
+    HANDLE lock = nullptr;
+    if (!LockCatalogue(&lock)) return 0;
+    int found = IsEditorRegistered(szEditor);
+    if (!found) {
+        EditorEntry entry;
+        ZeroMemory(&entry, sizeof(entry));
+        found = RegisterEditor(szEditor, &entry) > 0;
+        if (found) g_setup.nAdded++;
+    }
+    UnlockCatalogue(lock);
+    if (!found) return 0;
     g_setup.nEditors++;
     g_setup.fFound = 1;
     return 1;
@@ -114,20 +125,8 @@ static int GetWindowsDrive(wchar_t (&drive)[260]) {
     return 1;
 }
 
-int DiscoverEditors() {
-    // The catalogue is rebuilt from scratch, but the file type that .sln had
-    // before the first setup must outlive the rebuild: removal gives it back.
-    // One that cannot be read whole is dropped rather than stored cut. All
-    // under the catalogue lock, so that a launcher pruning meanwhile neither
-    // sees the remembered type gone nor writes back what was just deleted.
-    HANDLE lock = nullptr;
-    const int locked = LockCatalogue(&lock);
-    ReadRememberedFileType(g_setup.szOrgFType);
-    KalDelProfileSectW(kSectVsInst);
-    if (g_setup.szOrgFType[0] != L'\0')
-        KalPutProfileStrW(kSectVsInst, kKeyOrgFType, g_setup.szOrgFType);
-    if (locked) UnlockCatalogue(lock);
-
+// Searches the two Program Files folders of the system drive.
+static void SearchProgramFiles() {
     // Without SystemDrive the Windows folder's drive is taken: an empty drive
     // would search the current drive instead. A value that does not fit, or
     // a Windows folder without a drive letter, leaves a drive that cannot be
@@ -135,10 +134,10 @@ int DiscoverEditors() {
     SetLastError(ERROR_SUCCESS);
     DWORD cch = GetEnvironmentVariableW(L"SystemDrive", g_setup.szSystemDrive,
                                         _countof(g_setup.szSystemDrive));
-    if (cch >= _countof(g_setup.szSystemDrive)) return g_setup.nEditors;
+    if (cch >= _countof(g_setup.szSystemDrive)) return;
     if (cch == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND &&
         !GetWindowsDrive(g_setup.szSystemDrive))
-        return g_setup.nEditors;
+        return;
     static const wchar_t* const kTopFormats[2] = {L"%s\\Program Files", L"%s\\Program Files (x86)"};
     for (int i = 0; i < 2; i++) {
         if (KalSnPrintFW(g_setup.szTopFolder[i], kTopFormats[i], g_setup.szSystemDrive) < 0) {
@@ -147,7 +146,21 @@ int DiscoverEditors() {
         }
         SearchTopFolder(g_setup.szTopFolder[i]);
     }
-    return g_setup.nEditors;
+}
+
+int DiscoverEditors() {
+    // What the user made stays: an editor an earlier run found or a drop
+    // added is kept while its devenv.exe is there. The file type that .sln
+    // had before the first setup stays too, since removal gives it back;
+    // one that cannot be read whole is dropped rather than kept cut.
+    if (!ReadRememberedFileType(g_setup.szOrgFType)) KalDelProfileKeyW(kSectVsInst, kKeyOrgFType);
+    g_setup.nKept = PruneStoredCatalogue();
+
+    SearchProgramFiles();
+    // Then the instances Windows lists, wherever they lie; the catalogue's
+    // duplicate test passes over those the walk found.
+    g_setup.nAdded += RegisterInstalledInstances();
+    return g_setup.nKept + g_setup.nAdded;
 }
 
 int IsQuietSwitch(const wchar_t* cmdLine) {
@@ -164,7 +177,10 @@ int RunInstall(int fQuiet) {
     ZeroMemory(&g_setup, sizeof(g_setup));
     KalSetRegMidPathW(kAppMidPath);
     if (DiscoverEditors() == 0) {
-        if (!fQuiet) MessageBoxW(NULL, kNotFoundText, kInstallCaption, MB_OK | MB_ICONERROR);
+        if (!fQuiet) {
+            MessageBoxW(NULL, KalGetLangId() == 1041 ? kNotFoundTextJa : kNotFoundTextEn,
+                        kInstallCaption, MB_OK | MB_ICONERROR);
+        }
         return 0;
     }
     AssociateSolutions();

@@ -156,6 +156,21 @@ TEST_F(EditorDrop, DevenvInCapitalsIsStoredAndListedAtOnce) {
     ExpectRowsPaired(list_, vsFix_, noVsFix_);
 }
 
+// The version of a dropped devenv.exe is read no further than its image
+// goes, whatever its resource directory declares (a crafted file).
+TEST_F(EditorDrop, ACraftedVersionResourceIsReadNoFurtherThanTheImage) {
+    StoreEditors({L"VS B"});
+    Open();
+    const std::wstring crafted = dir_.Sub(L"crafted");
+    ASSERT_TRUE(MakeFolders(crafted));
+    ASSERT_TRUE(WriteImageEndingInVersion(JoinPath(crafted, L"devenv.exe"), RunawayVersionNode(), 0xFFFF));
+    Drop({JoinPath(crafted, L"devenv.exe")});
+    EXPECT_EQ(2u, StoredCount());
+    EXPECT_EQ(L"devenv.exe;0;" + crafted, StoredLine(1));
+    EXPECT_EQ(2, g_catalogue.count);
+    ExpectRowsPaired(list_, vsFix_, noVsFix_);
+}
+
 TEST_F(EditorDrop, FolderHoldingDevenvAddsItsDevenv) {
     StoreEditors({L"VS B"});
     Open();

@@ -203,9 +203,9 @@ protected:
         EXPECT_TRUE(PumpUntil([] { return !RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey); }, kWaitMs));
     }
 
-    // Installed as by the first run: files, association, store, entry and
-    // shortcut.
-    void ExpectInstalled() {
+    // Installed: files, association, store, entry and shortcut; the
+    // catalogue holds the editor set up first, then any others given.
+    void ExpectInstalled(const std::vector<std::wstring>& moreEditors = {}) {
         for (const wchar_t* name : {L"Pikro.exe", L"PikroInstall.exe", L"PikroUninstall.exe",
                                     L"PikroExec\\PikroExec.exe", L"Uninstall.exe"})
             EXPECT_TRUE(FileExists(Installed(name))) << ToUtf8(name);
@@ -225,10 +225,15 @@ protected:
         EXPECT_EQ(orgFType, kOldType);
         DWORD count = 0;
         EXPECT_TRUE(GetStoreDword(kSectVsInst, kKeyCount, &count));
-        EXPECT_EQ(count, 1u);
+        EXPECT_EQ(count, 1u + moreEditors.size());
         std::wstring line;
         EXPECT_TRUE(GetStoreString(kSectVsInst, L"VS00", &line));
         EXPECT_EQ(line, L"Visual Studio 2022;17.8.3;" + editor_);
+        for (size_t i = 0; i < moreEditors.size(); ++i) {
+            line.clear();
+            EXPECT_TRUE(GetStoreString(kSectVsInst, (L"VS0" + std::to_wstring(i + 1)).c_str(), &line));
+            EXPECT_EQ(line, moreEditors[i]);
+        }
 
         EXPECT_EQ(UninstallValue(L"DisplayName"), Wide(PIKRO_PRODUCT_NAME));
         EXPECT_EQ(UninstallValue(L"DisplayVersion"), Wide(PIKRO_VERSION_STR));
@@ -321,16 +326,26 @@ TEST_F(InstallerTest, SilentInstallOpensSolutionsAndQuietRemovalGivesAllBack) {
 }
 
 // Installing over an earlier version replaces its programs and runs setup
-// again, which keeps the file type remembered the first time.
+// again, which keeps the file type remembered the first time and what the
+// user made since: an editor dropped on the settings list, a setting.
 TEST_F(InstallerTest, InstallingOverAnEarlierVersionReplacesFilesAndKeepsTheOldType) {
     Install();
     ASSERT_TRUE(WriteFileBytes(Installed(L"Pikro.exe"), "an earlier launcher"));
     ASSERT_TRUE(WriteFileBytes(Installed(L"PikroExec\\PikroExec.exe"), "an earlier shim"));
-    // The catalogue is found again: an editor removed since drops out.
+    TempDir copies;
+    const std::wstring dropped = copies.Sub(L"IDE");
+    ASSERT_NE(CreateFakeDevenv(dropped, L"My copy", L"17.0"), L"");
+    const std::wstring droppedLine = L"My copy;17.0;" + dropped;
+    // An editor removed since drops out.
     ASSERT_TRUE(PutStoreString(kSectVsInst, L"VS01", L"Gone;1.0;C:\\Gone"));
-    ASSERT_TRUE(PutStoreDword(kSectVsInst, kKeyCount, 2));
+    ASSERT_TRUE(PutStoreString(kSectVsInst, L"VS02", droppedLine));
+    ASSERT_TRUE(PutStoreDword(kSectVsInst, kKeyCount, 3));
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyNoVsProc, 2));
     Install();
-    ExpectInstalled();
+    ExpectInstalled({droppedLine});
+    DWORD rule = 0;
+    EXPECT_TRUE(GetStoreDword(kSectProfiles, kKeyNoVsProc, &rule));
+    EXPECT_EQ(rule, 2u);
     Uninstall();
     ExpectRemoved();
 }

@@ -797,6 +797,28 @@ TEST_F(KalVerInfoCrafted, WellFormedResourcesReadAsTheSystemReadsThem) {
     EXPECT_EQ(L"seven", Read(BuildVersionNode(UsEnglish({FileVersion(L"seven")})), 7));
 }
 
+// A resource that ends where the mapped image ends, while its directory
+// declares 0xFFFF bytes: the reader goes no further than what is mapped.
+// The first is one node whose key runs, without a terminator, to the last
+// byte of the image.
+TEST_F(KalVerInfoCrafted, AResourceAtTheEndOfTheImageIsReadNoFurther) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const wchar_t* expected;
+    } cases[] = {
+        {"a key that runs to the end", RunawayVersionNode(), L""},
+        {"a whole resource", BuildVersionNode(UsEnglish({FileVersion(L"17.0")})), L"17.0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(WriteImageEndingInVersion(exe_, c.bytes, 0xFFFF));
+        wchar_t buf[64];
+        KalGetVerInfoW(exe_.c_str(), L"FileVersion", buf);
+        EXPECT_STREQ(c.expected, buf);
+    }
+}
+
 // Lengths that lie. Each case is laid out so that a reader that trusted the
 // lie would find a text, or none where one is to be found; the reader must
 // neither crash nor hang.

@@ -20,7 +20,14 @@ namespace {
 
 const DWORD kRunTimeout = 60000;
 const wchar_t kClasses[] = L"Software\\Classes";
-const wchar_t kNotFound[] = L"インストール済の VisualStudio が見つかりませんでした。";
+// Installs outside Program Files lie here, on the drive child programs see.
+const wchar_t kOtherInstalls[] = L"C:\\VS";
+
+// The message of a setup run that finds no editor, in the run's language.
+std::wstring NotFoundText() {
+    return TestLangId() == 1041 ? L"インストール済の VisualStudio が見つかりませんでした。"
+                                : L"No installed Visual Studio was found.";
+}
 
 std::wstring ClassKey(const std::wstring& name) {
     return std::wstring(kClasses) + L"\\" + name;
@@ -71,16 +78,22 @@ std::wstring StoredOrgFType() {
     return type;
 }
 
-// The section holds the six launcher settings, each 0, and nothing else.
-void ExpectSixZeros() {
+// The section holds the six launcher settings with these values, in their
+// order, and nothing else.
+void ExpectSettings(const std::vector<DWORD>& values) {
     static const wchar_t* const kKeys[] = {kKeyDelVsFolder, kKeyLstSel, kKeyVsProc,
                                            kKeyVsFix,       kKeyNoVsProc, kKeyNoVsFix};
     EXPECT_EQ(StoreValueNames(kSectProfiles).size(), 6u);
-    for (const wchar_t* key : kKeys) {
+    for (size_t i = 0; i < 6 && i < values.size(); ++i) {
         DWORD value = 99;
-        EXPECT_TRUE(GetStoreDword(kSectProfiles, key, &value)) << ToUtf8(key);
-        EXPECT_EQ(value, 0u) << ToUtf8(key);
+        EXPECT_TRUE(GetStoreDword(kSectProfiles, kKeys[i], &value)) << ToUtf8(kKeys[i]);
+        EXPECT_EQ(value, values[i]) << ToUtf8(kKeys[i]);
     }
+}
+
+// Those of a first set-up.
+void ExpectSixZeros() {
+    ExpectSettings({0, 0, 0, 0, 0, 0});
 }
 
 void RunAndExpectZeroExit(const std::wstring& program, const EnvOverrides& env = EnvOverrides()) {
@@ -89,8 +102,10 @@ void RunAndExpectZeroExit(const std::wstring& program, const EnvOverrides& env =
     EXPECT_EQ(code, 0u);
 }
 
-void RunInstaller(const EnvOverrides& env = EnvOverrides()) {
-    RunAndExpectZeroExit(ProgramPath(L"PikroInstall.exe"), env);
+void RunInstaller(const EnvOverrides& env = EnvOverrides(), const std::wstring& cwd = L"") {
+    DWORD code = 1;
+    ASSERT_TRUE(RunProgram(ProgramPath(L"PikroInstall.exe"), L"", cwd, kRunTimeout, &code, env));
+    EXPECT_EQ(code, 0u);
 }
 
 void RunUninstaller() {
@@ -112,6 +127,7 @@ protected:
         ResetStore();
         RemoveTree(JoinPath(ProgramFiles(), L"Other"));
         RemoveTree(JoinPath(ProgramFiles(), L"Microsoft Visual Studi"));
+        RemoveTree(kOtherInstalls);
     }
     std::wstring ProgramFiles() const { return SystemProgramFiles(false); }
     std::wstring ProgramFilesX86() const { return SystemProgramFiles(true); }
@@ -230,6 +246,7 @@ TEST_F(SetupDiscoveryTest, SearchesTheProgramFilesOfTheSystemDriveOnly) {
     EXPECT_EQ(StoredFolders(), std::vector<std::wstring>{x86});
 
     // A drive too long to name is searched nowhere, not on the current drive.
+    ResetStore();
     SetSystemDrive(std::wstring(300, L'x'));
     ZeroMemory(&g_setup, sizeof(g_setup));
     EXPECT_EQ(DiscoverEditors(), 0);
@@ -263,7 +280,7 @@ void RunInstallerWithoutEditors(const wchar_t* args = L"") {
     HWND box = WaitForMessageBox(L"PikroInstall", pid, 20000);
     EXPECT_NE(box, (HWND)NULL);
     if (box != NULL) {
-        EXPECT_EQ(MessageBoxText(box), kNotFound);
+        EXPECT_EQ(MessageBoxText(box), NotFoundText());
         EXPECT_TRUE(CloseMessageBox(box));
     }
     // A second box would keep the program from ending.
@@ -311,6 +328,124 @@ TEST_F(SetupDiscoveryTest, QuietSwitchEndsWithoutAMessageBox) {
     }
 }
 
+// A devenv.exe whose version resource declares more than its image holds
+// (a crafted file) neither crashes setup nor costs the catalogue anything:
+// it is stored without a description or version of its own.
+TEST_F(SetupDiscoveryTest, ACraftedVersionResourceIsReadNoFurtherThanTheImage) {
+    const std::wstring good = Editor(L"Microsoft Visual Studio 12.0\\IDE", L"VS 2013", L"12.0");
+    RunInstaller();
+    const std::wstring crafted = JoinPath(ProgramFiles(), L"Microsoft Visual Studio 14.0\\IDE");
+    ASSERT_TRUE(MakeFolders(crafted));
+    ASSERT_TRUE(WriteImageEndingInVersion(JoinPath(crafted, L"devenv.exe"), RunawayVersionNode(), 0xFFFF));
+    RunInstaller();
+    EXPECT_EQ(StoredFolders(), (std::vector<std::wstring>{good, crafted}));
+    EXPECT_EQ(StoredLine(L"VS01"), L"devenv.exe;0;" + crafted);
+}
+
+// --- Windows' list of instances ---------------------------------------------
+
+// The editors of every Visual Studio since 2017 are found through the list
+// Windows keeps of them, after the walk, each once. The walk finds the first
+// editor of the shared "Microsoft Visual Studio" folder (18, for 2026); the
+// list adds 2022 beside it and 2019 outside Program Files, and no list of a
+// broken or hostile server costs setup what the walk found.
+TEST_F(SetupDiscoveryTest, AddsTheUsableInstancesWindowsListsEachOnce) {
+    const std::wstring shared = JoinPath(ProgramFiles(), L"Microsoft Visual Studio");
+    const std::wstring vs2026 = JoinPath(shared, L"18\\Community");
+    const std::wstring vs2022 = JoinPath(shared, L"2022\\Community");
+    const std::wstring vs2019 = JoinPath(kOtherInstalls, L"2019\\Professional");
+    const std::wstring garbled = JoinPath(kOtherInstalls, L"Garbled");
+    const std::wstring incomplete = JoinPath(kOtherInstalls, L"Incomplete");
+    const std::wstring tools = JoinPath(kOtherInstalls, L"BuildTools");
+    const std::wstring ide = L"Common7\\IDE";
+    for (const std::wstring& install : {vs2026, vs2022, vs2019, garbled, incomplete})
+        ASSERT_NE(CreateFakeDevenv(JoinPath(install, ide), L"Visual Studio", L"17.0"), L"");
+    ASSERT_TRUE(MakeFolders(JoinPath(tools, L"MSBuild\\Current\\Bin")));
+    // An empty installation path would make the product path relative: to
+    // the folder setup runs in, which holds one.
+    TempDir cwd;
+    ASSERT_NE(CreateFakeDevenv(cwd.Sub(ide), L"relative", L"17.0"), L"");
+
+    FakeInstance i2026{vs2026}, i2022{vs2022}, i2019{vs2019};
+    i2026.path = L"C:\\PROGRAM FILES\\Microsoft Visual Studio\\18\\COMMUNITY\\";
+    i2022.version = L"17.14.36310.24";
+    i2019.version = L"16.11.49";
+    FakeInstance buildTools{tools}, gone{JoinPath(kOtherInstalls, L"Gone")}, notDone{incomplete},
+        notLaunchable{incomplete}, longPath{std::wstring(5000, L'p')}, empty{L""}, garbage{garbled};
+    buildTools.product = L"";
+    notDone.state = 3;  // local and registered, not complete
+    notLaunchable.launchable = false;
+    longPath.path = L"C:\\" + std::wstring(5000, L'p');
+    garbage.version = L"17.8\x00ff\x202e;rm -rf";
+
+    const std::wstring d2026 = JoinPath(vs2026, ide), d2022 = JoinPath(vs2022, ide),
+                       d2019 = JoinPath(vs2019, ide);
+    struct Case {
+        const char* what;
+        std::vector<FakeInstance> listed;
+        bool registered, endless, createFails;
+        std::vector<std::wstring> stored;
+    } cases[] = {
+        {"side by side", {i2022, i2026, i2019}, true, false, false, {d2026, d2022, d2019}},
+        {"passed over", {buildTools, gone, notDone, notLaunchable}, true, false, false, {d2026}},
+        {"no class registered", {i2022}, false, false, false, {d2026}},
+        {"creating fails", {i2022}, true, false, true, {d2026}},
+        {"hostile values", {longPath, empty, garbage, i2026}, true, true, false, {d2026}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetStore();
+        FakeSetupConfiguration server;
+        ASSERT_TRUE(server.Ready());
+        ASSERT_TRUE(server.List(c.listed, c.endless, c.createFails));
+        if (!c.registered) {
+            ASSERT_TRUE(FakeSetupConfiguration::Unregister());
+        }
+        RunInstaller(EnvOverrides(), cwd.Path());
+        EXPECT_EQ(StoredFolders(), c.stored);
+        EXPECT_EQ(SlnType(), L"");
+        ExpectSixZeros();
+    }
+}
+
+// Running setup again (by hand, after installing another Visual Studio)
+// keeps what the user made: the settings chosen, an editor added by a drop,
+// every stored editor still there. It adds what is new and drops what is
+// gone.
+TEST_F(SetupDiscoveryTest, RunAgainKeepsTheUsersSettingsAndEditors) {
+    const std::wstring vs2026 = Editor(L"Microsoft Visual Studio\\18\\Community\\Common7\\IDE");
+    const std::wstring vs2022 = JoinPath(kOtherInstalls, L"2022\\Common7\\IDE");
+    const std::wstring vs2019 = JoinPath(kOtherInstalls, L"2019\\Common7\\IDE");
+    const std::wstring dropped = JoinPath(kOtherInstalls, L"Copy\\IDE");
+    for (const std::wstring& folder : {vs2022, vs2019, dropped})
+        ASSERT_NE(CreateFakeDevenv(folder, L"Visual Studio", L"17.0"), L"");
+    FakeSetupConfiguration server;
+    ASSERT_TRUE(server.Ready());
+    FakeInstance i2022{JoinPath(kOtherInstalls, L"2022")}, i2019{JoinPath(kOtherInstalls, L"2019")};
+    ASSERT_TRUE(server.List({i2022}));
+    RunInstaller();
+    ASSERT_EQ(StoredFolders(), (std::vector<std::wstring>{vs2026, vs2022}));
+    ExpectSixZeros();
+
+    // The user fixes an editor for both rules and drops a copy Windows does
+    // not list, stored with a trailing backslash as an edit by hand leaves
+    // it; then installs 2019 and removes 2022.
+    const std::vector<DWORD> chosen = {1, 2, 1, 1, 2, 0};
+    static const wchar_t* const kKeys[] = {kKeyDelVsFolder, kKeyLstSel, kKeyVsProc,
+                                           kKeyVsFix,       kKeyNoVsProc, kKeyNoVsFix};
+    for (size_t i = 0; i < 6; ++i) ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeys[i], chosen[i]));
+    ASSERT_TRUE(PutStoreString(kSectVsInst, L"VS02", L"My copy;17.0;" + dropped + L"\\"));
+    ASSERT_TRUE(PutStoreDword(kSectVsInst, kKeyCount, 3));
+    FakeInstance listedCopy{JoinPath(kOtherInstalls, L"Copy")};
+    listedCopy.product = L"IDE\\devenv.exe";
+    ASSERT_TRUE(RemoveTree(JoinPath(kOtherInstalls, L"2022")));
+    ASSERT_TRUE(server.List({i2022, i2019, listedCopy}));
+    RunInstaller();
+    EXPECT_EQ(StoredFolders(), (std::vector<std::wstring>{vs2026, dropped + L"\\", vs2019}));
+    EXPECT_EQ(StoredLine(L"VS01"), L"My copy;17.0;" + dropped + L"\\");
+    ExpectSettings(chosen);
+}
+
 // --- association ------------------------------------------------------------
 
 // What setup makes of each association that .sln may have, with a type
@@ -320,17 +455,23 @@ TEST_F(SetupAssociationLang, TakesOverOnlyAForeignPlainFileType) {
     TempDir scratch;
     const std::wstring hit = scratch.Sub(L"hit");
     const std::wstring absent = L"<absent>";
+    // An open command of PikroSln left by a suite installed elsewhere.
+    const std::wstring stale = L"\"C:\\Old Suite\\Pikro.exe\" \"%1\"";
     struct Case {
-        std::wstring before, orgFType, after;
+        std::wstring before, command, orgFType, after;
     } cases[] = {
-        {L"VisualStudio.Launcher.sln", L"VisualStudio.Launcher.sln", L"PikroSln"},
-        {L"", absent, L""},
-        {L"pIKROsLN", L"Earlier.Type", L"pIKROsLN"},
-        {L"A&mkdir " + hit, absent, L"A&mkdir " + hit},
-        {L"A|B", absent, L"A|B"},
-        {L"A B", absent, L"A B"},
-        {L"A%PATH%", absent, L"A%PATH%"},
-        {std::wstring(400, L'L'), absent, std::wstring(400, L'L')},
+        {L"VisualStudio.Launcher.sln", L"", L"VisualStudio.Launcher.sln", L"PikroSln"},
+        // Read back whole, not through a code page.
+        {L"VisualStudio.ソリューション", L"", L"VisualStudio.ソリューション", L"PikroSln"},
+        {L"", L"", absent, L""},
+        // Already ours: the open command is set when missing or stale.
+        {L"pIKROsLN", L"", L"Earlier.Type", L"pIKROsLN"},
+        {L"PikroSln", stale, L"Earlier.Type", L"PikroSln"},
+        {L"A&mkdir " + hit, L"", absent, L"A&mkdir " + hit},
+        {L"A|B", L"", absent, L"A|B"},
+        {L"A B", L"", absent, L"A B"},
+        {L"A%PATH%", L"", absent, L"A%PATH%"},
+        {std::wstring(400, L'L'), L"", absent, std::wstring(400, L'L')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(ToUtf8(c.before.substr(0, 40)));
@@ -339,33 +480,41 @@ TEST_F(SetupAssociationLang, TakesOverOnlyAForeignPlainFileType) {
         PutStoreString(kSectVsInst, kKeyOrgFType, L"Earlier.Type");
         PutStoreDword(kSectProfiles, kKeyVsProc, 1);
         if (!c.before.empty()) SetSlnType(c.before);
+        if (!c.command.empty()) {
+            ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln\\shell\\open\\command"), NULL,
+                                     c.command));
+        }
         RunInstaller();
         EXPECT_EQ(StoredOrgFType(), c.orgFType);
         EXPECT_EQ(SlnType(), c.after);
-        if (c.after == L"PikroSln")
+        if (_wcsicmp(c.after.c_str(), L"PikroSln") == 0)
             EXPECT_EQ(PikroOpenCommand(), L"\"" + ProgramPath(L"Pikro.exe") + L"\" \"%1\"");
         else
             EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln")));
         EXPECT_FALSE(FolderExists(hit));
-        ExpectSixZeros();
+        // A setting the user chose stays; the others start at 0.
+        ExpectSettings({0, 0, 1, 0, 0, 0});
     }
 }
 
+// A type named in Japanese makes the whole round, whatever the language:
+// remembered, kept and given back as it is.
 TEST_F(SetupAssociationLang, RepeatedSetupKeepsTheFirstFileTypeForRemoval) {
+    const std::wstring type = L"VisualStudio.ソリューション";
     std::wstring editor = Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
-    SetSlnType(L"VisualStudio.Launcher.sln");
+    SetSlnType(type);
     RunInstaller();
     RunInstaller();
-    EXPECT_EQ(StoredOrgFType(), L"VisualStudio.Launcher.sln");
+    EXPECT_EQ(StoredOrgFType(), type);
     EXPECT_EQ(StoredFolders(), std::vector<std::wstring>{editor});
     EXPECT_EQ(SlnType(), L"PikroSln");
     // Also through a run that finds no editor any more.
     ASSERT_TRUE(RemoveSystemVisualStudios());
     RunInstallerWithoutEditors();
-    EXPECT_EQ(StoredOrgFType(), L"VisualStudio.Launcher.sln");
-    EXPECT_FALSE(StoreValueExists(kSectVsInst, kKeyCount));
+    EXPECT_EQ(StoredOrgFType(), type);
+    EXPECT_EQ(StoredFolders(), std::vector<std::wstring>{});
     RunUninstaller();
-    EXPECT_EQ(SlnType(), L"VisualStudio.Launcher.sln");
+    EXPECT_EQ(SlnType(), type);
 }
 
 TEST_F(SetupAssociationLang, TemporaryFolderWithBlanksAndAStaleAnswer) {
@@ -385,7 +534,7 @@ TEST_F(SetupAssociationLang, TemporaryFolderWithBlanksAndAStaleAnswer) {
     EXPECT_EQ(SlnType(), L"PikroSln");
     std::string bytes;
     ASSERT_TRUE(ReadFileBytes(answer, &bytes));
-    EXPECT_EQ(bytes.substr(0, 12), ".sln=My.Type");
+    EXPECT_EQ(bytes.substr(0, 24), Utf16Bytes(L".sln=My.Type"));
 }
 
 // The command interpreter is the system folder's, whatever COMSPEC names,
@@ -404,22 +553,40 @@ TEST_F(SetupAssociationLang, CommandInterpreterIgnoresComSpecAndAutoRun) {
     EXPECT_EQ(SlnType(), L"PikroSln");
 }
 
+// DelayedExpansion for the user, for one test.
+class DelayedExpansionOn {
+public:
+    DelayedExpansionOn() { EXPECT_TRUE(RegPutDword(HKEY_CURRENT_USER, kProcessor, L"DelayedExpansion", 1)); }
+    ~DelayedExpansionOn() { RegDeleteKeyValueW(HKEY_CURRENT_USER, kProcessor, L"DelayedExpansion"); }
+
+private:
+    static constexpr const wchar_t* kProcessor = L"Software\\Microsoft\\Command Processor";
+};
+
 // The shell opens a solution with the Pikro.exe beside the setup program
 // that made the association, handing it the whole path. A fake editor
 // copied there as Pikro.exe logs the command line it was given; a decoy
-// Pikro.exe one folder up would catch an unquoted program path.
+// Pikro.exe one folder up would catch an unquoted program path. The
+// launcher's folder and the temporary folder hold "!" while the user has
+// DelayedExpansion on, which would make Windows' cmd rewrite them (Wine 8's
+// cmd ignores that setting: here the test checks the paths' quoting only).
 TEST_F(SetupAssociationLang, ShellOpensSolutionsWithTheLauncherBesideSetup) {
     Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
     SetSlnType(L"VisualStudio.Launcher.sln");
+    DelayedExpansionOn delayed;
     TempDir base(kTempBlanks);
-    const std::wstring install = base.Sub(L"Pikro Suite");
+    const std::wstring install = base.Sub(L"Pikro !OS! Suite!");
+    const std::wstring temp = base.Sub(L"temp !OS!");
     ASSERT_TRUE(MakeFolders(install));
+    ASSERT_TRUE(MakeFolders(temp));
     ASSERT_TRUE(CopyFileW(ProgramPath(L"PikroInstall.exe").c_str(),
                           JoinPath(install, L"PikroInstall.exe").c_str(), FALSE));
     ASSERT_NE(CreateFakeDevenv(install, L"launcher", L"1.0", L"Pikro.exe"), L"");
     ASSERT_NE(CreateFakeDevenv(base.Path(), L"decoy", L"1.0", L"Pikro.exe"), L"");
-    RunAndExpectZeroExit(JoinPath(install, L"PikroInstall.exe"));
+    RunAndExpectZeroExit(JoinPath(install, L"PikroInstall.exe"), {L"TEMP=" + temp, L"TMP=" + temp});
     ASSERT_EQ(SlnType(), L"PikroSln");
+    EXPECT_EQ(StoredOrgFType(), L"VisualStudio.Launcher.sln");
+    EXPECT_EQ(PikroOpenCommand(), L"\"" + JoinPath(install, L"Pikro.exe") + L"\" \"%1\"");
 
     TempDir solutions(kTempBlanks);
     const std::wstring sln = solutions.Sub(L"My Solution.sln");
@@ -534,17 +701,36 @@ TEST(SetupCommands, OpenCommandSplitsIntoLauncherAndSolution) {
     EXPECT_EQ(command[0], L'\0');
 }
 
-// However "assoc" spells the extension and the type, PikroSln is ours.
-TEST(SetupCommands, AnswerNamesTheLauncherTypeInAnyCase) {
+// The answer of "assoc" as "cmd /u" writes it (UTF-16), or in plain ASCII:
+// however it spells the extension and the type, PikroSln is ours; a type
+// is taken whole or, in bytes of a code page, refused.
+TEST(SetupCommands, AnswersAreReadWholeOrRefused) {
     TempDir dir;
     const std::wstring answer = dir.Sub(L"Pikro.tmp");
-    wchar_t type[260];
-    ASSERT_TRUE(WriteFileBytes(answer, ".SLN=pikrosln\r\n"));
-    EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type), SLN_ASSOC_PIKRO);
-    EXPECT_STREQ(type, L"");
-    ASSERT_TRUE(WriteFileBytes(answer, ".SLN=pikrosln.1\r\n"));
-    EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type), SLN_ASSOC_OTHER);
-    EXPECT_STREQ(type, L"pikrosln.1");
+    const std::wstring japanese = L"VisualStudio.ソリューション";
+    struct Case {
+        std::string bytes;
+        int result;
+        std::wstring type;
+    } cases[] = {
+        {".SLN=pikrosln\r\n", SLN_ASSOC_PIKRO, L""},
+        {".SLN=pikrosln.1\r\n", SLN_ASSOC_OTHER, L"pikrosln.1"},
+        {Utf16Bytes(L".sln=PIKROSLN\r\n"), SLN_ASSOC_PIKRO, L""},
+        {Utf16Bytes(L".sln=" + japanese + L"\r\n"), SLN_ASSOC_OTHER, japanese},
+        {"\xFF\xFE" + Utf16Bytes(L".sln=" + japanese + L"\r\n"), SLN_ASSOC_OTHER, japanese},
+        // Shift-JIS of the same, as cmd writes it without /u under Japanese.
+        {".sln=VisualStudio.\x83\x5C\x83\x8A\x83\x85\x81\x5B\x83\x56\x83\x87\x83\x93\r\n",
+         SLN_ASSOC_REFUSED, L""},
+        {"", SLN_ASSOC_NONE, L""},
+        {Utf16Bytes(L"File association not found for extension .sln\r\n"), SLN_ASSOC_NONE, L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        wchar_t type[260];
+        ASSERT_TRUE(WriteFileBytes(answer, c.bytes));
+        EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type), c.result);
+        EXPECT_EQ(std::wstring(type), c.type);
+    }
 }
 
 TEST(SetupCommands, OnlyPlainNamesArePutOnACommandLine) {

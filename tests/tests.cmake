@@ -11,7 +11,8 @@ add_subdirectory(${PIKRO_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FR
 # and registry helpers, window finding.
 add_library(pikro_testsupport STATIC
   tests/support/testutil.cpp
-  tests/support/verres.cpp)
+  tests/support/verres.cpp
+  tests/support/fake_setup.cpp)
 target_include_directories(pikro_testsupport PUBLIC tests/support)
 # The test helpers read version resources the system's way, to compare.
 target_link_libraries(pikro_testsupport PUBLIC pikro_common GTest::gtest version)
@@ -40,6 +41,20 @@ pikro_target(planted_version)
 # unless told that this is meant.
 if(NOT MSVC AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   target_link_options(planted_version PRIVATE -Wl,--enable-stdcall-fixup)
+endif()
+
+# A stand-in for Visual Studio's Setup Configuration server, which the
+# tests copy beside an instance list of their own and register as the class
+# SetupConfiguration. Built into a folder of its own, like the planted DLL.
+add_library(fake_setup_config SHARED tests/support/fake_setup_config.cpp
+                                     tests/support/fake_setup_config.def)
+set_target_properties(fake_setup_config PROPERTIES PREFIX ""
+                      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/fakecom)
+target_include_directories(fake_setup_config PRIVATE setup)
+target_link_libraries(fake_setup_config PRIVATE ole32 oleaut32 uuid)
+pikro_target(fake_setup_config)
+if(NOT MSVC AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_link_options(fake_setup_config PRIVATE -Wl,--enable-stdcall-fixup)
 endif()
 
 # The installer made from installer/Pikro.nsi with this build's programs,
@@ -81,7 +96,8 @@ target_link_libraries(pikro_tests PRIVATE pikro_testsupport pikro_launcher pikro
                       ole32 uuid)
 pikro_target(pikro_tests)
 # Build the programs the tests start whenever the tests are built.
-add_dependencies(pikro_tests Pikro PikroInstall PikroUninstall PikroExec fake_devenv planted_version)
+add_dependencies(pikro_tests Pikro PikroInstall PikroUninstall PikroExec fake_devenv planted_version
+                 fake_setup_config)
 
 enable_testing()
 include(GoogleTest)
@@ -113,3 +129,4 @@ target_include_directories(floor_start PRIVATE launcher)
 target_link_libraries(floor_start PRIVATE user32 shell32)
 pikro_program(floor_start)
 add_dependencies(bench_start floor_start Pikro PikroExec fake_devenv)
+add_dependencies(bench_discovery fake_setup_config fake_devenv)

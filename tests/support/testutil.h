@@ -351,6 +351,18 @@ std::string BuildVersionNode(const VersionNode& node);
 // the given id, US English). Returns 1 on success.
 int WriteRawVersionResource(const std::wstring& exePath, const std::string& bytes, WORD id = 1);
 
+// Writes path as the smallest image of this program's architecture whose
+// only content is a version resource: bytes, declared as declaredSize bytes
+// long, ending exactly where the mapped image ends (its last page), so that
+// a reader that trusts the declared size reads beyond what is mapped.
+// Returns 1 on success.
+int WriteImageEndingInVersion(const std::wstring& path, const std::string& bytes,
+                              DWORD declaredSize);
+// A version node of size bytes that declares itself 0xFFFF bytes long and
+// whose key, never terminated, fills it to its last byte: placed at the end
+// of an image, a reader that goes by the declared lengths reads on beyond.
+std::string RunawayVersionNode(size_t size = 1024);
+
 // ---------------------------------------------------------------------------
 // SystemDrive and the Program Files folders
 //
@@ -398,6 +410,53 @@ public:
     ~SystemVisualStudios() { RemoveSystemVisualStudios(); }
     SystemVisualStudios(const SystemVisualStudios&) = delete;
     SystemVisualStudios& operator=(const SystemVisualStudios&) = delete;
+};
+
+// ---------------------------------------------------------------------------
+// Visual Studio's list of instances
+//
+// Windows lists the Visual Studio instances (2017 and later) through Visual
+// Studio's Setup Configuration server, the COM class SetupConfiguration. A
+// FakeSetupConfiguration scope copies the tests' stand-in for it
+// (bin/fakecom/fake_setup_config.dll, tests/support/fake_setup_config.cpp)
+// into a TempDir of its own and registers it where Windows registers the
+// real one: HKLM\Software\Classes\CLSID\{177F0C4A-...}\InprocServer32 in this
+// program's own registry view (the 64-bit view for x64, the 32-bit one for
+// x86, which a setup program of the same build reads). The registration is
+// deleted when the scope ends: every test of a target shares the prefix.
+// ---------------------------------------------------------------------------
+
+// One instance the stand-in lists. A complete, launchable instance whose
+// product is Common7\IDE\devenv.exe unless changed.
+struct FakeInstance {
+    std::wstring path;                                 // installation path
+    std::wstring version = L"17.8.34330.188";
+    unsigned state = 0xFFFFFFFFu;                      // complete
+    bool launchable = true;
+    std::wstring product = L"Common7\\IDE\\devenv.exe";  // relative; "" for none
+};
+
+class FakeSetupConfiguration {
+public:
+    FakeSetupConfiguration();
+    ~FakeSetupConfiguration();
+    FakeSetupConfiguration(const FakeSetupConfiguration&) = delete;
+    FakeSetupConfiguration& operator=(const FakeSetupConfiguration&) = delete;
+
+    // 1 when the stand-in is in place and registered.
+    int Ready() const { return ready_; }
+    // Lists these instances; endless makes the enumeration hand out the last
+    // one for ever, createFails makes creating the object fail. Returns 1 on
+    // success.
+    int List(const std::vector<FakeInstance>& instances, bool endless = false,
+             bool createFails = false);
+    // Deletes the registration now (as the scope's end does). Returns 1 when
+    // it is gone.
+    static int Unregister();
+
+private:
+    TempDir dir_;
+    int ready_ = 0;
 };
 
 // ---------------------------------------------------------------------------

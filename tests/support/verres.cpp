@@ -230,3 +230,89 @@ int ReadVersionItemAsSystem(const std::wstring& exePath, const wchar_t* item, st
 }
 
 }  // namespace testutil
+
+namespace testutil {
+
+// The smallest image that holds a version resource: headers, then one
+// section of one page, .rsrc, whose directory leads to the resource and
+// whose last bytes are the resource's. In memory nothing follows that page,
+// so a reader that goes by the declared size runs off the end of the image.
+int WriteImageEndingInVersion(const std::wstring& path, const std::string& bytes,
+                              DWORD declaredSize) {
+    const DWORD kHeaders = 0x200, kPage = 0x1000, kDirectory = 0x60;
+    if (bytes.empty() || bytes.size() > kPage - kDirectory) return 0;
+    std::string image(kHeaders + kPage, '\0');
+    char* base = &image[0];
+    IMAGE_DOS_HEADER* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    dos->e_magic = IMAGE_DOS_SIGNATURE;
+    dos->e_lfanew = 0x40;
+    IMAGE_NT_HEADERS* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    nt->Signature = IMAGE_NT_SIGNATURE;
+#ifdef _WIN64
+    nt->FileHeader.Machine = IMAGE_FILE_MACHINE_AMD64;
+#else
+    nt->FileHeader.Machine = IMAGE_FILE_MACHINE_I386;
+#endif
+    nt->FileHeader.NumberOfSections = 1;
+    nt->FileHeader.SizeOfOptionalHeader = sizeof(nt->OptionalHeader);
+    nt->FileHeader.Characteristics = IMAGE_FILE_EXECUTABLE_IMAGE | IMAGE_FILE_DLL;
+    IMAGE_OPTIONAL_HEADER& optional = nt->OptionalHeader;
+    optional.Magic = IMAGE_NT_OPTIONAL_HDR_MAGIC;
+    optional.ImageBase = 0x10000000;
+    optional.SectionAlignment = kPage;
+    optional.FileAlignment = kHeaders;
+    optional.MajorOperatingSystemVersion = 6;
+    optional.MajorSubsystemVersion = 6;
+    optional.SizeOfImage = 2 * kPage;
+    optional.SizeOfHeaders = kHeaders;
+    optional.Subsystem = IMAGE_SUBSYSTEM_WINDOWS_GUI;
+    optional.SizeOfStackReserve = 0x100000;
+    optional.SizeOfStackCommit = 0x1000;
+    optional.SizeOfHeapReserve = 0x100000;
+    optional.SizeOfHeapCommit = 0x1000;
+    optional.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
+    optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress = kPage;
+    optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE].Size = kPage;
+    IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+    memcpy(section->Name, ".rsrc", 5);
+    section->Misc.VirtualSize = kPage;
+    section->VirtualAddress = kPage;
+    section->SizeOfRawData = kPage;
+    section->PointerToRawData = kHeaders;
+    section->Characteristics = IMAGE_SCN_CNT_INITIALIZED_DATA | IMAGE_SCN_MEM_READ;
+
+    // Type 16 (version), name 1, language 0409, then the data entry.
+    char* rsrc = base + kHeaders;
+    const DWORD levels[3][2] = {{16, 0x80000018}, {1, 0x80000030}, {0x409, 0x48}};
+    for (int level = 0; level < 3; ++level) {
+        IMAGE_RESOURCE_DIRECTORY* directory =
+            reinterpret_cast<IMAGE_RESOURCE_DIRECTORY*>(rsrc + level * 0x18);
+        directory->NumberOfIdEntries = 1;
+        IMAGE_RESOURCE_DIRECTORY_ENTRY* entry =
+            reinterpret_cast<IMAGE_RESOURCE_DIRECTORY_ENTRY*>(directory + 1);
+        entry->Name = levels[level][0];
+        entry->OffsetToData = levels[level][1];
+    }
+    IMAGE_RESOURCE_DATA_ENTRY* data = reinterpret_cast<IMAGE_RESOURCE_DATA_ENTRY*>(rsrc + 0x48);
+    const DWORD offset = kPage - static_cast<DWORD>(bytes.size());
+    data->OffsetToData = kPage + offset;
+    data->Size = declaredSize;
+    memcpy(rsrc + offset, bytes.data(), bytes.size());
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, image.data(), static_cast<DWORD>(image.size()), &written, NULL);
+    CloseHandle(file);
+    return ok && written == image.size();
+}
+
+std::string RunawayVersionNode(size_t size) {
+    std::string bytes(6, '\0');
+    bytes[0] = bytes[1] = static_cast<char>(0xFF);
+    bytes[4] = static_cast<char>(kTypeText);
+    bytes += Utf16Bytes(std::wstring(size > 6 ? (size - 6) / 2 : 0, L'A'));
+    return bytes;
+}
+
+}  // namespace testutil

@@ -1,0 +1,182 @@
+// The Visual Studio instances that Windows lists: every Visual Studio since
+// 2017 is recorded by its installer and listed by the Setup Configuration
+// server, wherever it was installed (another folder, another drive) and
+// however many share one "Microsoft Visual Studio" folder. Each usable one
+// that the catalogue does not hold yet is registered.
+//
+// The server is code of someone else's running in this process, and what it
+// answers is taken as untrusted text: every value is bounded, and the
+// enumeration ends after a few hundred instances however many it offers.
+#include "setup.h"
+
+#include <wchar.h>
+
+#include "catalogue.h"
+#include "setup_config.h"
+#include "store_keys.h"
+
+namespace {
+
+// Far more instances than any machine holds side by side.
+const int kMaxInstances = 256;
+// A version is a few dot-separated numbers ("17.8.34330.188").
+const size_t kMaxVersionUnits = 64;
+
+// Frees a string the server handed over, on every path.
+struct OwnedBstr {
+    BSTR text = nullptr;
+    ~OwnedBstr() { SysFreeString(text); }
+};
+
+// Releases an interface the server handed over, on every path.
+template <typename T>
+struct OwnedRef {
+    T* ref = nullptr;
+    ~OwnedRef() {
+        if (ref) ref->Release();
+    }
+};
+
+// Copies a server's string into path when it is a whole absolute path
+// (a drive and a backslash, or a share) that fits without being cut and
+// holds no terminator inside. Returns 1 when it was taken.
+int TakePath(BSTR text, wchar_t (&path)[260]) {
+    path[0] = L'\0';
+    if (!text) return 0;
+    const UINT units = SysStringLen(text);
+    if (units < 3 || units >= _countof(path) || wcsnlen(text, units) != units) return 0;
+    const int drive = ((text[0] | 0x20) >= L'a' && (text[0] | 0x20) <= L'z') && text[1] == L':' &&
+                      text[2] == L'\\';
+    const int share = text[0] == L'\\' && text[1] == L'\\' && text[2] != L'\\';
+    if (!drive && !share) return 0;
+    wmemcpy(path, text, units);
+    path[units] = L'\0';
+    return 1;
+}
+
+// 1 when a version reads as one to four dot-separated numbers of at most
+// five digits each: what Visual Studio's installer records. Anything else
+// comes from a broken or hostile server.
+int IsVersionText(BSTR text) {
+    if (!text) return 0;
+    const UINT units = SysStringLen(text);
+    if (units == 0 || units > kMaxVersionUnits || wcsnlen(text, units) != units) return 0;
+    int parts = 1;
+    int digits = 0;
+    for (UINT i = 0; i < units; ++i) {
+        if (text[i] >= L'0' && text[i] <= L'9') {
+            if (++digits > 5) return 0;
+        } else if (text[i] == L'.' && digits > 0 && parts < 4) {
+            ++parts;
+            digits = 0;
+        } else {
+            return 0;
+        }
+    }
+    return digits > 0;
+}
+
+// 1 when path lies inside folder: folder, without a trailing backslash,
+// followed by a backslash, A to Z compared without regard to case.
+int LiesInside(const wchar_t* path, const wchar_t* folder) {
+    size_t length = wcslen(folder);
+    if (length > 0 && folder[length - 1] == L'\\') --length;
+    return length > 0 && _wcsnicmp(path, folder, length) == 0 && path[length] == L'\\';
+}
+
+// The editor of one instance: a complete, launchable install whose product
+// is an existing devenv.exe inside its installation folder. Returns 1 with
+// its full path in editor.
+int UsableEditorOf(ISetupInstance* instance, wchar_t (&editor)[260]) {
+    OwnedRef<ISetupInstance2> instance2;
+    if (FAILED(instance->QueryInterface(kIidSetupInstance2,
+                                        reinterpret_cast<void**>(&instance2.ref))) ||
+        !instance2.ref)
+        return 0;
+    SetupInstanceState state = kSetupStateNone;
+    VARIANT_BOOL launchable = VARIANT_FALSE;
+    if (FAILED(instance2.ref->GetState(&state)) || state != kSetupStateComplete) return 0;
+    if (FAILED(instance2.ref->IsLaunchable(&launchable)) || launchable == VARIANT_FALSE) return 0;
+
+    OwnedBstr version;
+    if (FAILED(instance2.ref->GetInstallationVersion(&version.text)) || !IsVersionText(version.text))
+        return 0;
+    OwnedBstr installation;
+    wchar_t szInstallation[260];
+    if (FAILED(instance2.ref->GetInstallationPath(&installation.text)) ||
+        !TakePath(installation.text, szInstallation))
+        return 0;
+    // Build Tools and other products without an editor name no product
+    // path, or another program.
+    OwnedBstr product;
+    if (FAILED(instance2.ref->GetProductPath(&product.text)) || !product.text ||
+        SysStringLen(product.text) == 0 || SysStringLen(product.text) >= 260 ||
+        wcsnlen(product.text, SysStringLen(product.text)) != SysStringLen(product.text))
+        return 0;
+    OwnedBstr resolved;
+    if (FAILED(instance2.ref->ResolvePath(product.text, &resolved.text)) ||
+        !TakePath(resolved.text, editor) || !LiesInside(editor, szInstallation))
+        return 0;
+    const wchar_t* name = wcsrchr(editor, L'\\');
+    if (!name || _wcsicmp(name + 1, kEditorExe) != 0) return 0;
+    // The folder of an uninstalled or moved instance is gone.
+    const DWORD attributes = GetFileAttributesW(editor);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Registers editor unless the catalogue holds its folder already. The lock
+// keeps the test and the registration one step for other programs.
+int RegisterNewEditor(const wchar_t* editor) {
+    HANDLE lock = nullptr;
+    if (!LockCatalogue(&lock)) return 0;
+    int added = 0;
+    if (!IsEditorRegistered(editor)) {
+        EditorEntry entry;
+        ZeroMemory(&entry, sizeof(entry));
+        added = RegisterEditor(editor, &entry) > 0;
+    }
+    UnlockCatalogue(lock);
+    return added;
+}
+
+int RegisterListedInstances(ISetupConfiguration2* configuration) {
+    OwnedRef<IEnumSetupInstances> instances;
+    if (FAILED(configuration->EnumAllInstances(&instances.ref)) || !instances.ref) return 0;
+    int added = 0;
+    for (int i = 0; i < kMaxInstances; ++i) {
+        OwnedRef<ISetupInstance> instance;
+        ULONG fetched = 0;
+        if (instances.ref->Next(1, &instance.ref, &fetched) != S_OK || fetched != 1 ||
+            !instance.ref)
+            break;
+        wchar_t szEditor[260];
+        if (UsableEditorOf(instance.ref, szEditor)) added += RegisterNewEditor(szEditor);
+    }
+    return added;
+}
+
+}  // namespace
+
+int RegisterInstalledInstances() {
+    // A thread of a program that uses COM already keeps its apartment; only
+    // an initialization made here is undone here.
+    const HRESULT initialized = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(initialized) && initialized != RPC_E_CHANGED_MODE) return 0;
+    int added = 0;
+    {
+        // No class registered (no Visual Studio 2017 or later on the
+        // machine) or any failure: nothing is added, silently.
+        OwnedRef<ISetupConfiguration> configuration;
+        OwnedRef<ISetupConfiguration2> configuration2;
+        if (SUCCEEDED(CoCreateInstance(kClsidSetupConfiguration, nullptr, CLSCTX_INPROC_SERVER,
+                                       kIidSetupConfiguration,
+                                       reinterpret_cast<void**>(&configuration.ref))) &&
+            configuration.ref &&
+            SUCCEEDED(configuration.ref->QueryInterface(
+                kIidSetupConfiguration2, reinterpret_cast<void**>(&configuration2.ref))) &&
+            configuration2.ref)
+            added = RegisterListedInstances(configuration2.ref);
+    }
+    if (SUCCEEDED(initialized)) CoUninitialize();
+    return added;
+}
