@@ -30,9 +30,11 @@ extern LauncherState g_state;
 
 // Start-up and message loop (frame.cpp).
 // Takes the solution path from the command line into szSlnPath: one leading
-// double quote is skipped and the text ends at the next double quote. Returns
-// 1, or 0 (szSlnPath empty) when the path does not fit: a cut path could name
-// another solution, so the launcher then ends without doing anything.
+// double quote is skipped and the text ends at the next double quote; a
+// relative path is made absolute against the current folder. Returns 1, or 0
+// (szSlnPath empty) when the path does not fit or ends in a backslash: a cut
+// path could name another solution, so the launcher then ends without doing
+// anything.
 int TakeSolutionPath(const wchar_t* cmdLine);
 // Steps up to the frame's creation; returns 1 when the message loop should run.
 int LauncherStartup(HINSTANCE hInst, const wchar_t* cmdLine);

@@ -244,6 +244,42 @@ TEST_F(DecideStartTest, BaseNameDropsOnlyTheLastExtension) {
     ExpectStart(Decide(sln_), 0);
 }
 
+// Each kind of solution has its own folder in .vs: the base name of an .sln,
+// the whole file name of an .slnx. Visual Studio 2026 is catalogue entry 2.
+TEST_F(DecideStartTest, EachKindOfSolutionIsDecidedByItsOwnFolder) {
+    AddEditor(L"Visual Studio 2026", L"18.0.11123.170");
+    const struct {
+        const wchar_t* solution;
+        std::vector<const wchar_t*> folders;  // under .vs
+        int index;                            // -1: the list
+    } cases[] = {
+        {L"App.slnx", {L"App.slnx\\v18"}, 2},
+        {L"App.slnx", {L"App.slnx\\v17"}, 1},
+        {L"App.slnx", {L"App.slnx\\v17", L"App.slnx\\v18"}, 2},
+        {L"App.SLNX", {L"App.slnx\\v17"}, 1},
+        {L"My.App.slnx", {L"My.App.slnx\\v18", L"My.App\\v16"}, 2},
+        // Side by side, each by its own folder.
+        {L"App.sln", {L"App\\v17", L"App.slnx\\v18"}, 1},
+        {L"App.slnx", {L"App\\v17", L"App.slnx\\v18"}, 2},
+        // The other kind's folder decides nothing.
+        {L"App.slnx", {L"App\\v17"}, -1},
+        {L"App.sln", {L"App.slnx\\v18"}, -1},
+        // Any other extension goes as before: the base name alone.
+        {L"App.slnxx", {L"App\\v16", L"App.slnxx\\v18"}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.solution) + " " + std::to_string(c.index));
+        RemoveTree(vs_);
+        for (const wchar_t* folder : c.folders) ASSERT_TRUE(MakeFolders(vs_ + L"\\" + folder));
+        const Posted posted = Decide(dir_.Sub(std::wstring(L"src\\App\\") + c.solution));
+        if (c.index < 0) {
+            ExpectChoice(posted);
+        } else {
+            ExpectStart(posted, static_cast<WPARAM>(c.index));
+        }
+    }
+}
+
 TEST_F(DecideStartTest, PathWithoutFolderIsRelativeToTheCurrentFolder) {
     wchar_t saved[MAX_PATH] = L"";
     GetCurrentDirectoryW(MAX_PATH, saved);
