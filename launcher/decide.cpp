@@ -185,7 +185,7 @@ void DecideStart(HWND dialog) {
     } else if (g_settings.NoVsProc == 1) {
         PostMessageW(dialog, UM_START_EDITOR, g_settings.ixNoVsFix, 0);
     } else if (g_settings.NoVsProc == 2) {
-        PostStart(dialog, EditorForMajorVersion(SolutionFileMajorVersion(g_state.szSlnPath)));
+        PostStart(dialog, EditorForSolutionFile(g_state.szSlnPath, isSlnx));
     } else {
         PostMessageW(dialog, UM_SHOW_CHOICE, 0, 0);
     }
