@@ -39,6 +39,7 @@ const MessageMapEntry kChoiceMap[] = {
     {MMP_KIND_MESSAGE, UM_SHOW_CHOICE, 0, OnShowChoice, 0, 0},
     {MMP_KIND_COMMAND, WM_COMMAND, IDOK, OnChoiceOk, 0, 0},
     {MMP_KIND_COMMAND, WM_COMMAND, IDCANCEL, OnCancel, 0, 0},
+    {MMP_KIND_COMMAND, WM_COMMAND, IDC_LST_EDITORS, OnChoiceListCommand, 0, 0},
     {0, 0, 0, nullptr, 0, 0},
 };
 

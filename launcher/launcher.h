@@ -102,6 +102,7 @@ int EditorForSolutionFile(const wchar_t* slnPath, int isSlnx);
 int OnChoiceInitDialog(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int OnShowChoice(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int OnChoiceOk(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int OnChoiceListCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int OnStartEditor(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Settings dialog (settings_dlg.cpp).
