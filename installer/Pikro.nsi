@@ -6,12 +6,13 @@
 ;
 ; It copies the programs into "Pikro Suite" under Program Files in their
 ; installed layout, runs PikroInstall.exe from there (which finds the
-; editors and associates .sln with the launcher), and registers itself in
-; Apps & features. Its uninstaller runs PikroUninstall.exe (which gives .sln
-; its old type back and deletes the stored settings) before removing the
-; files. The x86 installer carries the 32-bit programs and goes to the
-; 32-bit Program Files folder; PIKRO_ARCH=x64 carries the 64-bit programs,
-; goes to the 64-bit folder and uses the 64-bit registry view.
+; editors and associates .sln and .slnx with the launcher), and registers
+; itself in Apps & features. Its uninstaller runs PikroUninstall.exe (which
+; gives .sln and .slnx their old types back and deletes the stored
+; settings) before removing the files. The x86 installer carries the 32-bit
+; programs and goes to the 32-bit Program Files folder; PIKRO_ARCH=x64
+; carries the 64-bit programs, goes to the 64-bit folder and uses the 64-bit
+; registry view.
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -114,16 +115,16 @@ Section "Install"
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
 
-  ; Setup runs from the installed folder, so that .sln is associated with
-  ; the launcher beside it.
+  ; Setup runs from the installed folder, so that .sln and .slnx are
+  ; associated with the launcher beside it.
   DetailPrint "PikroInstall.exe"
   ExecWait '"$INSTDIR\PikroInstall.exe"' $0
   DetailPrint "PikroInstall.exe: $0"
 SectionEnd
 
 Section "Uninstall"
-  ; Removal first, while the programs are still there: .sln gets its old
-  ; type back and the stored settings go.
+  ; Removal first, while the programs are still there: .sln and .slnx get
+  ; their old types back and the stored settings go.
   DetailPrint "PikroUninstall.exe"
   ExecWait '"$INSTDIR\PikroUninstall.exe"' $0
   DetailPrint "PikroUninstall.exe: $0"

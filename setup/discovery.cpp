@@ -115,17 +115,21 @@ static int GetWindowsDrive(wchar_t (&drive)[260]) {
 }
 
 int DiscoverEditors() {
-    // The catalogue is rebuilt from scratch, but the file type that .sln had
-    // before the first setup must outlive the rebuild: removal gives it back.
-    // One that cannot be read whole is dropped rather than stored cut. All
-    // under the catalogue lock, so that a launcher pruning meanwhile neither
-    // sees the remembered type gone nor writes back what was just deleted.
+    // The catalogue is rebuilt from scratch, but the file types that .sln and
+    // .slnx had before the first setup must outlive the rebuild: removal
+    // gives them back. One that cannot be read whole is dropped rather than
+    // stored cut. All under the catalogue lock, so that a launcher pruning
+    // meanwhile neither sees a remembered type gone nor writes back what was
+    // just deleted.
     HANDLE lock = nullptr;
     const int locked = LockCatalogue(&lock);
-    ReadRememberedFileType(g_setup.szOrgFType);
+    for (int i = 0; i < kSolutionKindCount; i++)
+        ReadRememberedFileType(g_setup.szOrgFType[i], kSolutionKinds[i].orgFTypeKey);
     KalDelProfileSectW(kSectVsInst);
-    if (g_setup.szOrgFType[0] != L'\0')
-        KalPutProfileStrW(kSectVsInst, kKeyOrgFType, g_setup.szOrgFType);
+    for (int i = 0; i < kSolutionKindCount; i++) {
+        if (g_setup.szOrgFType[i][0] != L'\0')
+            KalPutProfileStrW(kSectVsInst, kSolutionKinds[i].orgFTypeKey, g_setup.szOrgFType[i]);
+    }
     if (locked) UnlockCatalogue(lock);
 
     // Without SystemDrive the Windows folder's drive is taken: an empty drive

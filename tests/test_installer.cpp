@@ -22,8 +22,10 @@ namespace {
 const DWORD kWaitMs = 60000;
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PikroSuite";
 const wchar_t kSlnKey[] = L"Software\\Classes\\.sln";
+const wchar_t kSlnxKey[] = L"Software\\Classes\\.slnx";
 const wchar_t kOpenKey[] = L"Software\\Classes\\PikroSln\\shell\\open\\command";
 const wchar_t kOldType[] = L"VisualStudio.Launcher.sln";
+const wchar_t kOldSlnxType[] = L"VisualStudio.Launcher.slnx";
 
 std::wstring SetupPath() {
     return JoinPath(BinDir(), L"..\\installer\\PikroSetup.exe");
@@ -49,9 +51,9 @@ std::wstring Wide(const char* text) {
     return FromUtf8(text);
 }
 
-std::wstring SlnType() {
+std::wstring SlnType(const wchar_t* key = kSlnKey) {
     std::wstring type;
-    RegGetString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, &type);
+    RegGetString(HKEY_LOCAL_MACHINE, key, NULL, &type);
     return type;
 }
 
@@ -133,6 +135,7 @@ protected:
                            L"Microsoft Visual Studio\\2022\\Community\\Common7\\IDE");
         ASSERT_NE(CreateFakeDevenv(editor_, L"Visual Studio 2022", L"17.8.3"), L"");
         ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, kOldType));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnxKey, NULL, kOldSlnxType));
     }
     void TearDown() override { Clean(); }
 
@@ -184,12 +187,15 @@ protected:
             EXPECT_TRUE(!built.empty() && built == installed) << ToUtf8(name) << " is not this build's";
         }
         EXPECT_EQ(SlnType(), L"PikroSln");
+        EXPECT_EQ(SlnType(kSlnxKey), L"PikroSln");
         std::wstring open;
         RegGetString(HKEY_LOCAL_MACHINE, kOpenKey, NULL, &open);
         EXPECT_EQ(open, L"\"" + Installed(L"Pikro.exe") + L"\" \"%1\"");
         std::wstring orgFType;
         EXPECT_TRUE(GetStoreString(kSectVsInst, kKeyOrgFType, &orgFType));
         EXPECT_EQ(orgFType, kOldType);
+        EXPECT_TRUE(GetStoreString(kSectVsInst, kKeyOrgFTypeSlnx, &orgFType));
+        EXPECT_EQ(orgFType, kOldSlnxType);
         DWORD count = 0;
         EXPECT_TRUE(GetStoreDword(kSectVsInst, kKeyCount, &count));
         EXPECT_EQ(count, 1u);
@@ -217,9 +223,11 @@ protected:
         EXPECT_EQ(ShortcutTarget(Shortcut()), Installed(L"Pikro.exe"));
     }
 
-    // Everything the installer and setup made is gone; .sln is back.
+    // Everything the installer and setup made is gone; .sln and .slnx are
+    // back.
     void ExpectRemoved() {
         EXPECT_EQ(SlnType(), kOldType);
+        EXPECT_EQ(SlnType(kSlnxKey), kOldSlnxType);
         EXPECT_FALSE(StoreSectionExists(kSectVsInst));
         EXPECT_FALSE(StoreSectionExists(kSectProfiles));
         EXPECT_FALSE(FolderExists(InstallFolder()));

@@ -731,8 +731,9 @@ TEST(RoadTextsLang, ChoiceListSpeaksTheUserLanguage) {
 
 namespace {
 
-// After setup has associated .sln with the launcher beside it, the shell's
-// "open" of a solution runs the whole road to the matching editor.
+// After setup has associated .sln and .slnx with the launcher beside it, the
+// shell's "open" of a solution of either kind runs the whole road to the
+// matching editor.
 TEST(ShellRoad, OpeningASolutionReachesTheMatchingEditor) {
     SystemVisualStudios installs;
     ASSERT_TRUE(ResetStore());
@@ -753,27 +754,40 @@ TEST(ShellRoad, OpeningASolutionReachesTheMatchingEditor) {
     // Setup takes the association over only from a file type it had before.
     ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.sln", nullptr,
                              L"VisualStudio.Launcher.sln"));
+    ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.slnx", nullptr,
+                             L"VisualStudio.Launcher.slnx"));
     DWORD code = 1;
     ASSERT_TRUE(RunProgram(JoinPath(install, L"PikroInstall.exe"), L"", L"", kWaitMs, &code));
     EXPECT_EQ(code, 0u);
 
+    // Side by side, each kind by its own folder in .vs.
     TempDir solutions(kTempBlanks);
-    std::wstring sln = solutions.Sub(L"My App\\My App.sln");
-    ASSERT_TRUE(WriteFileBytes(sln, "Microsoft Visual Studio Solution File\r\n"));
-    ASSERT_TRUE(MakeFolders(solutions.Sub(L"My App\\.vs\\My App\\v16")));
-    HANDLE opened = ShellOpen(sln);
-    if (opened) {
-        EXPECT_TRUE(EndProgram(opened, kWaitMs, &code));
-        EXPECT_EQ(code, 0u);
+    const struct {
+        std::wstring sln, versionFolder, editor;
+    } opens[] = {
+        {solutions.Sub(L"My App\\My App.sln"), solutions.Sub(L"My App\\.vs\\My App\\v16"), vs2019},
+        {solutions.Sub(L"My App\\My App.slnx"), solutions.Sub(L"My App\\.vs\\My App.slnx\\v17"),
+         vs2022},
+    };
+    for (const auto& o : opens) {
+        SCOPED_TRACE(ToUtf8(o.sln));
+        ASSERT_TRUE(WriteFileBytes(o.sln, "<Solution />\r\n"));
+        ASSERT_TRUE(MakeFolders(o.versionFolder));
+        HANDLE opened = ShellOpen(o.sln);
+        if (opened) {
+            EXPECT_TRUE(EndProgram(opened, kWaitMs, &code));
+            EXPECT_EQ(code, 0u);
+        }
+        EXPECT_TRUE(WaitForFakeDevenvLog(o.editor, 1, kWaitMs));
+        std::vector<DevenvRun> runs = ReadFakeDevenvLog(o.editor);
+        if (runs.size() == 1) {
+            EXPECT_EQ(runs[0].commandLine, L"\"" + o.editor + L"\\devenv.exe\" \"" + o.sln + L"\"");
+            EXPECT_EQ(runs[0].currentFolder, install + L"\\PikroExec");
+            EXPECT_FALSE(StartedHidden(runs[0]));
+        }
     }
-    EXPECT_TRUE(WaitForFakeDevenvLog(vs2019, 1, kWaitMs));
-    std::vector<DevenvRun> runs = ReadFakeDevenvLog(vs2019);
-    if (runs.size() == 1) {
-        EXPECT_EQ(runs[0].commandLine, L"\"" + vs2019 + L"\\devenv.exe\" \"" + sln + L"\"");
-        EXPECT_EQ(runs[0].currentFolder, install + L"\\PikroExec");
-        EXPECT_FALSE(StartedHidden(runs[0]));
-    }
-    EXPECT_TRUE(ReadFakeDevenvLog(vs2022).empty());
+    EXPECT_EQ(ReadFakeDevenvLog(vs2019).size(), 1u);
+    EXPECT_EQ(ReadFakeDevenvLog(vs2022).size(), 1u);
     DeleteSlnAssociation();
     ResetStore();
 }

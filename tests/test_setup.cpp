@@ -26,16 +26,19 @@ std::wstring ClassKey(const std::wstring& name) {
     return std::wstring(kClasses) + L"\\" + name;
 }
 
-// The file type of .sln as HKCR shows it; "" when there is none.
-std::wstring SlnType() {
+// The file type of .sln (or of another extension) as HKCR shows it; ""
+// when there is none.
+std::wstring SlnType(const wchar_t* extension = L".sln") {
     std::wstring type;
-    if (!RegGetString(HKEY_LOCAL_MACHINE, ClassKey(L".sln"), NULL, &type)) return L"";
+    if (!RegGetString(HKEY_LOCAL_MACHINE, ClassKey(extension), NULL, &type)) return L"";
     return type;
 }
+std::wstring SlnxType() { return SlnType(L".slnx"); }
 
-void SetSlnType(const std::wstring& type) {
-    ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, ClassKey(L".sln"), NULL, type));
+void SetSlnType(const std::wstring& type, const wchar_t* extension = L".sln") {
+    ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, ClassKey(extension), NULL, type));
 }
+void SetSlnxType(const std::wstring& type) { SetSlnType(type, L".slnx"); }
 
 std::wstring PikroOpenCommand() {
     std::wstring command;
@@ -65,11 +68,12 @@ std::wstring StoredLine(const wchar_t* key) {
     return line;
 }
 
-std::wstring StoredOrgFType() {
+std::wstring StoredOrgFType(const wchar_t* key = kKeyOrgFType) {
     std::wstring type;
-    if (!GetStoreString(kSectVsInst, kKeyOrgFType, &type)) return L"<absent>";
+    if (!GetStoreString(kSectVsInst, key, &type)) return L"<absent>";
     return type;
 }
+std::wstring StoredOrgFTypeSlnx() { return StoredOrgFType(kKeyOrgFTypeSlnx); }
 
 // The section holds the six launcher settings, each 0, and nothing else.
 void ExpectSixZeros() {
@@ -285,36 +289,46 @@ TEST_F(SetupDiscoveryTest, NoEditorShowsTheMessageOnceAndWritesNothing) {
 
 // --- association ------------------------------------------------------------
 
-// What setup makes of each association that .sln may have, with a type
-// remembered by an earlier run in the store.
+// What setup makes of each association that .sln and .slnx may have, with
+// a type of each remembered by an earlier run in the store. Each extension
+// goes by the same rules, on its own.
 TEST_F(SetupAssociationLang, TakesOverOnlyAForeignPlainFileType) {
     Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
     TempDir scratch;
     const std::wstring hit = scratch.Sub(L"hit");
     const std::wstring absent = L"<absent>";
+    const std::wstring slnx = L"VisualStudio.Launcher.slnx";
     struct Case {
         std::wstring before, orgFType, after;
+        std::wstring slnxBefore, orgFTypeSlnx, slnxAfter;
     } cases[] = {
-        {L"VisualStudio.Launcher.sln", L"VisualStudio.Launcher.sln", L"PikroSln"},
-        {L"", absent, L""},
-        {L"pIKROsLN", L"Earlier.Type", L"pIKROsLN"},
-        {L"A&mkdir " + hit, absent, L"A&mkdir " + hit},
-        {L"A|B", absent, L"A|B"},
-        {L"A B", absent, L"A B"},
-        {L"A%PATH%", absent, L"A%PATH%"},
-        {std::wstring(400, L'L'), absent, std::wstring(400, L'L')},
+        {L"VisualStudio.Launcher.sln", L"VisualStudio.Launcher.sln", L"PikroSln", slnx, slnx, L"PikroSln"},
+        {L"", absent, L"", slnx, slnx, L"PikroSln"},
+        {L"pIKROsLN", L"Earlier.Type", L"pIKROsLN", L"PIKROSLN", L"Earlier.Slnx", L"PIKROSLN"},
+        {L"VisualStudio.Launcher.sln", L"VisualStudio.Launcher.sln", L"PikroSln", L"", absent, L""},
+        {L"A&mkdir " + hit, absent, L"A&mkdir " + hit, L"A&mkdir " + hit, absent, L"A&mkdir " + hit},
+        {L"A|B", absent, L"A|B", L"pikrosln", L"Earlier.Slnx", L"pikrosln"},
+        {L"A B", absent, L"A B", L"A B", absent, L"A B"},
+        {L"A%PATH%", absent, L"A%PATH%", L"", absent, L""},
+        {std::wstring(400, L'L'), absent, std::wstring(400, L'L'), std::wstring(400, L'X'), absent,
+         std::wstring(400, L'X')},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(ToUtf8(c.before.substr(0, 40)));
+        SCOPED_TRACE(ToUtf8(c.before.substr(0, 40) + L" / " + c.slnxBefore.substr(0, 40)));
         ResetStore();
         DeleteSlnAssociation();
         PutStoreString(kSectVsInst, kKeyOrgFType, L"Earlier.Type");
+        PutStoreString(kSectVsInst, kKeyOrgFTypeSlnx, L"Earlier.Slnx");
         PutStoreDword(kSectProfiles, kKeyVsProc, 1);
         if (!c.before.empty()) SetSlnType(c.before);
+        if (!c.slnxBefore.empty()) SetSlnxType(c.slnxBefore);
         RunInstaller();
         EXPECT_EQ(StoredOrgFType(), c.orgFType);
         EXPECT_EQ(SlnType(), c.after);
-        if (c.after == L"PikroSln")
+        EXPECT_EQ(StoredOrgFTypeSlnx(), c.orgFTypeSlnx);
+        EXPECT_EQ(SlnxType(), c.slnxAfter);
+        // Only a take-over spells the type "PikroSln" and defines it.
+        if (c.after == L"PikroSln" || c.slnxAfter == L"PikroSln")
             EXPECT_EQ(PikroOpenCommand(), L"\"" + ProgramPath(L"Pikro.exe") + L"\" \"%1\"");
         else
             EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln")));
@@ -326,18 +340,23 @@ TEST_F(SetupAssociationLang, TakesOverOnlyAForeignPlainFileType) {
 TEST_F(SetupAssociationLang, RepeatedSetupKeepsTheFirstFileTypeForRemoval) {
     std::wstring editor = Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
     SetSlnType(L"VisualStudio.Launcher.sln");
+    SetSlnxType(L"VisualStudio.Launcher.slnx");
     RunInstaller();
     RunInstaller();
     EXPECT_EQ(StoredOrgFType(), L"VisualStudio.Launcher.sln");
+    EXPECT_EQ(StoredOrgFTypeSlnx(), L"VisualStudio.Launcher.slnx");
     EXPECT_EQ(StoredFolders(), std::vector<std::wstring>{editor});
     EXPECT_EQ(SlnType(), L"PikroSln");
+    EXPECT_EQ(SlnxType(), L"PikroSln");
     // Also through a run that finds no editor any more.
     ASSERT_TRUE(RemoveSystemVisualStudios());
     RunInstallerWithoutEditors();
     EXPECT_EQ(StoredOrgFType(), L"VisualStudio.Launcher.sln");
+    EXPECT_EQ(StoredOrgFTypeSlnx(), L"VisualStudio.Launcher.slnx");
     EXPECT_FALSE(StoreValueExists(kSectVsInst, kKeyCount));
     RunUninstaller();
     EXPECT_EQ(SlnType(), L"VisualStudio.Launcher.sln");
+    EXPECT_EQ(SlnxType(), L"VisualStudio.Launcher.slnx");
 }
 
 TEST_F(SetupAssociationLang, TemporaryFolderWithBlanksAndAStaleAnswer) {
@@ -416,28 +435,56 @@ TEST_F(SetupAssociationLang, ShellOpensSolutionsWithTheLauncherBesideSetup) {
 TEST_F(SetupRemovalTest, GivesTheFileTypeBackOnceAndDeletesBothSections) {
     Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
     SetSlnType(L"VisualStudio.Launcher.sln");
+    SetSlnxType(L"VisualStudio.Launcher.slnx");
     RunInstaller();
     ASSERT_EQ(SlnType(), L"PikroSln");
+    ASSERT_EQ(SlnxType(), L"PikroSln");
     RunUninstaller();
     EXPECT_EQ(SlnType(), L"VisualStudio.Launcher.sln");
+    EXPECT_EQ(SlnxType(), L"VisualStudio.Launcher.slnx");
     EXPECT_FALSE(StoreSectionExists(kSectVsInst));
     EXPECT_FALSE(StoreSectionExists(kSectProfiles));
 
     // Again, as without any setup: nothing is remembered, nothing is run.
     SetSlnType(L"Changed.Meanwhile");
+    SetSlnxType(L"Changed.Meanwhile.X");
     RunUninstaller();
     EXPECT_EQ(SlnType(), L"Changed.Meanwhile");
+    EXPECT_EQ(SlnxType(), L"Changed.Meanwhile.X");
     EXPECT_FALSE(StoreSectionExists(kSectVsInst));
+}
+
+// An .slnx that had no file type before setup keeps the launcher's after
+// removal, as .sln does; each extension gets back only its own type.
+TEST_F(SetupRemovalTest, EachExtensionGetsBackItsOwnTypeOnly) {
+    Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
+    SetSlnType(L"VisualStudio.Launcher.sln");
+    RunInstaller();
+    ASSERT_EQ(SlnxType(), L"");
+    SetSlnxType(L"PikroSln");
+    RunUninstaller();
+    EXPECT_EQ(SlnType(), L"VisualStudio.Launcher.sln");
+    EXPECT_EQ(SlnxType(), L"PikroSln");
+
+    ResetStore();
+    SetSlnType(L"PikroSln");
+    PutStoreString(kSectVsInst, kKeyOrgFTypeSlnx, L"Only.Slnx");
+    RunUninstaller();
+    EXPECT_EQ(SlnType(), L"PikroSln");
+    EXPECT_EQ(SlnxType(), L"Only.Slnx");
 }
 
 TEST_F(SetupRemovalTest, RefusesAStoredTypeThatWouldRunACommand) {
     const std::wstring hit = outside_.Sub(L"hit");
     SetSlnType(L"PikroSln");
+    SetSlnxType(L"PikroSln");
     PutStoreString(kSectVsInst, kKeyOrgFType, L"X&mkdir " + hit);
+    PutStoreString(kSectVsInst, kKeyOrgFTypeSlnx, L"X&mkdir " + hit);
     PutStoreDword(kSectProfiles, kKeyVsProc, 1);
     RunUninstaller();
     EXPECT_FALSE(FolderExists(hit));
     EXPECT_EQ(SlnType(), L"PikroSln");
+    EXPECT_EQ(SlnxType(), L"PikroSln");
     EXPECT_FALSE(StoreSectionExists(kSectVsInst));
     EXPECT_FALSE(StoreSectionExists(kSectProfiles));
 }
@@ -517,6 +564,15 @@ TEST(SetupCommands, AnswerNamesTheLauncherTypeInAnyCase) {
     ASSERT_TRUE(WriteFileBytes(answer, ".SLN=pikrosln.1\r\n"));
     EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type), SLN_ASSOC_OTHER);
     EXPECT_STREQ(type, L"pikrosln.1");
+    // Each extension reads only its own answer.
+    ASSERT_TRUE(WriteFileBytes(answer, ".SLNX=pikrosln\r\n"));
+    EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type, L".slnx"), SLN_ASSOC_PIKRO);
+    EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type), SLN_ASSOC_NONE);
+    ASSERT_TRUE(WriteFileBytes(answer, ".slnx=VisualStudio.Launcher.slnx\r\n"));
+    EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type, L".slnx"), SLN_ASSOC_OTHER);
+    EXPECT_STREQ(type, L"VisualStudio.Launcher.slnx");
+    ASSERT_TRUE(WriteFileBytes(answer, ".sln=VisualStudio.Launcher.sln\r\n"));
+    EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type, L".slnx"), SLN_ASSOC_NONE);
 }
 
 TEST(SetupCommands, OnlyPlainNamesArePutOnACommandLine) {
