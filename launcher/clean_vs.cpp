@@ -8,10 +8,10 @@
 namespace {
 
 // The files of a version folder that hold the user's own state: the options
-// file (start-up project, open documents, breakpoints), the workspace
-// options that Visual Studio 2026 keeps beside it and, from Visual Studio
-// 2022 17.9 on, the document layout and its backup. Cleaning is there to
-// remove the caches beside them.
+// file (start-up project, open documents, breakpoints) and, from Visual
+// Studio 2022 17.9 on, the document layout and its backup. Cleaning is there
+// to remove the caches beside them.
+// Visual Studio 2026 keeps a second options file, .wsuo, beside .suo.
 const wchar_t* const kUserStateFiles[] = {L".suo", L".wsuo", L"DocumentLayout.json",
                                           L"DocumentLayout.backup.json"};
 
