@@ -5,6 +5,7 @@
 // one. Without a .vs folder the settings ask, fix an editor, or let the
 // solution file itself name its version.
 #include "launcher.h"
+#include "store_keys.h"
 
 #include <io.h>
 #include <stdlib.h>
@@ -168,7 +169,7 @@ void DecideStart(HWND dialog) {
         PostMessageW(dialog, UM_SHOW_CHOICE, 0, 0);
         return;
     }
-    const int isSlnx = _wcsicmp(extension, L".slnx") == 0;
+    const int isSlnx = _wcsicmp(extension, kSlnxExtension) == 0;
     PerSolutionFolderName(baseName, extension, isSlnx, folderName);
 
     // Fixed indexes go out as stored; the start tests them against the
