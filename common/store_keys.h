@@ -11,7 +11,9 @@ static const wchar_t kKeyCount[] = L"Count";
 // VS00 to VS99, then VS100 and on; unsigned, so that a number past the
 // range of int names its own key too.
 static const wchar_t kKeyEntryFormat[] = L"VS%02u";
+// The file type that .sln had before setup, and beside it that of .slnx.
 static const wchar_t kKeyOrgFType[] = L"OrgFType";
+static const wchar_t kKeyOrgFTypeSlnx[] = L"OrgFTypeSlnx";
 
 // Launcher settings, in the order they are read and written.
 static const wchar_t kSectProfiles[] = L"PROFILES";
@@ -22,7 +24,10 @@ static const wchar_t kKeyVsFix[] = L"ixVsFix";
 static const wchar_t kKeyNoVsProc[] = L"NoVsProc";
 static const wchar_t kKeyNoVsFix[] = L"ixNoVsFix";
 
-// File association.
+// File association: both kinds of solution file open with the launcher's
+// one file type.
+static const wchar_t kSlnExtension[] = L".sln";
+static const wchar_t kSlnxExtension[] = L".slnx";
 static const wchar_t kSlnFileType[] = L"PikroSln";
 
 // Program files of the installed layout.

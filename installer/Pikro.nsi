@@ -6,13 +6,13 @@
 ;
 ; It copies the programs into "Pikro Suite" under Program Files in their
 ; installed layout, runs PikroInstall.exe from there (which finds the
-; editors and associates .sln with the launcher), registers the launcher
+; editors and associates .sln and .slnx with the launcher), registers the launcher
 ; with Windows' Default apps and "Open with", and registers itself in
 ; Apps & features. What setup found, and anything the user has to do, goes
 ; to the details list and to Install.log in the installed folder.
 ;
-; Its uninstaller runs PikroUninstall.exe (which gives .sln its old type
-; back and deletes the stored settings) and then removes everything else
+; Its uninstaller runs PikroUninstall.exe (which gives .sln and .slnx
+; their old types back and deletes the stored settings) and then removes everything else
 ; the suite made: the file type while no extension names it any more, the
 ; Default-apps registration, the empty store key and the installed files.
 ; A folder that still holds files of the user's is kept, and it says so.
@@ -156,8 +156,8 @@ Section "Install"
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
 
-  ; Setup runs from the installed folder, so that .sln is associated with
-  ; the launcher beside it. Nobody sees a silent install: setup must not
+  ; Setup runs from the installed folder, so that .sln and .slnx are
+  ; associated with the launcher beside it. Nobody sees a silent install: setup must not
   ; wait there on a message box.
   Delete "$INSTDIR\${INSTALL_LOG}"
   StrCpy $FinishText "$(Finished)"
@@ -280,8 +280,8 @@ Function RegisterDefaultApps
 FunctionEnd
 
 Section "Uninstall"
-  ; Removal first, while the programs are still there: .sln gets its old
-  ; type back and the stored settings go.
+  ; Removal first, while the programs are still there: .sln and .slnx get
+  ; their old types back and the stored settings go.
   DetailPrint "PikroUninstall.exe"
   ExecWait '"$INSTDIR\PikroUninstall.exe"'
 

@@ -83,6 +83,15 @@ int OnChoiceOk(HWND window, UINT, WPARAM, LPARAM) {
     return 1;
 }
 
+// A double-click on a row is OK for that row, as in every Windows list; the
+// click before it has selected the row. The list's other notifications, and
+// a double-click that selected no row, are left alone.
+int OnChoiceListCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (HIWORD(wParam) != LBN_DBLCLK) return 0;
+    if (SendDlgItemMessageW(window, IDC_LST_EDITORS, LB_GETCURSEL, 0, 0) < 0) return 1;
+    return OnChoiceOk(window, message, wParam, lParam);
+}
+
 int OnStartEditor(HWND, UINT, WPARAM wParam, LPARAM) {
     const int index = static_cast<int>(wParam);
     if (index >= 0 && index < g_catalogue.count) {

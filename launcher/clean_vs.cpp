@@ -11,7 +11,8 @@ namespace {
 // file (start-up project, open documents, breakpoints) and, from Visual
 // Studio 2022 17.9 on, the document layout and its backup. Cleaning is there
 // to remove the caches beside them.
-const wchar_t* const kUserStateFiles[] = {L".suo", L"DocumentLayout.json",
+// Visual Studio 2026 keeps a second options file, .wsuo, beside .suo.
+const wchar_t* const kUserStateFiles[] = {L".suo", L".wsuo", L"DocumentLayout.json",
                                           L"DocumentLayout.backup.json"};
 
 // Earlier launchers parked the per-solution .suo file under

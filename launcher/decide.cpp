@@ -1,10 +1,11 @@
-// Start decision for a solution: which editor of the catalogue opens it, or
-// whether the user has to choose. The .vs folder that Visual Studio keeps
-// beside a solution names the versions that have opened it; its greatest
-// version folder picks the editor, unless the settings fix one. Without a
-// .vs folder the settings ask, fix an editor, or let the solution file's
-// own version line decide.
+// Start decision for a solution (.sln or .slnx): which editor of the
+// catalogue opens it, or whether the user has to choose. The .vs folder that
+// Visual Studio keeps beside a solution names the versions that have opened
+// it; its greatest version folder picks the editor, unless the settings fix
+// one. Without a .vs folder the settings ask, fix an editor, or let the
+// solution file itself name its version.
 #include "launcher.h"
+#include "store_keys.h"
 
 #include <io.h>
 #include <stdlib.h>
@@ -19,6 +20,22 @@ int IsPlainBaseName(const wchar_t* name) {
     const size_t length = wcslen(name);
     if (length == 0 || name[length - 1] == L'.' || name[length - 1] == L' ') return 0;
     return wcsspn(name, L". ") != length;
+}
+
+// The name of the solution's own folder inside .vs: the base name of an
+// .sln (.vs\App), the whole file name of an .slnx (.vs\App.slnx), so that
+// both kinds of one solution keep their state apart. A solution whose base
+// name is not plain gets none, whatever its kind: the same names are refused
+// for both. Returns 0 with an empty name then, or when the name does not fit.
+int PerSolutionFolderName(const wchar_t* baseName, const wchar_t* extension, int isSlnx,
+                          wchar_t (&name)[260]) {
+    name[0] = L'\0';
+    if (!IsPlainBaseName(baseName)) return 0;
+    if (KalSnPrintFW(name, L"%s%s", baseName, isSlnx ? extension : L"") < 0) {
+        name[0] = L'\0';
+        return 0;
+    }
+    return 1;
 }
 
 // Opens a folder as itself, never what a link points to, and only when it is
@@ -46,11 +63,11 @@ HANDLE OpenRealFolder(const wchar_t* path) {
     return folder;
 }
 
-// 1 when the per-solution folder really is the entry baseName of the .vs
+// 1 when the per-solution folder really is the entry folderName of the .vs
 // folder: its final path is the .vs folder's final path, one backslash and
-// the base name. A short (8.3) name or any other spelling that reaches
+// that name. A short (8.3) name or any other spelling that reaches
 // another folder fails.
-int IsChildOf(HANDLE vsFolder, HANDLE perSlnFolder, const wchar_t* baseName) {
+int IsChildOf(HANDLE vsFolder, HANDLE perSlnFolder, const wchar_t* folderName) {
     wchar_t vsFinal[1024] = L"";
     wchar_t perSlnFinal[1024] = L"";
     const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
@@ -59,7 +76,7 @@ int IsChildOf(HANDLE vsFolder, HANDLE perSlnFolder, const wchar_t* baseName) {
     got = GetFinalPathNameByHandleW(perSlnFolder, perSlnFinal, _countof(perSlnFinal), flags);
     if (got == 0 || got >= _countof(perSlnFinal)) return 0;
     wchar_t expected[1024] = L"";
-    if (KalSnPrintFW(expected, L"%s\\%s", vsFinal, baseName) < 0) return 0;
+    if (KalSnPrintFW(expected, L"%s\\%s", vsFinal, folderName) < 0) return 0;
     return _wcsicmp(expected, perSlnFinal) == 0;
 }
 
@@ -93,13 +110,14 @@ int SearchVersionFolders(const wchar_t* perSlnFolder, wchar_t (&chosen)[256]) {
 // The version-folder rule: the greatest folder whose name begins with v,
 // compared as text, names the version; every such folder is emptied first
 // when the settings ask for it. Nothing is searched or cleaned unless the
-// per-solution folder is a real folder right inside a real .vs folder.
-// Returns the catalogue index to start, or -1 when the user has to choose.
-int DecideByVersionFolder(const wchar_t* vsPath, const wchar_t* baseName) {
-    if (!IsPlainBaseName(baseName)) return -1;
+// per-solution folder folderName is a real folder right inside a real .vs
+// folder. Returns the catalogue index to start, or -1 when the user has to
+// choose.
+int DecideByVersionFolder(const wchar_t* vsPath, const wchar_t* folderName) {
+    if (!IsPlainBaseName(folderName)) return -1;
     wchar_t perSlnFolder[260] = L"";
     wcscpy_s(perSlnFolder, vsPath);
-    if (!KalPathCatW(perSlnFolder, baseName)) return -1;
+    if (!KalPathCatW(perSlnFolder, folderName)) return -1;
 
     HANDLE vsFolder = OpenRealFolder(vsPath);
     if (vsFolder == INVALID_HANDLE_VALUE) return -1;
@@ -107,7 +125,7 @@ int DecideByVersionFolder(const wchar_t* vsPath, const wchar_t* baseName) {
     wchar_t chosen[256] = L"";
     int fits = 0;
     if (perSln != INVALID_HANDLE_VALUE) {
-        if (IsChildOf(vsFolder, perSln, baseName)) {
+        if (IsChildOf(vsFolder, perSln, folderName)) {
             HANDLE cleaning = g_settings.fDelVsFolder ? LockForCleaning(perSln) : nullptr;
             if (g_settings.fDelVsFolder) RestoreParkedSuo(perSlnFolder);
             fits = SearchVersionFolders(perSlnFolder, chosen);
@@ -140,22 +158,26 @@ void DecideStart(HWND dialog) {
     wchar_t drive[260] = L"";
     wchar_t directory[260] = L"";
     wchar_t baseName[260] = L"";
+    wchar_t extension[260] = L"";
     wchar_t vsPath[260] = L"";
+    wchar_t folderName[260] = L"";
     // A part that does not fit would leave a cut path that can name another
     // folder: nothing is searched or cleaned then, and the user chooses.
     if (_wsplitpath_s(g_state.szSlnPath, drive, _countof(drive), directory, _countof(directory),
-                      baseName, _countof(baseName), nullptr, 0) != 0 ||
+                      baseName, _countof(baseName), extension, _countof(extension)) != 0 ||
         _wmakepath_s(vsPath, _countof(vsPath), drive, directory, L".vs", nullptr) != 0) {
         PostMessageW(dialog, UM_SHOW_CHOICE, 0, 0);
         return;
     }
+    const int isSlnx = _wcsicmp(extension, kSlnxExtension) == 0;
+    PerSolutionFolderName(baseName, extension, isSlnx, folderName);
 
     // Fixed indexes go out as stored; the start tests them against the
     // catalogue. A rule value that no dialog writes falls back to asking, so
     // the launcher never keeps running with no window to reach.
     if (KalPathIsDirectoryW(vsPath)) {
         if (g_settings.VsProc == 0) {
-            PostStart(dialog, DecideByVersionFolder(vsPath, baseName));
+            PostStart(dialog, DecideByVersionFolder(vsPath, folderName));
         } else if (g_settings.VsProc == 1) {
             PostMessageW(dialog, UM_START_EDITOR, g_settings.ixVsFix, 0);
         } else {
@@ -164,7 +186,7 @@ void DecideStart(HWND dialog) {
     } else if (g_settings.NoVsProc == 1) {
         PostMessageW(dialog, UM_START_EDITOR, g_settings.ixNoVsFix, 0);
     } else if (g_settings.NoVsProc == 2) {
-        PostStart(dialog, EditorForMajorVersion(SolutionFileMajorVersion(g_state.szSlnPath)));
+        PostStart(dialog, EditorForSolutionFile(g_state.szSlnPath, isSlnx));
     } else {
         PostMessageW(dialog, UM_SHOW_CHOICE, 0, 0);
     }

@@ -39,6 +39,7 @@ const MessageMapEntry kChoiceMap[] = {
     {MMP_KIND_MESSAGE, UM_SHOW_CHOICE, 0, OnShowChoice, 0, 0},
     {MMP_KIND_COMMAND, WM_COMMAND, IDOK, OnChoiceOk, 0, 0},
     {MMP_KIND_COMMAND, WM_COMMAND, IDCANCEL, OnCancel, 0, 0},
+    {MMP_KIND_COMMAND, WM_COMMAND, IDC_LST_EDITORS, OnChoiceListCommand, 0, 0},
     {0, 0, 0, nullptr, 0, 0},
 };
 
@@ -75,13 +76,27 @@ int TakeSolutionPath(const wchar_t* cmdLine) {
     // The path ends at the next double quote (whatever follows a quoted path
     // is dropped) or at the end of the line. A path that does not fit is not
     // taken at all: cut, it could name another solution.
+    wchar_t given[_countof(g_state.szSlnPath)] = L"";
+    size_t length = wcscspn(cmdLine, L"\"");
+    if (length >= _countof(given)) return 0;
+    wmemcpy(given, cmdLine, length);
+    given[length] = L'\0';
+    if (length == 0) return 1;
+    // A path typed in a console is relative to the launcher's current folder,
+    // which the editor does not share: it is started from the shim's folder.
+    // So the path is made whole before anything looks at it.
+    const DWORD full = GetFullPathNameW(given, _countof(g_state.szSlnPath), g_state.szSlnPath,
+                                        nullptr);
+    if (full == 0 || full >= _countof(g_state.szSlnPath)) {
+        g_state.szSlnPath[0] = L'\0';
+        return 0;
+    }
     // A path that ends in a backslash names no solution, and the editor's
     // own command-line parser would read its closing \" as a quote.
-    size_t length = wcscspn(cmdLine, L"\"");
-    if (length >= _countof(g_state.szSlnPath)) return 0;
-    if (length > 0 && cmdLine[length - 1] == L'\\') return 0;
-    wmemcpy(g_state.szSlnPath, cmdLine, length);
-    g_state.szSlnPath[length] = L'\0';
+    if (given[length - 1] == L'\\' || g_state.szSlnPath[full - 1] == L'\\') {
+        g_state.szSlnPath[0] = L'\0';
+        return 0;
+    }
     return 1;
 }
 

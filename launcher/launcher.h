@@ -30,9 +30,11 @@ extern LauncherState g_state;
 
 // Start-up and message loop (frame.cpp).
 // Takes the solution path from the command line into szSlnPath: one leading
-// double quote is skipped and the text ends at the next double quote. Returns
-// 1, or 0 (szSlnPath empty) when the path does not fit: a cut path could name
-// another solution, so the launcher then ends without doing anything.
+// double quote is skipped and the text ends at the next double quote; a
+// relative path is made absolute against the current folder. Returns 1, or 0
+// (szSlnPath empty) when the path does not fit or ends in a backslash: a cut
+// path could name another solution, so the launcher then ends without doing
+// anything.
 int TakeSolutionPath(const wchar_t* cmdLine);
 // Steps up to the frame's creation; returns 1 when the message loop should run.
 int LauncherStartup(HINSTANCE hInst, const wchar_t* cmdLine);
@@ -71,19 +73,30 @@ HANDLE LockForCleaning(HANDLE perSlnFolder);
 void UnlockCleaning(HANDLE lock);
 
 // The version that wrote a solution file (sln_version.cpp).
-// How much of a solution file is read for its version line.
+// How much of a solution file is read for its version.
 const DWORD kSolutionHeadBytes = 64 * 1024;
-// The major version named by the header of a solution file's beginning
-// (UTF-8 with or without BOM, UTF-16 LE or BE with BOM): the first number of
+// The major version named by the header of an .sln file's beginning (UTF-8
+// with or without BOM, UTF-16 LE or BE with BOM): the first number of
 // "VisualStudioVersion = 17.8.34330.188", else the "# Visual Studio ..."
 // line's version or year. -1 when there is none or it does not fit.
 int SolutionMajorVersion(const BYTE* data, DWORD size);
+// What SlnxMajorVersion gives for an .slnx that names no version.
+const int kSlnxNoOpenWith = 0;
+// The major version that an .slnx file's beginning (UTF-8 with or without
+// BOM) asks to be opened with: the last OpenWith property of its "Visual
+// Studio" properties, "Visual Studio Version 17" or "17". kSlnxNoOpenWith
+// when its solution element, which must end within data, has none; -1 when
+// the text is no such solution or its OpenWith cannot be read.
+int SlnxMajorVersion(const BYTE* data, DWORD size);
 // The first catalogue entry whose version's first number is major, or -1.
 int EditorForMajorVersion(int major);
-// The major version named by the beginning of the solution file at slnPath
-// (SolutionMajorVersion of at most kSolutionHeadBytes), or -1 when there is
-// none or the path is no file on a disk.
-int SolutionFileMajorVersion(const wchar_t* slnPath);
+// The newest catalogue editor that opens .slnx solutions by default
+// (version 17.14 or later), or -1.
+int NewestSlnxEditor();
+// The catalogue entry that the beginning of the solution file at slnPath
+// (at most kSolutionHeadBytes) names, an .slnx when isSlnx, or -1 when it
+// names none or the path is no file on a disk.
+int EditorForSolutionFile(const wchar_t* slnPath, int isSlnx);
 
 // Rows that show editors (editor_rows.cpp).
 const size_t kEditorRowUnits = 1024;
@@ -98,6 +111,7 @@ int EditorRowText(int index, wchar_t (&row)[kEditorRowUnits]);
 int OnChoiceInitDialog(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int OnShowChoice(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int OnChoiceOk(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int OnChoiceListCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int OnStartEditor(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Settings dialog (settings_dlg.cpp).

@@ -1,7 +1,7 @@
-// The second half of setup: .sln is associated with the launcher through the
-// command interpreter's "assoc" and "ftype", the file type it had before is
-// remembered for removal, and the launcher's six settings start at 0 unless
-// the user has set them already.
+// The second half of setup: .sln and .slnx are associated with the launcher
+// through the command interpreter's "assoc" and "ftype", the file type each
+// had before is remembered for removal, and the launcher's six settings
+// start at 0 unless the user has set them already.
 #include "setup.h"
 
 #include <wchar.h>
@@ -9,9 +9,10 @@
 #include "settings.h"
 #include "store_keys.h"
 
-static const wchar_t kTempFileName[] = L"Pikro.tmp";
-static const wchar_t kAssocPrefix[] = L".sln=";
-static const size_t kAssocPrefixLen = _countof(kAssocPrefix) - 1;
+const SolutionKind kSolutionKinds[kSolutionKindCount] = {
+    {kSlnExtension, kKeyOrgFType, L"Pikro.tmp"},
+    {kSlnxExtension, kKeyOrgFTypeSlnx, L"PikroSlnx.tmp"},
+};
 
 // The interpreter's own path, " /d /c " and a composed command line.
 static const size_t kInterpreterLineUnits = 260 + 16 + 1024;
@@ -45,10 +46,11 @@ int IsQuotablePath(const wchar_t* path) {
 // No blank before ">": cmd would hand it to "assoc" as part of the name.
 // The quotes keep a temporary folder with blanks in one piece; the line does
 // not start with a quote, so "cmd /c" leaves them alone.
-int ComposeAssocQuery(const wchar_t* outputFile, wchar_t (&command)[1024]) {
+int ComposeAssocQuery(const wchar_t* outputFile, wchar_t (&command)[1024],
+                      const wchar_t* extension) {
     command[0] = L'\0';
     if (!IsQuotablePath(outputFile)) return 0;
-    if (KalSnPrintFW(command, L"assoc .sln>\"%s\"", outputFile) < 0) {
+    if (KalSnPrintFW(command, L"assoc %s>\"%s\"", extension, outputFile) < 0) {
         command[0] = L'\0';
         return 0;
     }
@@ -68,10 +70,11 @@ int ComposeFTypeCommand(const wchar_t* launcher, wchar_t (&command)[1024]) {
     return 1;
 }
 
-int ComposeAssocRestore(const wchar_t* type, wchar_t (&command)[324]) {
+int ComposeAssocRestore(const wchar_t* type, wchar_t (&command)[324],
+                        const wchar_t* extension) {
     command[0] = L'\0';
     if (!IsSafeFileType(type)) return 0;
-    if (KalSnPrintFW(command, L"assoc .sln=%s", type) < 0) {
+    if (KalSnPrintFW(command, L"assoc %s=%s", extension, type) < 0) {
         command[0] = L'\0';
         return 0;
     }
@@ -109,12 +112,12 @@ int RunCommandInterpreter(const wchar_t* command) {
     return 1;
 }
 
-int ReadRememberedFileType(wchar_t (&type)[260]) {
+int ReadRememberedFileType(wchar_t (&type)[260], const wchar_t* key) {
     type[0] = L'\0';
     // The store cuts a text to its buffer, and a cut type names another one.
-    int len = KalGetProfileStrLenW(kSectVsInst, kKeyOrgFType);
+    int len = KalGetProfileStrLenW(kSectVsInst, key);
     if (len <= 0 || len >= static_cast<int>(_countof(type))) return 0;
-    if (KalGetProfileStrW(kSectVsInst, kKeyOrgFType, L"", type) == len && IsSafeFileType(type))
+    if (KalGetProfileStrW(kSectVsInst, key, L"", type) == len && IsSafeFileType(type))
         return 1;
     type[0] = L'\0';
     return 0;
@@ -152,9 +155,14 @@ static int ReadAnswerText(const wchar_t* outputFile, wchar_t (&line)[324]) {
     return 1;
 }
 
-int ReadSlnAssociation(const wchar_t* outputFile, wchar_t (&type)[260]) {
+int ReadSlnAssociation(const wchar_t* outputFile, wchar_t (&type)[260],
+                       const wchar_t* extension) {
     wchar_t (&line)[324] = g_setup.szLine;
     type[0] = L'\0';
+    // The answer begins with the extension and "=", as in .sln=Type.
+    wchar_t szPrefix[16];
+    if (KalSnPrintFW(szPrefix, L"%s=", extension) < 0) return SLN_ASSOC_UNKNOWN;
+    const size_t cchPrefix = wcslen(szPrefix);
     ZeroMemory(line, sizeof(line));
     const int read = ReadAnswerText(outputFile, line);
     if (read == -1) return SLN_ASSOC_UNKNOWN;
@@ -167,14 +175,13 @@ int ReadSlnAssociation(const wchar_t* outputFile, wchar_t (&type)[260]) {
     if (lf != NULL)
         *lf = L'\0';
     else if (wcslen(line) >= _countof(line) - 1)
-        return _wcsnicmp(line, kAssocPrefix, kAssocPrefixLen) == 0 ? SLN_ASSOC_REFUSED
-                                                                  : SLN_ASSOC_NONE;
+        return _wcsnicmp(line, szPrefix, cchPrefix) == 0 ? SLN_ASSOC_REFUSED : SLN_ASSOC_NONE;
     // What came before the line feed of a CRLF.
     const size_t length = wcslen(line);
     if (length > 0 && line[length - 1] == L'\r') line[length - 1] = L'\0';
 
-    if (_wcsnicmp(line, kAssocPrefix, kAssocPrefixLen) != 0) return SLN_ASSOC_NONE;
-    const wchar_t* current = line + kAssocPrefixLen;
+    if (_wcsnicmp(line, szPrefix, cchPrefix) != 0) return SLN_ASSOC_NONE;
+    const wchar_t* current = line + cchPrefix;
     if (current[0] == L'\0') return SLN_ASSOC_NONE;
     if (_wcsicmp(current, kSlnFileType) == 0) return SLN_ASSOC_PIKRO;
     if (!IsSafeFileType(current)) return SLN_ASSOC_REFUSED;
@@ -182,21 +189,23 @@ int ReadSlnAssociation(const wchar_t* outputFile, wchar_t (&type)[260]) {
     return SLN_ASSOC_OTHER;
 }
 
-// Runs "assoc .sln" into the temporary file and reads its answer.
-static int QuerySlnAssociation(wchar_t (&type)[260]) {
+// Runs "assoc" for the kind's extension into its answer file in the
+// temporary folder and reads its answer.
+static int QuerySlnAssociation(const SolutionKind& kind, wchar_t (&type)[260]) {
     DWORD cch = GetTempPathW(_countof(g_setup.szTempFile), g_setup.szTempFile);
     if (cch == 0 || cch >= _countof(g_setup.szTempFile)) {
         g_setup.szTempFile[0] = L'\0';
         return SLN_ASSOC_UNKNOWN;
     }
-    if (!KalPathCatW(g_setup.szTempFile, kTempFileName)) return SLN_ASSOC_UNKNOWN;
-    if (!ComposeAssocQuery(g_setup.szTempFile, g_setup.szCommand)) return SLN_ASSOC_UNKNOWN;
+    if (!KalPathCatW(g_setup.szTempFile, kind.answerFile)) return SLN_ASSOC_UNKNOWN;
+    if (!ComposeAssocQuery(g_setup.szTempFile, g_setup.szCommand, kind.extension))
+        return SLN_ASSOC_UNKNOWN;
     // An answer left over from an earlier run must never pass for this one's,
     // should the redirection fail.
     DeleteFileW(g_setup.szTempFile);
     if (GetFileAttributesW(g_setup.szTempFile) != INVALID_FILE_ATTRIBUTES) return SLN_ASSOC_UNKNOWN;
     RunCommandInterpreter(g_setup.szCommand);
-    return ReadSlnAssociation(g_setup.szTempFile, type);
+    return ReadSlnAssociation(g_setup.szTempFile, type, kind.extension);
 }
 
 // Composes the "ftype" command that makes PikroSln open the launcher beside
@@ -229,39 +238,42 @@ static int RepairOpenCommand() {
     return RunCommandInterpreter(g_setup.szCommand);
 }
 
-// Defines PikroSln with the launcher beside this program and gives .sln to
-// it, remembering the previous type first. Nothing is run when the launcher
-// path cannot be put on a command line safely.
-static int TakeOverAssociation(const wchar_t* previousType) {
+// Defines PikroSln with the launcher beside this program and gives the
+// kind's extension to it, remembering the previous type first. Nothing is
+// run when the launcher path cannot be put on a command line safely.
+static int TakeOverAssociation(const SolutionKind& kind, const wchar_t* previousType) {
     if (!ComposeOurFType()) return 0;
-    KalPutProfileStrW(kSectVsInst, kKeyOrgFType, previousType);
+    KalPutProfileStrW(kSectVsInst, kind.orgFTypeKey, previousType);
     RunCommandInterpreter(g_setup.szCommand);
-    if (KalSnPrintFW(g_setup.szCommand, L"assoc .sln=%s", kSlnFileType) < 0) return 0;
+    if (KalSnPrintFW(g_setup.szCommand, L"assoc %s=%s", kind.extension, kSlnFileType) < 0) return 0;
     RunCommandInterpreter(g_setup.szCommand);
     return 1;
 }
 
+// .sln and .slnx each by the same rules, each type remembered on its own.
 int AssociateSolutions() {
-    wchar_t szCurrent[260];
-    switch (QuerySlnAssociation(szCurrent)) {
-    case SLN_ASSOC_OTHER:
-        KalDelProfileKeyW(kSectVsInst, kKeyOrgFType);
-        TakeOverAssociation(szCurrent);
-        break;
-    case SLN_ASSOC_NONE:
-    case SLN_ASSOC_REFUSED:
-        // .sln is not ours (any more): a type remembered by an earlier run is
-        // stale, and removal must not force it onto .sln.
-        KalDelProfileKeyW(kSectVsInst, kKeyOrgFType);
-        break;
-    case SLN_ASSOC_PIKRO:
-        // Already ours: the type remembered by the first run stays, so that
-        // removal can still give it back.
-        RepairOpenCommand();
-        break;
-    default:
-        // Unknown: the remembered type stays, as when ours.
-        break;
+    for (const SolutionKind& kind : kSolutionKinds) {
+        wchar_t szCurrent[260];
+        switch (QuerySlnAssociation(kind, szCurrent)) {
+        case SLN_ASSOC_OTHER:
+            KalDelProfileKeyW(kSectVsInst, kind.orgFTypeKey);
+            TakeOverAssociation(kind, szCurrent);
+            break;
+        case SLN_ASSOC_NONE:
+        case SLN_ASSOC_REFUSED:
+            // The extension is not ours (any more): a type remembered by an
+            // earlier run is stale, and removal must not force it back.
+            KalDelProfileKeyW(kSectVsInst, kind.orgFTypeKey);
+            break;
+        case SLN_ASSOC_PIKRO:
+            // Already ours: the type remembered by the first run stays, so
+            // that removal can still give it back.
+            RepairOpenCommand();
+            break;
+        default:
+            // Unknown: the remembered type stays, as when ours.
+            break;
+        }
     }
 
     // Running setup again (after an upgrade, or to find a new Visual Studio)

@@ -152,8 +152,12 @@ int DiscoverEditors() {
     // What the user made stays: an editor an earlier run found or a drop
     // added is kept while its devenv.exe is there. The file type that .sln
     // had before the first setup stays too, since removal gives it back;
-    // one that cannot be read whole is dropped rather than kept cut.
-    if (!ReadRememberedFileType(g_setup.szOrgFType)) KalDelProfileKeyW(kSectVsInst, kKeyOrgFType);
+    // one that cannot be read whole is dropped rather than kept cut. The
+    // same goes for .slnx.
+    for (int i = 0; i < kSolutionKindCount; i++) {
+        const wchar_t* key = kSolutionKinds[i].orgFTypeKey;
+        if (!ReadRememberedFileType(g_setup.szOrgFType[i], key)) KalDelProfileKeyW(kSectVsInst, key);
+    }
     g_setup.nKept = PruneStoredCatalogue();
 
     SearchProgramFiles();

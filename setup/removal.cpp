@@ -1,5 +1,5 @@
-// The removal program: gives .sln back the file type it had before setup
-// and deletes everything the suite keeps in the settings store.
+// The removal program: gives .sln and .slnx back the file types they had
+// before setup and deletes everything the suite keeps in the settings store.
 #include "setup.h"
 
 #include "store_keys.h"
@@ -14,8 +14,11 @@ int RunUninstall() {
     // A stored type that cmd would read as more than a name, or that cannot
     // be read whole, is never put on a command line: the store may have been
     // edited by anyone.
-    if (ReadRememberedFileType(szType) && ComposeAssocRestore(szType, szCommand))
-        RunCommandInterpreter(szCommand);
+    for (const SolutionKind& kind : kSolutionKinds) {
+        if (ReadRememberedFileType(szType, kind.orgFTypeKey) &&
+            ComposeAssocRestore(szType, szCommand, kind.extension))
+            RunCommandInterpreter(szCommand);
+    }
     KalDelProfileSectW(kSectVsInst);
     KalDelProfileSectW(kSectProfiles);
     return 0;

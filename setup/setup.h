@@ -1,8 +1,21 @@
-// The setup and removal programs: editor discovery, the .sln association
-// and first settings, and removal.
+// The setup and removal programs: editor discovery, the .sln and .slnx
+// associations and first settings, and removal.
 #pragma once
 
 #include "KalBase32.h"
+#include "store_keys.h"
+
+// One kind of solution file that setup associates with the launcher: its
+// extension, the stored value that remembers its earlier file type, and the
+// file in the temporary folder that receives the answer of "assoc".
+struct SolutionKind {
+    const wchar_t* extension;
+    const wchar_t* orgFTypeKey;
+    const wchar_t* answerFile;
+};
+const int kSolutionKindCount = 2;
+// .sln, then .slnx.
+extern const SolutionKind kSolutionKinds[kSolutionKindCount];
 
 // The setup program's module-level record. Paths are 260 units, composed
 // command lines 1024, the first line of the association output 324.
@@ -13,8 +26,9 @@ struct SetupState {
     int nKept;                      // editors of earlier runs that are still there
     wchar_t szSystemDrive[260];
     wchar_t szTopFolder[2][260];    // "Program Files", then "Program Files (x86)"
-    wchar_t szOrgFType[260];        // the remembered file type of .sln, kept across runs
-    wchar_t szTempFile[260];        // receives the output of "assoc .sln"
+    // the remembered file type of each kind of solution, kept across runs
+    wchar_t szOrgFType[kSolutionKindCount][260];
+    wchar_t szTempFile[260];        // receives the output of "assoc"
     wchar_t szLauncher[260];        // Pikro.exe beside the setup program
     wchar_t szCommand[1024];
     wchar_t szLine[324];
@@ -83,30 +97,34 @@ int IsSafeFileType(const wchar_t* type);
 // quotes) and no control characters.
 int IsQuotablePath(const wchar_t* path);
 
-// Reads the first line of an "assoc .sln" output file into type. Returns
-// one of the SLN_ASSOC_ values; type is filled only for SLN_ASSOC_OTHER.
-int ReadSlnAssociation(const wchar_t* outputFile, wchar_t (&type)[260]);
+// Reads the first line of an "assoc .sln" output file (of "assoc" for
+// another extension when one is given) into type. Returns one of the
+// SLN_ASSOC_ values; type is filled only for SLN_ASSOC_OTHER.
+int ReadSlnAssociation(const wchar_t* outputFile, wchar_t (&type)[260],
+                       const wchar_t* extension = kSlnExtension);
 
-// The commands that setup and removal give the command interpreter. Each
-// returns 1, or 0 (and an empty buffer) when the argument is refused or the
-// command does not fit.
-int ComposeAssocQuery(const wchar_t* outputFile, wchar_t (&command)[1024]);
+// The commands that setup and removal give the command interpreter, for
+// .sln unless another extension is given. Each returns 1, or 0 (and an
+// empty buffer) when the argument is refused or the command does not fit.
+int ComposeAssocQuery(const wchar_t* outputFile, wchar_t (&command)[1024],
+                      const wchar_t* extension = kSlnExtension);
 int ComposeFTypeCommand(const wchar_t* launcher, wchar_t (&command)[1024]);
-int ComposeAssocRestore(const wchar_t* type, wchar_t (&command)[324]);
+int ComposeAssocRestore(const wchar_t* type, wchar_t (&command)[324],
+                        const wchar_t* extension = kSlnExtension);
 
 // Runs one command line through "<system folder>\cmd.exe /d /c" without a
 // console window and waits for it to end. Returns 1 when the interpreter
 // ran, 0 when it could not be started.
 int RunCommandInterpreter(const wchar_t* command);
 
-// The file type of .sln remembered for removal, when the store holds one
-// that fits type whole and is safe for a command line: returns 1. Otherwise
-// returns 0 with an empty buffer.
-int ReadRememberedFileType(wchar_t (&type)[260]);
+// The file type of .sln (or the one stored under key) remembered for
+// removal, when the store holds one that fits type whole and is safe for a
+// command line: returns 1. Otherwise returns 0 with an empty buffer.
+int ReadRememberedFileType(wchar_t (&type)[260], const wchar_t* key = kKeyOrgFType);
 
-// Associates .sln with the launcher beside the setup program, remembering
-// the previous file type, and writes 0 for each of the six settings not
-// stored yet.
+// Associates .sln and .slnx with the launcher beside the setup program,
+// remembering each one's previous file type, and writes 0 for each of the
+// six settings not stored yet.
 int AssociateSolutions();
 
 // --- removal ----------------------------------------------------------------

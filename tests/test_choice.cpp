@@ -210,19 +210,44 @@ TEST_F(ChoiceTest, OkStoresTheRowAndStartsThatEditorThroughTheShim) {
     EXPECT_EQ(EditorsStarted(), 1);
 }
 
-TEST_F(ChoiceTest, DoubleClickOnlySelects) {
+// The mouse on a row of the list, as the list box itself receives it.
+void ClickRow(HWND list, int row, bool twice) {
+    RECT rc = {0, 0, 0, 0};
+    ASSERT_NE(SendMessageW(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rc)), LB_ERR);
+    const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(list, WM_LBUTTONUP, 0, at);
+    if (!twice) return;
+    SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageW(list, WM_LBUTTONUP, 0, at);
+}
+
+// A click only selects; a double-click on a row is OK for that row.
+TEST_F(ChoiceTest, DoubleClickOnARowStartsThatRow) {
     MakeEditors();
     ChoiceDialog choice;
     ASSERT_TRUE(choice.PumpUntilVisible());
-    SendMessageW(choice.List(), LB_SETCURSEL, 1, 0);
+    ClickRow(choice.List(), 1, false);
+    EXPECT_EQ(SendMessageW(choice.List(), LB_GETCURSEL, 0, 0), 1);
+    // A double-click notification while no row is selected does nothing.
+    SendMessageW(choice.List(), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     SendMessageW(choice.Dialog(), WM_COMMAND, MAKEWPARAM(IDC_LST_EDITORS, LBN_DBLCLK),
                  reinterpret_cast<LPARAM>(choice.List()));
     choice.Pump(300);
-    EXPECT_TRUE(choice.Alive());
     EXPECT_TRUE(IsWindowVisible(choice.Dialog()));
     EXPECT_EQ(EditorsStarted(), 0);
-    ClickButton(choice.Dialog(), IDCANCEL);
+    EXPECT_FALSE(StoreValueExists(kSectProfiles, kKeyLstSel));
+
+    ClickRow(choice.List(), 2, true);
     ASSERT_TRUE(choice.PumpUntilGone());
+    DWORD stored = 0;
+    ASSERT_TRUE(GetStoreDword(kSectProfiles, kKeyLstSel, &stored));
+    EXPECT_EQ(stored, 2u);
+    ASSERT_TRUE(WaitForFakeDevenvLog(EditorFolder(2), 1, kWaitMs));
+    EXPECT_EQ(ReadFakeDevenvLog(EditorFolder(2))[0].commandLine,
+              L"\"" + EditorFolder(2) + L"\\devenv.exe\" \"" + g_state.szSlnPath + L"\"");
+    PumpMessages(300);
+    EXPECT_EQ(EditorsStarted(), 1);
 }
 
 TEST_F(ChoiceTest, StartOutsideTheCatalogueStartsNothingAndEnds) {

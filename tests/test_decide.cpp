@@ -244,6 +244,42 @@ TEST_F(DecideStartTest, BaseNameDropsOnlyTheLastExtension) {
     ExpectStart(Decide(sln_), 0);
 }
 
+// Each kind of solution has its own folder in .vs: the base name of an .sln,
+// the whole file name of an .slnx. Visual Studio 2026 is catalogue entry 2.
+TEST_F(DecideStartTest, EachKindOfSolutionIsDecidedByItsOwnFolder) {
+    AddEditor(L"Visual Studio 2026", L"18.0.11123.170");
+    const struct {
+        const wchar_t* solution;
+        std::vector<const wchar_t*> folders;  // under .vs
+        int index;                            // -1: the list
+    } cases[] = {
+        {L"App.slnx", {L"App.slnx\\v18"}, 2},
+        {L"App.slnx", {L"App.slnx\\v17"}, 1},
+        {L"App.slnx", {L"App.slnx\\v17", L"App.slnx\\v18"}, 2},
+        {L"App.SLNX", {L"App.slnx\\v17"}, 1},
+        {L"My.App.slnx", {L"My.App.slnx\\v18", L"My.App\\v16"}, 2},
+        // Side by side, each by its own folder.
+        {L"App.sln", {L"App\\v17", L"App.slnx\\v18"}, 1},
+        {L"App.slnx", {L"App\\v17", L"App.slnx\\v18"}, 2},
+        // The other kind's folder decides nothing.
+        {L"App.slnx", {L"App\\v17"}, -1},
+        {L"App.sln", {L"App.slnx\\v18"}, -1},
+        // Any other extension goes as before: the base name alone.
+        {L"App.slnxx", {L"App\\v16", L"App.slnxx\\v18"}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.solution) + " " + std::to_string(c.index));
+        RemoveTree(vs_);
+        for (const wchar_t* folder : c.folders) ASSERT_TRUE(MakeFolders(vs_ + L"\\" + folder));
+        const Posted posted = Decide(dir_.Sub(std::wstring(L"src\\App\\") + c.solution));
+        if (c.index < 0) {
+            ExpectChoice(posted);
+        } else {
+            ExpectStart(posted, static_cast<WPARAM>(c.index));
+        }
+    }
+}
+
 TEST_F(DecideStartTest, PathWithoutFolderIsRelativeToTheCurrentFolder) {
     wchar_t saved[MAX_PATH] = L"";
     GetCurrentDirectoryW(MAX_PATH, saved);
@@ -432,6 +468,18 @@ const Generation kGenerations[] = {
      "Microsoft Visual Studio Solution File, Format Version 12.00\r\n# Visual Studio Version 18\r\n"
      "VisualStudioVersion = 18.0.11111.16\r\nMinimumVisualStudioVersion = 10.0.40219.1\r\n",
      18},
+    // Visual Studio 2026 puts a word after the number.
+    {"2026",
+     "Microsoft Visual Studio Solution File, Format Version 12.00\r\n# Visual Studio Version 18\r\n"
+     "VisualStudioVersion = 18.5.11723.231 stable\r\nMinimumVisualStudioVersion = 10.0.40219.1\r\n",
+     18},
+    {"2026 insiders",
+     "Microsoft Visual Studio Solution File, Format Version 12.00\r\n# Visual Studio Version 18\r\n"
+     "VisualStudioVersion = 18.0.11123.170 d18.0\r\nMinimumVisualStudioVersion = 10.0.40219.1\r\n",
+     18},
+    {"2026 comment only",
+     "Microsoft Visual Studio Solution File, Format Version 12.00\r\n# Visual Studio Version 18\r\n",
+     18},
 };
 
 const char kBom[] = "\xEF\xBB\xBF";
@@ -523,6 +571,118 @@ TEST(SolutionVersion, HostileContentFindsNothing) {
     EXPECT_EQ(17, Major(std::string(65536 - 40, '\n') + "VisualStudioVersion = 17.8.34330.188"));
 }
 
+// ---------------------------------------------------------------------------
+// The OpenWith property of an .slnx solution.
+// ---------------------------------------------------------------------------
+
+const char kSlnxProjects[] =
+    "  <Configurations>\r\n    <Platform Name=\"x64\" />\r\n  </Configurations>\r\n"
+    "  <Project Path=\"App/App.csproj\" />\r\n";
+
+// An .slnx as tools write it, with these lines among the solution's own.
+std::string Slnx(const std::string& inner) {
+    return "<Solution>\r\n" + inner + kSlnxProjects + "</Solution>\r\n";
+}
+// The solution's "Visual Studio" properties holding these lines.
+std::string VsProperties(const std::string& inner) {
+    return "  <Properties Name=\"Visual Studio\">\r\n" + inner + "  </Properties>\r\n";
+}
+std::string OpenWith(const std::string& value) {
+    return "    <Property Name=\"OpenWith\" Value=\"" + value + "\" />\r\n";
+}
+
+// Random bytes without a NUL, the same every run.
+std::string Garbage(size_t size) {
+    std::string bytes;
+    unsigned seed = 12345;
+    while (bytes.size() < size) {
+        seed = seed * 1103515245u + 12345u;
+        const char c = static_cast<char>(seed >> 16);
+        if (c != '\0') bytes += c;
+    }
+    return bytes;
+}
+
+int SlnxMajor(const std::string& bytes) {
+    return SlnxMajorVersion(reinterpret_cast<const BYTE*>(bytes.data()),
+                            static_cast<DWORD>(bytes.size()));
+}
+
+TEST(SlnxVersion, OpenWithAsToolsWriteItAndHostileText) {
+    const struct {
+        const char* what;
+        std::string text;
+        int major;  // kSlnxNoOpenWith: a solution naming none; -1: unreadable
+    } cases[] = {
+        {"no version", Slnx(""), kSlnxNoOpenWith},
+        {"empty solution", "<Solution />", kSlnxNoOpenWith},
+        {"mark, declaration, comment",
+         std::string(kBom) + "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<!-- made by hand -->\r\n" +
+             Slnx(""),
+         kSlnxNoOpenWith},
+        {"words", Slnx(VsProperties(OpenWith("Visual Studio Version 17"))), 17},
+        {"number after a comment",
+         Slnx(VsProperties("    <!-- opens in 2022 -->\r\n" + OpenWith("17"))), 17},
+        {"words with minor", Slnx(VsProperties(OpenWith("Visual Studio Version 17.14"))), 17},
+        {"any case",
+         "<solution><properties name=\"VISUAL STUDIO\"><property NAME=\"openwith\" "
+         "value=\"visual studio version 18\"/></properties></solution>",
+         18},
+        {"single quotes and blanks",
+         "<Solution >\n<Properties Name = 'Visual Studio' >\n<Property Value = ' 17 '\tName='OpenWith'>"
+         "</Property></Properties></Solution>",
+         17},
+        {"last one counts", Slnx(VsProperties(OpenWith("16") + OpenWith("17"))), 17},
+        {"last group counts",
+         Slnx(VsProperties(OpenWith("17")) + VsProperties(OpenWith("Visual Studio Version 18"))), 18},
+        {"last one unreadable", Slnx(VsProperties(OpenWith("17") + OpenWith("Visual Studio 2022"))),
+         -1},
+        {"other group", Slnx("  <Properties Name=\"Visual Studio Code\">\r\n" + OpenWith("16") +
+                             "  </Properties>\r\n"),
+         kSlnxNoOpenWith},
+        {"other property", Slnx(VsProperties("    <Property Name=\"OpenWithX\" Value=\"16\" />\r\n")),
+         kSlnxNoOpenWith},
+        {"a project's properties",
+         "<Solution><Project Path=\"a.csproj\"><Properties Name=\"Visual Studio\">" + OpenWith("16") +
+             "</Properties></Project></Solution>",
+         kSlnxNoOpenWith},
+        {"commented out", Slnx(VsProperties("<!--" + OpenWith("16") + "-->")), kSlnxNoOpenWith},
+        {"no value", Slnx(VsProperties("<Property Name=\"OpenWith\" />")), -1},
+        {"empty value", Slnx(VsProperties(OpenWith(""))), -1},
+        {"zero", Slnx(VsProperties(OpenWith("0"))), -1},
+        {"word only", Slnx(VsProperties(OpenWith("Version 17"))), -1},
+        {"glued", Slnx(VsProperties(OpenWith("Visual Studio Version17"))), -1},
+        {"letters after", Slnx(VsProperties(OpenWith("17a"))), -1},
+        {"long value", Slnx(VsProperties(OpenWith(std::string(100, '1')))), -1},
+        {"entity", Slnx(VsProperties(OpenWith("&#49;7"))), -1},
+        // Hostile text ends at the list.
+        {"empty", "", -1},
+        {"mark only", kBom, -1},
+        {"an .sln", SolutionFile(kGenerations[8], true), -1},
+        {"other root", "<Project><Properties Name=\"Visual Studio\">" + OpenWith("17") +
+                           "</Properties></Project>",
+         -1},
+        {"unfinished", "<Solution>\r\n" + VsProperties(OpenWith("17")), -1},
+        {"unfinished tag", "<Solution><Properties Name=\"Visual Studio\"><Property Name=\"OpenWith\"",
+         -1},
+        {"unfinished comment", "<Solution><!-- </Solution>", -1},
+        {"stray end", "</Solution><Solution/>", -1},
+        {"doctype", "<!DOCTYPE Solution [<!ENTITY v \"17\">]>" + Slnx(""), -1},
+        {"text before", "x" + Slnx(""), -1},
+        {"NUL inside", std::string("<Solution>\0</Solution>", 22), -1},
+        {"UTF-16 with mark", Utf16(Slnx(VsProperties(OpenWith("17"))), false), -1},
+        {"UTF-16 without mark", Utf16(Slnx(""), false).substr(2), -1},
+        {"UTF-16 big endian", Utf16(Slnx(""), true), -1},
+        {"garbage", Garbage(65536), -1},
+        {"garbage after <", "<" + Garbage(65536), -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.major, SlnxMajor(c.text));
+    }
+    EXPECT_EQ(-1, SlnxMajorVersion(nullptr, 0));
+}
+
 class EditorForMajor : public ::testing::Test {
 protected:
     void SetUp() override { ZeroMemory(&g_catalogue, sizeof(g_catalogue)); }
@@ -549,6 +709,26 @@ TEST_F(EditorForMajor, FirstNumberMustBeTheMajorVersion) {
     EXPECT_EQ(-1, EditorForMajorVersion(17));
 }
 
+// .slnx opens by default from 17.14 on; the newest such editor is taken,
+// the earlier of two alike.
+TEST_F(EditorForMajor, NewestEditorThatOpensSlnx) {
+    Add(L"16.11.34601.136");
+    Add(L"17.10.35004.147");
+    EXPECT_EQ(-1, NewestSlnxEditor());
+    Add(L"17.14.36310.24");
+    EXPECT_EQ(2, NewestSlnxEditor());
+    Add(L"17.9.34607.119");
+    Add(L"18.0.11123.170 d18.0");
+    Add(L"18.0.11205.157");
+    Add(L"17.99");
+    Add(L"180x");
+    EXPECT_EQ(4, NewestSlnxEditor());
+    Add(L"18.3.1");
+    EXPECT_EQ(8, NewestSlnxEditor());
+    g_catalogue.count = 0;
+    EXPECT_EQ(-1, NewestSlnxEditor());
+}
+
 // The decision on fresh clones: no .vs folder, NoVsProc 2, editors of 2015,
 // 2019 and 2022 in the catalogue.
 class DecideFromSolutionFile : public DecideStartTest {
@@ -572,7 +752,7 @@ protected:
 };
 
 TEST_F(DecideFromSolutionFile, EachGenerationStartsItsEditorOrAsks) {
-    const int expected[] = {-1, -1, -1, -1, -1, 0, -1, 1, 2, -1};
+    const int expected[] = {-1, -1, -1, -1, -1, 0, -1, 1, 2, -1, -1, -1, -1};
     static_assert(sizeof(expected) / sizeof(expected[0]) ==
                       sizeof(kGenerations) / sizeof(kGenerations[0]),
                   "one answer per generation");
@@ -586,6 +766,64 @@ TEST_F(DecideFromSolutionFile, EachGenerationStartsItsEditorOrAsks) {
     // With a .vs folder the version folders decide, not the file.
     ASSERT_TRUE(MakeFolders(perSln_ + L"\\v16"));
     ExpectStart(Decide(sln_), 1);
+}
+
+// Fresh clones of .slnx solutions, and .sln files of Visual Studio 2026,
+// with editors of 2019, 2022 (17.14) and 2026 in the catalogue.
+TEST_F(DecideFromSolutionFile, SlnxFollowsOpenWithOrTheNewestEditorThatOpensIt) {
+    ZeroMemory(&g_catalogue, sizeof(g_catalogue));
+    AddEditor(L"Visual Studio 2019", L"16.11.34601.136");
+    AddEditor(L"Visual Studio 2022", L"17.14.36310.24");
+    AddEditor(L"Visual Studio 2026", L"18.0.11123.170");
+    const std::wstring slnx = dir_.Sub(L"src\\App\\App.slnx");
+    const std::string stable = "\r\n" + std::string(kGenerations[10].header) + kProjects;
+    const std::string insiders = "\r\n" + std::string(kGenerations[11].header) + kProjects;
+    const std::string commentOnly = "\r\n" + std::string(kGenerations[12].header) + kProjects;
+    const struct {
+        const char* what;
+        std::wstring path;
+        std::string text;
+        int index;  // -1: the list
+    } cases[] = {
+        {"words", slnx, Slnx(VsProperties(OpenWith("Visual Studio Version 17"))), 1},
+        {"number", slnx, Slnx(VsProperties("<!-- 2022 -->" + OpenWith("17"))), 1},
+        {"an older one named", slnx, Slnx(VsProperties(OpenWith("16"))), 0},
+        {"none named", slnx, Slnx(""), 2},
+        {"none named, any case", dir_.Sub(L"src\\App\\App.SlnX"), Slnx(""), 2},
+        {"unknown version named", slnx, Slnx(VsProperties(OpenWith("19"))), -1},
+        {"2026 .sln", sln_, stable, 2},
+        {"2026 insiders .sln", sln_, insiders, 2},
+        {"2026 .sln comment only", sln_, commentOnly, 2},
+        // An .sln is never read as an .slnx, nor the other way round.
+        {"XML in an .sln", sln_, Slnx(""), -1},
+        {"header in an .slnx", slnx, stable, -1},
+        // Hostile files.
+        {"garbage", slnx, Garbage(1 << 17), -1},
+        {"a megabyte line first", slnx, "<Solution>" + std::string(1 << 20, ' ') + "</Solution>", -1},
+        {"a megabyte line after the version", slnx,
+         "<Solution>" + VsProperties(OpenWith("17")) + std::string(1 << 20, 'x') + "</Solution>", -1},
+        {"UTF-16", slnx, Utf16(Slnx(VsProperties(OpenWith("17"))), false), -1},
+        {"empty", slnx, "", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveTree(dir_.Sub(L"src\\App"));
+        ASSERT_TRUE(WriteFileBytes(c.path, c.text));
+        ExpectDecided(Decide(c.path), c.index);
+    }
+    // Things that are no file on a disk.
+    RemoveTree(dir_.Sub(L"src\\App"));
+    ASSERT_TRUE(MakeFolders(slnx));
+    ExpectChoice(Decide(slnx));
+    ExpectChoice(Decide(L"NUL.slnx"));
+    ExpectChoice(Decide(L"\\\\.\\NUL\\App.slnx"));
+    // Without an editor that opens .slnx, a solution naming none asks.
+    ASSERT_TRUE(WriteFileBytes(dir_.Sub(L"src\\Two\\App.slnx"), Slnx("")));
+    g_catalogue.count = 1;
+    ExpectChoice(Decide(dir_.Sub(L"src\\Two\\App.slnx")));
+    wcscpy_s(g_catalogue.entries[1].version, L"17.10.35004.147");
+    g_catalogue.count = 2;
+    ExpectChoice(Decide(dir_.Sub(L"src\\Two\\App.slnx")));
 }
 
 TEST_F(DecideFromSolutionFile, NoFileOnDiskAsks) {

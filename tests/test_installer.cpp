@@ -23,15 +23,18 @@ namespace {
 const DWORD kWaitMs = 60000;
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PikroSuite";
 const wchar_t kSlnKey[] = L"Software\\Classes\\.sln";
+const wchar_t kSlnxKey[] = L"Software\\Classes\\.slnx";
 const wchar_t kOpenKey[] = L"Software\\Classes\\PikroSln\\shell\\open\\command";
 const wchar_t kOldType[] = L"VisualStudio.Launcher.sln";
 const wchar_t kStoreKey[] = L"Software\\PikroSuite";
 const wchar_t kCapabilitiesKey[] = L"Software\\PikroSuite\\Capabilities";
 const wchar_t kRegisteredApps[] = L"Software\\RegisteredApplications";
 const wchar_t kOpenWithKey[] = L"Software\\Classes\\.sln\\OpenWithProgids";
+const wchar_t kSlnxOpenWithKey[] = L"Software\\Classes\\.slnx\\OpenWithProgids";
 const wchar_t kApplicationKey[] = L"Software\\Classes\\Applications\\Pikro.exe";
 const wchar_t kUserChoiceKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.sln\\UserChoice";
+const wchar_t kOldSlnxType[] = L"VisualStudio.Launcher.slnx";
 
 std::wstring SetupPath() {
     return JoinPath(BinDir(), L"..\\installer\\PikroSetup.exe");
@@ -57,9 +60,9 @@ std::wstring Wide(const char* text) {
     return FromUtf8(text);
 }
 
-std::wstring SlnType() {
+std::wstring SlnType(const wchar_t* key = kSlnKey) {
     std::wstring type;
-    RegGetString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, &type);
+    RegGetString(HKEY_LOCAL_MACHINE, key, NULL, &type);
     return type;
 }
 
@@ -150,6 +153,7 @@ protected:
                            L"Microsoft Visual Studio\\2022\\Community\\Common7\\IDE");
         ASSERT_NE(CreateFakeDevenv(editor_, L"Visual Studio 2022", L"17.8.3"), L"");
         ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, kOldType));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnxKey, NULL, kOldSlnxType));
     }
     void TearDown() override { Clean(); }
 
@@ -160,6 +164,7 @@ protected:
         DeleteRegTree(HKEY_LOCAL_MACHINE, kCapabilitiesKey);
         DeleteRegTree(HKEY_LOCAL_MACHINE, kApplicationKey);
         DeleteRegTree(HKEY_LOCAL_MACHINE, kOpenWithKey);
+        DeleteRegTree(HKEY_LOCAL_MACHINE, kSlnxOpenWithKey);
         DeleteSlnAssociation();
         EXPECT_TRUE(RemoveTree(InstallFolder()));
         EXPECT_TRUE(DeleteRegTree(HKEY_LOCAL_MACHINE, kUninstallKey));
@@ -217,12 +222,15 @@ protected:
             EXPECT_TRUE(!built.empty() && built == installed) << ToUtf8(name) << " is not this build's";
         }
         EXPECT_EQ(SlnType(), L"PikroSln");
+        EXPECT_EQ(SlnType(kSlnxKey), L"PikroSln");
         std::wstring open;
         RegGetString(HKEY_LOCAL_MACHINE, kOpenKey, NULL, &open);
         EXPECT_EQ(open, L"\"" + Installed(L"Pikro.exe") + L"\" \"%1\"");
         std::wstring orgFType;
         EXPECT_TRUE(GetStoreString(kSectVsInst, kKeyOrgFType, &orgFType));
         EXPECT_EQ(orgFType, kOldType);
+        EXPECT_TRUE(GetStoreString(kSectVsInst, kKeyOrgFTypeSlnx, &orgFType));
+        EXPECT_EQ(orgFType, kOldSlnxType);
         DWORD count = 0;
         EXPECT_TRUE(GetStoreDword(kSectVsInst, kKeyCount, &count));
         EXPECT_EQ(count, 1u + moreEditors.size());
@@ -266,7 +274,12 @@ protected:
         EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kCapabilitiesKey) + L"\\FileAssociations",
                                  L".sln", &value));
         EXPECT_EQ(value, L"PikroSln");
+        value.clear();
+        EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kCapabilitiesKey) + L"\\FileAssociations",
+                                 L".slnx", &value));
+        EXPECT_EQ(value, L"PikroSln");
         EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, kOpenWithKey, L"PikroSln"));
+        EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, kSlnxOpenWithKey, L"PikroSln"));
         value.clear();
         EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, kApplicationKey, L"FriendlyAppName", &value));
         EXPECT_EQ(value, product);
@@ -279,15 +292,17 @@ protected:
             << ToUtf8(InstallLog());
     }
 
-    // Everything the installer and setup made is gone; .sln is back. The
-    // folder goes too unless the user put files into it.
+    // Everything the installer and setup made is gone; .sln and .slnx are
+    // back. The folder goes too unless the user put files into it.
     void ExpectRemoved(bool folderGone = true) {
         EXPECT_EQ(SlnType(), kOldType);
+        EXPECT_EQ(SlnType(kSlnxKey), kOldSlnxType);
         EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kStoreKey));
         EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\PikroSln"));
         EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kCapabilitiesKey));
         EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, kRegisteredApps, Wide(PIKRO_PRODUCT_NAME).c_str()));
         EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, kOpenWithKey, L"PikroSln"));
+        EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, kSlnxOpenWithKey, L"PikroSln"));
         EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kApplicationKey));
         if (folderGone) {
             std::string left;
@@ -379,6 +394,7 @@ TEST_F(InstallerTest, LogsWhatTheUserStillHasToDo) {
         SCOPED_TRACE(ToUtf8(c.userChoice ? c.userChoice : L"(no choice)") + (c.editors ? "" : ", no editor"));
         Clean();
         ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, kOldType));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnxKey, NULL, kOldSlnxType));
         if (c.userChoice) {
             ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, kUserChoiceKey, L"ProgId", c.userChoice));
         }

@@ -8,6 +8,7 @@
 
 #include <tlhelp32.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,10 +41,21 @@ protected:
 
     std::wstring Launcher() const { return install_ + L"\\Pikro.exe"; }
 
-    // Runs the launcher to its end and checks that it ended with 0.
-    void RunLauncher(const std::wstring& args) {
+    // Visual Studio 2026 joins the catalogue, for solutions it opened last.
+    void AddVs2026() {
+        vs2026_ = dir_.Sub(L"Microsoft Visual Studio\\18\\Community\\Common7\\IDE");
+        ASSERT_NE(CreateFakeDevenv(vs2026_, L"Visual Studio 2026", L"18.0.11123.170"), L"");
+        ASSERT_TRUE(PutStoreCatalogue({{L"Visual Studio 2022", L"17.8.3", vs2022_},
+                                       {L"Visual Studio 2026", L"18.0.11123.170", vs2026_},
+                                       {L"Visual Studio 2019", L"16.11.5", vs2019_}}));
+    }
+
+    // Runs the launcher to its end (in cwd, by default the test's folder) and
+    // checks that it ended with 0.
+    void RunLauncher(const std::wstring& args, const std::wstring& cwd = L"") {
         DWORD code = 1;
-        ASSERT_TRUE(RunProgram(Launcher(), args, dir_.Path(), kWaitMs, &code)) << args;
+        ASSERT_TRUE(RunProgram(Launcher(), args, cwd.empty() ? dir_.Path() : cwd, kWaitMs, &code))
+            << args;
         EXPECT_EQ(code, 0u) << args;
     }
 
@@ -61,7 +73,7 @@ protected:
     size_t Runs(const std::wstring& editor) const { return ReadFakeDevenvLog(editor).size(); }
 
     TempDir dir_{kTempBlanks};
-    std::wstring install_, vs2019_, vs2022_;
+    std::wstring install_, vs2019_, vs2022_, vs2026_;
 };
 
 // The parent of a process, by its id; 0 when unknown.
@@ -127,6 +139,30 @@ TEST_F(RoadTest, SolutionPathInEveryFormReachesTheMatchingEditor) {
     ASSERT_TRUE(MakeFolders(dir_.Sub(L"Plain\\.vs\\Plain\\v16")));
     RunLauncher(plain);
     ExpectEditorRun(vs2019_, 1, plain);
+}
+
+// A path typed in a console is relative to the console's folder; the editor
+// is started from the shim's folder, so it must get the path whole, and the
+// decision must look at the .vs folder beside that path.
+TEST_F(RoadTest, RelativePathFromAConsoleReachesTheEditorWhole) {
+    AddVs2026();
+    const std::wstring console = dir_.Sub(L"Work\\Console");
+    ASSERT_TRUE(MakeFolders(console + L"\\.vs\\App.slnx\\v18"));
+    ASSERT_TRUE(MakeFolders(console + L"\\.vs\\App\\v17"));
+    ASSERT_TRUE(MakeFolders(dir_.Sub(L"Work\\Other One\\.vs\\App\\v16")));
+    const struct {
+        std::wstring args, sln, editor;
+    } cases[] = {
+        {L"App.slnx", console + L"\\App.slnx", vs2026_},
+        {L"App.sln", console + L"\\App.sln", vs2022_},
+        {L"\"..\\Other One\\App.sln\"", dir_.Sub(L"Work\\Other One\\App.sln"), vs2019_},
+        {L".\\sub\\..\\App.slnx", console + L"\\App.slnx", vs2026_},
+    };
+    std::map<std::wstring, size_t> runs;
+    for (const auto& c : cases) {
+        RunLauncher(c.args, console);
+        ExpectEditorRun(c.editor, ++runs[c.editor], c.sln);
+    }
 }
 
 // The launcher starts the shim hidden (a recording program in the shim's
@@ -356,7 +392,7 @@ void ExpectListAndCancel(const std::wstring& launcherExe, const std::wstring& sl
     EXPECT_EQ(code, 0u) << sln;
 }
 
-const wchar_t* const kStateFiles[] = {L".suo", L"DocumentLayout.backup.json",
+const wchar_t* const kStateFiles[] = {L".suo", L".wsuo", L"DocumentLayout.backup.json",
                                       L"DocumentLayout.json"};
 
 // The user's state in a version folder, with content of its own per folder.
@@ -377,10 +413,14 @@ void ExpectOnlyStateFiles(const std::wstring& folder) {
     }
 }
 
-// Caches as Visual Studio leaves them: a big browse database and a nested
-// precompiled-header tree, files files files.
+// Caches as Visual Studio leaves them: a big browse database with its
+// journal files, the open-database marker, the solution's file-tree cache
+// and a nested precompiled-header tree, files files files.
 void WriteCaches(const std::wstring& folder, int files) {
     ASSERT_TRUE(WriteFileBytes(folder + L"\\Browse.VC.db", std::string(2 * 1024 * 1024, 'D')));
+    for (const wchar_t* name : {L"Browse.VC.db-shm", L"Browse.VC.db-wal", L"App.VC.opendb",
+                                L".futdcache.v2"})
+        ASSERT_TRUE(WriteFileUtf8(folder + L"\\" + name, L"cache"));
     ASSERT_TRUE(WriteFileUtf8(folder + L"\\ipch\\AutoPCH\\DocumentLayout.json", L"not state"));
     for (int i = 0; i < files; ++i) {
         ASSERT_TRUE(WriteFileUtf8(folder + L"\\ipch\\AutoPCH\\d" + std::to_wstring(i % 20) + L"\\f" +
@@ -399,7 +439,8 @@ TEST_F(RoadTest, StrayNamesNeverReachBeyondThePerSolutionFolder) {
                                     downloads + L"\\.vs\\v17\\cache.txt",
                                     downloads + L"\\.vs\\App\\v17\\cache.txt"};
     for (const std::wstring& file : victims) ASSERT_TRUE(WriteFileUtf8(file, L"mine"));
-    for (const wchar_t* name : {L"...sln", L"..sln", L"App..sln", L"App .sln"}) {
+    for (const wchar_t* name : {L"...sln", L"..sln", L"App..sln", L"App .sln", L"...slnx",
+                                L"..slnx", L"App..slnx", L"App .slnx"}) {
         ExpectListAndCancel(Launcher(), downloads + L"\\" + name, dir_.Path());
     }
     for (const std::wstring& file : victims) EXPECT_EQ(ReadFileUtf8(file), L"mine") << file;
@@ -410,36 +451,64 @@ TEST_F(RoadTest, LinkedVsOrPerSolutionFolderIsNeverSearched) {
     TempDir outside;
     ASSERT_TRUE(WriteFileUtf8(outside.Sub(L"vs\\App\\v17\\cache.txt"), L"theirs"));
     ASSERT_TRUE(WriteFileUtf8(outside.Sub(L"app\\v17\\cache.txt"), L"theirs"));
+    ASSERT_TRUE(WriteFileUtf8(outside.Sub(L"vs\\App.slnx\\v17\\cache.txt"), L"theirs"));
+    ASSERT_TRUE(WriteFileUtf8(outside.Sub(L"appx\\v17\\cache.txt"), L"theirs"));
     ASSERT_TRUE(MakeFolders(dir_.Sub(L"One")));
     ASSERT_TRUE(MakeFolders(dir_.Sub(L"Two\\.vs")));
     if (!MakeFolderLink(dir_.Sub(L"One\\.vs"), outside.Sub(L"vs")))
         GTEST_SKIP() << "no folder links here";
     ASSERT_TRUE(MakeFolderLink(dir_.Sub(L"Two\\.vs\\App"), outside.Sub(L"app")));
+    ASSERT_TRUE(MakeFolderLink(dir_.Sub(L"Two\\.vs\\App.slnx"), outside.Sub(L"appx")));
     ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyDelVsFolder, 1));
     // Even without cleaning a linked folder decides nothing: v17 would
     // otherwise start the 2022 editor.
-    ExpectListAndCancel(Launcher(), dir_.Sub(L"One\\App.sln"), dir_.Path());
-    ExpectListAndCancel(Launcher(), dir_.Sub(L"Two\\App.sln"), dir_.Path());
-    EXPECT_EQ(ReadFileUtf8(outside.Sub(L"vs\\App\\v17\\cache.txt")), L"theirs");
-    EXPECT_EQ(ReadFileUtf8(outside.Sub(L"app\\v17\\cache.txt")), L"theirs");
+    for (const wchar_t* sln : {L"One\\App.sln", L"Two\\App.sln", L"One\\App.slnx", L"Two\\App.slnx"})
+        ExpectListAndCancel(Launcher(), dir_.Sub(sln), dir_.Path());
+    for (const wchar_t* cache : {L"vs\\App\\v17\\cache.txt", L"app\\v17\\cache.txt",
+                                 L"vs\\App.slnx\\v17\\cache.txt", L"appx\\v17\\cache.txt"})
+        EXPECT_EQ(ReadFileUtf8(outside.Sub(cache)), L"theirs") << cache;
     EXPECT_EQ(Runs(vs2022_), 0u);
 }
 
+// An .sln and an .slnx side by side, each with its own folder in .vs: each
+// opening cleans its own version folders only.
 TEST_F(RoadTest, CleaningKeepsTheUserStateOfEveryVersionFolder) {
-    const std::wstring sln = dir_.Sub(L"App\\App.sln");
-    const std::wstring perSln = dir_.Sub(L"App\\.vs\\App");
-    for (const wchar_t* version : {L"v16", L"v17"}) {
-        WriteStateFiles(perSln + L"\\" + version);
-        WriteCaches(perSln + L"\\" + version, 40);
+    AddVs2026();
+    const struct {
+        const wchar_t* solution;
+        const wchar_t* folder;
+        std::vector<std::wstring> versions;
+        std::wstring editor;
+    } cases[] = {
+        {L"App.sln", L"App", {L"v16", L"v17"}, vs2022_},
+        {L"App.slnx", L"App.slnx", {L"v17", L"v18"}, vs2026_},
+    };
+    for (const auto& c : cases) {
+        const std::wstring perSln = dir_.Sub(std::wstring(L"App\\.vs\\") + c.folder);
+        for (const std::wstring& version : c.versions) {
+            WriteStateFiles(perSln + L"\\" + version);
+            WriteCaches(perSln + L"\\" + version, 40);
+        }
+        ASSERT_TRUE(WriteFileUtf8(perSln + L"\\.suo", L"solution options"));
     }
-    ASSERT_TRUE(WriteFileUtf8(perSln + L"\\.suo", L"solution options"));
     ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyDelVsFolder, 1));
-    RunLauncher(QuoteArg(sln));
-    ExpectEditorRun(vs2022_, 1, sln);
-    ExpectOnlyStateFiles(perSln + L"\\v16");
-    ExpectOnlyStateFiles(perSln + L"\\v17");
-    EXPECT_EQ(ReadFileUtf8(perSln + L"\\.suo"), L"solution options");
-    EXPECT_EQ(ListFolder(perSln), (std::vector<std::wstring>{L".suo", L"v16", L"v17"}));
+    for (size_t i = 0; i < 2; ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(ToUtf8(c.solution));
+        const std::wstring sln = dir_.Sub(std::wstring(L"App\\") + c.solution);
+        const std::wstring perSln = dir_.Sub(std::wstring(L"App\\.vs\\") + c.folder);
+        RunLauncher(QuoteArg(sln));
+        ExpectEditorRun(c.editor, 1, sln);
+        for (const std::wstring& version : c.versions) ExpectOnlyStateFiles(perSln + L"\\" + version);
+        EXPECT_EQ(ReadFileUtf8(perSln + L"\\.suo"), L"solution options");
+        std::vector<std::wstring> expected = {L".suo"};
+        expected.insert(expected.end(), c.versions.begin(), c.versions.end());
+        EXPECT_EQ(ListFolder(perSln), expected);
+        // The other solution's folder is not touched yet.
+        if (i == 0) {
+            EXPECT_TRUE(FileExists(dir_.Sub(L"App\\.vs\\App.slnx\\v18\\Browse.VC.db")));
+        }
+    }
 }
 
 TEST_F(RoadTest, LaunchersKilledOrRacingWhileCleaningLoseNoState) {
@@ -662,8 +731,9 @@ TEST(RoadTextsLang, ChoiceListSpeaksTheUserLanguage) {
 
 namespace {
 
-// After setup has associated .sln with the launcher beside it, the shell's
-// "open" of a solution runs the whole road to the matching editor.
+// After setup has associated .sln and .slnx with the launcher beside it, the
+// shell's "open" of a solution of either kind runs the whole road to the
+// matching editor.
 TEST(ShellRoad, OpeningASolutionReachesTheMatchingEditor) {
     SystemVisualStudios installs;
     ASSERT_TRUE(ResetStore());
@@ -684,27 +754,40 @@ TEST(ShellRoad, OpeningASolutionReachesTheMatchingEditor) {
     // Setup takes the association over only from a file type it had before.
     ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.sln", nullptr,
                              L"VisualStudio.Launcher.sln"));
+    ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.slnx", nullptr,
+                             L"VisualStudio.Launcher.slnx"));
     DWORD code = 1;
     ASSERT_TRUE(RunProgram(JoinPath(install, L"PikroInstall.exe"), L"", L"", kWaitMs, &code));
     EXPECT_EQ(code, 0u);
 
+    // Side by side, each kind by its own folder in .vs.
     TempDir solutions(kTempBlanks);
-    std::wstring sln = solutions.Sub(L"My App\\My App.sln");
-    ASSERT_TRUE(WriteFileBytes(sln, "Microsoft Visual Studio Solution File\r\n"));
-    ASSERT_TRUE(MakeFolders(solutions.Sub(L"My App\\.vs\\My App\\v16")));
-    HANDLE opened = ShellOpen(sln);
-    if (opened) {
-        EXPECT_TRUE(EndProgram(opened, kWaitMs, &code));
-        EXPECT_EQ(code, 0u);
+    const struct {
+        std::wstring sln, versionFolder, editor;
+    } opens[] = {
+        {solutions.Sub(L"My App\\My App.sln"), solutions.Sub(L"My App\\.vs\\My App\\v16"), vs2019},
+        {solutions.Sub(L"My App\\My App.slnx"), solutions.Sub(L"My App\\.vs\\My App.slnx\\v17"),
+         vs2022},
+    };
+    for (const auto& o : opens) {
+        SCOPED_TRACE(ToUtf8(o.sln));
+        ASSERT_TRUE(WriteFileBytes(o.sln, "<Solution />\r\n"));
+        ASSERT_TRUE(MakeFolders(o.versionFolder));
+        HANDLE opened = ShellOpen(o.sln);
+        if (opened) {
+            EXPECT_TRUE(EndProgram(opened, kWaitMs, &code));
+            EXPECT_EQ(code, 0u);
+        }
+        EXPECT_TRUE(WaitForFakeDevenvLog(o.editor, 1, kWaitMs));
+        std::vector<DevenvRun> runs = ReadFakeDevenvLog(o.editor);
+        if (runs.size() == 1) {
+            EXPECT_EQ(runs[0].commandLine, L"\"" + o.editor + L"\\devenv.exe\" \"" + o.sln + L"\"");
+            EXPECT_EQ(runs[0].currentFolder, install + L"\\PikroExec");
+            EXPECT_FALSE(StartedHidden(runs[0]));
+        }
     }
-    EXPECT_TRUE(WaitForFakeDevenvLog(vs2019, 1, kWaitMs));
-    std::vector<DevenvRun> runs = ReadFakeDevenvLog(vs2019);
-    if (runs.size() == 1) {
-        EXPECT_EQ(runs[0].commandLine, L"\"" + vs2019 + L"\\devenv.exe\" \"" + sln + L"\"");
-        EXPECT_EQ(runs[0].currentFolder, install + L"\\PikroExec");
-        EXPECT_FALSE(StartedHidden(runs[0]));
-    }
-    EXPECT_TRUE(ReadFakeDevenvLog(vs2022).empty());
+    EXPECT_EQ(ReadFakeDevenvLog(vs2019).size(), 1u);
+    EXPECT_EQ(ReadFakeDevenvLog(vs2022).size(), 1u);
     DeleteSlnAssociation();
     ResetStore();
 }

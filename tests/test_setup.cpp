@@ -33,16 +33,19 @@ std::wstring ClassKey(const std::wstring& name) {
     return std::wstring(kClasses) + L"\\" + name;
 }
 
-// The file type of .sln as HKCR shows it; "" when there is none.
-std::wstring SlnType() {
+// The file type of .sln (or of another extension) as HKCR shows it; ""
+// when there is none.
+std::wstring SlnType(const wchar_t* extension = L".sln") {
     std::wstring type;
-    if (!RegGetString(HKEY_LOCAL_MACHINE, ClassKey(L".sln"), NULL, &type)) return L"";
+    if (!RegGetString(HKEY_LOCAL_MACHINE, ClassKey(extension), NULL, &type)) return L"";
     return type;
 }
+std::wstring SlnxType() { return SlnType(L".slnx"); }
 
-void SetSlnType(const std::wstring& type) {
-    ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, ClassKey(L".sln"), NULL, type));
+void SetSlnType(const std::wstring& type, const wchar_t* extension = L".sln") {
+    ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, ClassKey(extension), NULL, type));
 }
+void SetSlnxType(const std::wstring& type) { SetSlnType(type, L".slnx"); }
 
 std::wstring PikroOpenCommand() {
     std::wstring command;
@@ -72,11 +75,12 @@ std::wstring StoredLine(const wchar_t* key) {
     return line;
 }
 
-std::wstring StoredOrgFType() {
+std::wstring StoredOrgFType(const wchar_t* key = kKeyOrgFType) {
     std::wstring type;
-    if (!GetStoreString(kSectVsInst, kKeyOrgFType, &type)) return L"<absent>";
+    if (!GetStoreString(kSectVsInst, key, &type)) return L"<absent>";
     return type;
 }
+std::wstring StoredOrgFTypeSlnx() { return StoredOrgFType(kKeyOrgFTypeSlnx); }
 
 // The section holds the six launcher settings with these values, in their
 // order, and nothing else.
@@ -448,38 +452,46 @@ TEST_F(SetupDiscoveryTest, RunAgainKeepsTheUsersSettingsAndEditors) {
 
 // --- association ------------------------------------------------------------
 
-// What setup makes of each association that .sln may have, with a type
-// remembered by an earlier run in the store.
+// What setup makes of each association that .sln and .slnx may have, with
+// a type of each remembered by an earlier run in the store. Each extension
+// goes by the same rules, on its own.
 TEST_F(SetupAssociationLang, TakesOverOnlyAForeignPlainFileType) {
     Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
     TempDir scratch;
     const std::wstring hit = scratch.Sub(L"hit");
     const std::wstring absent = L"<absent>";
+    const std::wstring slnx = L"VisualStudio.Launcher.slnx";
     // An open command of PikroSln left by a suite installed elsewhere.
     const std::wstring stale = L"\"C:\\Old Suite\\Pikro.exe\" \"%1\"";
     struct Case {
         std::wstring before, command, orgFType, after;
+        std::wstring slnxBefore, orgFTypeSlnx, slnxAfter;
     } cases[] = {
-        {L"VisualStudio.Launcher.sln", L"", L"VisualStudio.Launcher.sln", L"PikroSln"},
+        {L"VisualStudio.Launcher.sln", L"", L"VisualStudio.Launcher.sln", L"PikroSln", slnx, slnx,
+         L"PikroSln"},
         // Read back whole, not through a code page.
-        {L"VisualStudio.ソリューション", L"", L"VisualStudio.ソリューション", L"PikroSln"},
-        {L"", L"", absent, L""},
+        {L"VisualStudio.ソリューション", L"", L"VisualStudio.ソリューション", L"PikroSln", L"", absent, L""},
+        {L"", L"", absent, L"", slnx, slnx, L"PikroSln"},
         // Already ours: the open command is set when missing or stale.
-        {L"pIKROsLN", L"", L"Earlier.Type", L"pIKROsLN"},
-        {L"PikroSln", stale, L"Earlier.Type", L"PikroSln"},
-        {L"A&mkdir " + hit, L"", absent, L"A&mkdir " + hit},
-        {L"A|B", L"", absent, L"A|B"},
-        {L"A B", L"", absent, L"A B"},
-        {L"A%PATH%", L"", absent, L"A%PATH%"},
-        {std::wstring(400, L'L'), L"", absent, std::wstring(400, L'L')},
+        {L"pIKROsLN", L"", L"Earlier.Type", L"pIKROsLN", L"PIKROSLN", L"Earlier.Slnx", L"PIKROSLN"},
+        {L"PikroSln", stale, L"Earlier.Type", L"PikroSln", L"", absent, L""},
+        {L"VisualStudio.Launcher.sln", L"", L"VisualStudio.Launcher.sln", L"PikroSln", L"", absent, L""},
+        {L"A&mkdir " + hit, L"", absent, L"A&mkdir " + hit, L"A&mkdir " + hit, absent, L"A&mkdir " + hit},
+        {L"A|B", L"", absent, L"A|B", L"pikrosln", L"Earlier.Slnx", L"pikrosln"},
+        {L"A B", L"", absent, L"A B", L"A B", absent, L"A B"},
+        {L"A%PATH%", L"", absent, L"A%PATH%", L"", absent, L""},
+        {std::wstring(400, L'L'), L"", absent, std::wstring(400, L'L'), std::wstring(400, L'X'), absent,
+         std::wstring(400, L'X')},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(ToUtf8(c.before.substr(0, 40)));
+        SCOPED_TRACE(ToUtf8(c.before.substr(0, 40) + L" / " + c.slnxBefore.substr(0, 40)));
         ResetStore();
         DeleteSlnAssociation();
         PutStoreString(kSectVsInst, kKeyOrgFType, L"Earlier.Type");
+        PutStoreString(kSectVsInst, kKeyOrgFTypeSlnx, L"Earlier.Slnx");
         PutStoreDword(kSectProfiles, kKeyVsProc, 1);
         if (!c.before.empty()) SetSlnType(c.before);
+        if (!c.slnxBefore.empty()) SetSlnxType(c.slnxBefore);
         if (!c.command.empty()) {
             ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln\\shell\\open\\command"), NULL,
                                      c.command));
@@ -487,7 +499,11 @@ TEST_F(SetupAssociationLang, TakesOverOnlyAForeignPlainFileType) {
         RunInstaller();
         EXPECT_EQ(StoredOrgFType(), c.orgFType);
         EXPECT_EQ(SlnType(), c.after);
-        if (_wcsicmp(c.after.c_str(), L"PikroSln") == 0)
+        EXPECT_EQ(StoredOrgFTypeSlnx(), c.orgFTypeSlnx);
+        EXPECT_EQ(SlnxType(), c.slnxAfter);
+        // The type is defined with this launcher whenever an extension is
+        // the launcher's, taken over now or before.
+        if (_wcsicmp(c.after.c_str(), L"PikroSln") == 0 || _wcsicmp(c.slnxAfter.c_str(), L"PikroSln") == 0)
             EXPECT_EQ(PikroOpenCommand(), L"\"" + ProgramPath(L"Pikro.exe") + L"\" \"%1\"");
         else
             EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln")));
@@ -503,18 +519,23 @@ TEST_F(SetupAssociationLang, RepeatedSetupKeepsTheFirstFileTypeForRemoval) {
     const std::wstring type = L"VisualStudio.ソリューション";
     std::wstring editor = Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
     SetSlnType(type);
+    SetSlnxType(L"VisualStudio.Launcher.slnx");
     RunInstaller();
     RunInstaller();
     EXPECT_EQ(StoredOrgFType(), type);
+    EXPECT_EQ(StoredOrgFTypeSlnx(), L"VisualStudio.Launcher.slnx");
     EXPECT_EQ(StoredFolders(), std::vector<std::wstring>{editor});
     EXPECT_EQ(SlnType(), L"PikroSln");
+    EXPECT_EQ(SlnxType(), L"PikroSln");
     // Also through a run that finds no editor any more.
     ASSERT_TRUE(RemoveSystemVisualStudios());
     RunInstallerWithoutEditors();
     EXPECT_EQ(StoredOrgFType(), type);
+    EXPECT_EQ(StoredOrgFTypeSlnx(), L"VisualStudio.Launcher.slnx");
     EXPECT_EQ(StoredFolders(), std::vector<std::wstring>{});
     RunUninstaller();
     EXPECT_EQ(SlnType(), type);
+    EXPECT_EQ(SlnxType(), L"VisualStudio.Launcher.slnx");
 }
 
 TEST_F(SetupAssociationLang, TemporaryFolderWithBlanksAndAStaleAnswer) {
@@ -611,28 +632,56 @@ TEST_F(SetupAssociationLang, ShellOpensSolutionsWithTheLauncherBesideSetup) {
 TEST_F(SetupRemovalTest, GivesTheFileTypeBackOnceAndDeletesBothSections) {
     Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
     SetSlnType(L"VisualStudio.Launcher.sln");
+    SetSlnxType(L"VisualStudio.Launcher.slnx");
     RunInstaller();
     ASSERT_EQ(SlnType(), L"PikroSln");
+    ASSERT_EQ(SlnxType(), L"PikroSln");
     RunUninstaller();
     EXPECT_EQ(SlnType(), L"VisualStudio.Launcher.sln");
+    EXPECT_EQ(SlnxType(), L"VisualStudio.Launcher.slnx");
     EXPECT_FALSE(StoreSectionExists(kSectVsInst));
     EXPECT_FALSE(StoreSectionExists(kSectProfiles));
 
     // Again, as without any setup: nothing is remembered, nothing is run.
     SetSlnType(L"Changed.Meanwhile");
+    SetSlnxType(L"Changed.Meanwhile.X");
     RunUninstaller();
     EXPECT_EQ(SlnType(), L"Changed.Meanwhile");
+    EXPECT_EQ(SlnxType(), L"Changed.Meanwhile.X");
     EXPECT_FALSE(StoreSectionExists(kSectVsInst));
+}
+
+// An .slnx that had no file type before setup keeps the launcher's after
+// removal, as .sln does; each extension gets back only its own type.
+TEST_F(SetupRemovalTest, EachExtensionGetsBackItsOwnTypeOnly) {
+    Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
+    SetSlnType(L"VisualStudio.Launcher.sln");
+    RunInstaller();
+    ASSERT_EQ(SlnxType(), L"");
+    SetSlnxType(L"PikroSln");
+    RunUninstaller();
+    EXPECT_EQ(SlnType(), L"VisualStudio.Launcher.sln");
+    EXPECT_EQ(SlnxType(), L"PikroSln");
+
+    ResetStore();
+    SetSlnType(L"PikroSln");
+    PutStoreString(kSectVsInst, kKeyOrgFTypeSlnx, L"Only.Slnx");
+    RunUninstaller();
+    EXPECT_EQ(SlnType(), L"PikroSln");
+    EXPECT_EQ(SlnxType(), L"Only.Slnx");
 }
 
 TEST_F(SetupRemovalTest, RefusesAStoredTypeThatWouldRunACommand) {
     const std::wstring hit = outside_.Sub(L"hit");
     SetSlnType(L"PikroSln");
+    SetSlnxType(L"PikroSln");
     PutStoreString(kSectVsInst, kKeyOrgFType, L"X&mkdir " + hit);
+    PutStoreString(kSectVsInst, kKeyOrgFTypeSlnx, L"X&mkdir " + hit);
     PutStoreDword(kSectProfiles, kKeyVsProc, 1);
     RunUninstaller();
     EXPECT_FALSE(FolderExists(hit));
     EXPECT_EQ(SlnType(), L"PikroSln");
+    EXPECT_EQ(SlnxType(), L"PikroSln");
     EXPECT_FALSE(StoreSectionExists(kSectVsInst));
     EXPECT_FALSE(StoreSectionExists(kSectProfiles));
 }
@@ -710,25 +759,32 @@ TEST(SetupCommands, AnswersAreReadWholeOrRefused) {
     const std::wstring japanese = L"VisualStudio.ソリューション";
     struct Case {
         std::string bytes;
+        const wchar_t* extension;
         int result;
         std::wstring type;
     } cases[] = {
-        {".SLN=pikrosln\r\n", SLN_ASSOC_PIKRO, L""},
-        {".SLN=pikrosln.1\r\n", SLN_ASSOC_OTHER, L"pikrosln.1"},
-        {Utf16Bytes(L".sln=PIKROSLN\r\n"), SLN_ASSOC_PIKRO, L""},
-        {Utf16Bytes(L".sln=" + japanese + L"\r\n"), SLN_ASSOC_OTHER, japanese},
-        {"\xFF\xFE" + Utf16Bytes(L".sln=" + japanese + L"\r\n"), SLN_ASSOC_OTHER, japanese},
+        {".SLN=pikrosln\r\n", L".sln", SLN_ASSOC_PIKRO, L""},
+        {".SLN=pikrosln.1\r\n", L".sln", SLN_ASSOC_OTHER, L"pikrosln.1"},
+        {Utf16Bytes(L".sln=PIKROSLN\r\n"), L".sln", SLN_ASSOC_PIKRO, L""},
+        {Utf16Bytes(L".sln=" + japanese + L"\r\n"), L".sln", SLN_ASSOC_OTHER, japanese},
+        {"\xFF\xFE" + Utf16Bytes(L".sln=" + japanese + L"\r\n"), L".sln", SLN_ASSOC_OTHER, japanese},
         // Shift-JIS of the same, as cmd writes it without /u under Japanese.
-        {".sln=VisualStudio.\x83\x5C\x83\x8A\x83\x85\x81\x5B\x83\x56\x83\x87\x83\x93\r\n",
+        {".sln=VisualStudio.\x83\x5C\x83\x8A\x83\x85\x81\x5B\x83\x56\x83\x87\x83\x93\r\n", L".sln",
          SLN_ASSOC_REFUSED, L""},
-        {"", SLN_ASSOC_NONE, L""},
-        {Utf16Bytes(L"File association not found for extension .sln\r\n"), SLN_ASSOC_NONE, L""},
+        {"", L".sln", SLN_ASSOC_NONE, L""},
+        {Utf16Bytes(L"File association not found for extension .sln\r\n"), L".sln", SLN_ASSOC_NONE, L""},
+        // Each extension reads only its own answer.
+        {Utf16Bytes(L".SLNX=pikrosln\r\n"), L".slnx", SLN_ASSOC_PIKRO, L""},
+        {Utf16Bytes(L".SLNX=pikrosln\r\n"), L".sln", SLN_ASSOC_NONE, L""},
+        {Utf16Bytes(L".slnx=VisualStudio.Launcher.slnx\r\n"), L".slnx", SLN_ASSOC_OTHER,
+         L"VisualStudio.Launcher.slnx"},
+        {Utf16Bytes(L".sln=VisualStudio.Launcher.sln\r\n"), L".slnx", SLN_ASSOC_NONE, L""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes);
         wchar_t type[260];
         ASSERT_TRUE(WriteFileBytes(answer, c.bytes));
-        EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type), c.result);
+        EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type, c.extension), c.result);
         EXPECT_EQ(std::wstring(type), c.type);
     }
 }

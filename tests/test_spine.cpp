@@ -476,6 +476,35 @@ TEST(LauncherCommandLine, QuotedUnquotedTrailingAndEmpty) {
     EXPECT_STREQ(L"", g_state.szSlnPath);
 }
 
+// A relative path is made whole against the current folder, as a console
+// user means it; an absolute one comes out the same, tidied.
+TEST(LauncherCommandLine, RelativePathsAreMadeAbsolute) {
+    TempDir dir(kTempBlanks);
+    wchar_t saved[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    ASSERT_TRUE(MakeFolders(dir.Sub(L"Work\\Console")));
+    ASSERT_TRUE(SetCurrentDirectoryW(dir.Sub(L"Work\\Console").c_str()));
+    const struct {
+        std::wstring commandLine;
+        std::wstring path;  // empty: refused
+    } cases[] = {
+        {L"App.sln", dir.Sub(L"Work\\Console\\App.sln")},
+        {L"\"App.slnx\"", dir.Sub(L"Work\\Console\\App.slnx")},
+        {L"..\\Other Dir\\App.sln", dir.Sub(L"Work\\Other Dir\\App.sln")},
+        {L".\\a\\..\\App.slnx", dir.Sub(L"Work\\Console\\App.slnx")},
+        {dir.Sub(L"Work\\.\\Console\\..\\App.sln"), dir.Sub(L"Work\\App.sln")},
+        // Climbing up to a drive's root names no solution.
+        {dir.Path().substr(0, 2) + L"\\..", L""},
+        {L"\\", L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.commandLine));
+        EXPECT_EQ(c.path.empty() ? 0 : 1, TakeSolutionPath(c.commandLine.c_str()));
+        EXPECT_EQ(c.path, std::wstring(g_state.szSlnPath));
+    }
+    SetCurrentDirectoryW(saved);
+}
+
 TEST(LauncherCommandLine, OverlongPathIsRefusedNotCut) {
     std::wstring fits = L"C:\\" + std::wstring(1016, L'x') + L".sln";  // 1023 units
     ASSERT_EQ(1, TakeSolutionPath(fits.c_str()));

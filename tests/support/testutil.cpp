@@ -423,7 +423,8 @@ int PutStoreCatalogue(const std::vector<StoredEditor>& editors) {
 
 int DeleteSlnAssociation() {
     int ok = 1;
-    const wchar_t* keys[] = {L"Software\\Classes\\.sln", L"Software\\Classes\\PikroSln"};
+    const wchar_t* keys[] = {L"Software\\Classes\\.sln", L"Software\\Classes\\.slnx",
+                             L"Software\\Classes\\PikroSln"};
     for (const wchar_t* key : keys) {
         if (!DeleteRegTree(HKEY_LOCAL_MACHINE, key)) ok = 0;
         if (!DeleteRegTree(HKEY_CURRENT_USER, key)) ok = 0;

@@ -15,7 +15,7 @@
 //   - restore SystemDrive with a SystemDriveOverride (or RestoreSystemDrive()
 //     before it ends) when it changed it, and lay out Visual Studio folders in
 //     the real Program Files folders only inside a SystemVisualStudios scope;
-//   - delete the .sln association keys it made in HKLM\Software\Classes
+//   - delete the .sln and .slnx association keys it made in HKLM\Software\Classes
 //     (DeleteSlnAssociation() does that);
 //   - end every program it started (RunProgram does; for StartProgram use
 //     EndProgram).
@@ -171,8 +171,8 @@ int RegKeyExists(HKEY root, const std::wstring& subKey);
 // Deletes a key with all its sub-keys. Returns 1 when it is gone afterwards.
 int DeleteRegTree(HKEY root, const std::wstring& subKey);
 
-// Deletes HKLM\Software\Classes\.sln and HKLM\Software\Classes\PikroSln
-// (and HKCU's copies), so the next test starts with no association.
+// Deletes HKLM\Software\Classes\.sln, \.slnx and \PikroSln (and HKCU's
+// copies), so the next test starts with no association.
 int DeleteSlnAssociation();
 
 // ---------------------------------------------------------------------------
