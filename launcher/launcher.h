@@ -80,6 +80,10 @@ const DWORD kSolutionHeadBytes = 64 * 1024;
 // "VisualStudioVersion = 17.8.34330.188", else the "# Visual Studio ..."
 // line's version or year. -1 when there is none or it does not fit.
 int SolutionMajorVersion(const BYTE* data, DWORD size);
+// The number at p when it is a whole word or ends in a dot: 17 of
+// "17.8.34330.188", never a part of "170" or "17a". -1 when there is none or
+// it has more digits than any version or year.
+int LeadingNumber(const char* p);
 // What SlnxMajorVersion gives for an .slnx that names no version.
 const int kSlnxNoOpenWith = 0;
 // The major version that an .slnx file's beginning (UTF-8 with or without
