@@ -163,9 +163,11 @@ void KalListClose(KalFolderListing* listing);
 // only when it is a real folder and no link. INVALID_HANDLE_VALUE otherwise.
 HANDLE KalOpenFolderW(const wchar_t* path);
 // Opens the listed subfolder entry of parent, checked as above, with the
-// rights to list, move and delete it. INVALID_HANDLE_VALUE when it is gone,
-// refused or cannot be opened.
-HANDLE KalOpenListedFolder(HANDLE parent, const KalFolderEntry* entry);
+// rights to list it and change its attributes, and to move and delete it
+// when forDeleting (which needs a folder nobody holds without sharing
+// deletion). INVALID_HANDLE_VALUE when it is gone, refused or cannot be
+// opened.
+HANDLE KalOpenListedFolder(HANDLE parent, const KalFolderEntry* entry, int forDeleting);
 // Creates the folder name inside parent and opens it as KalOpenListedFolder
 // does; INVALID_HANDLE_VALUE when it exists already or cannot be made.
 HANDLE KalCreateFolderIn(HANDLE parent, const wchar_t* name);
@@ -180,8 +182,10 @@ HANDLE KalCreateFolderIn(HANDLE parent, const wchar_t* name);
 int KalMoveAside(HANDLE folder, const wchar_t* const* keepNames, int keepCount, HANDLE moveTo,
                  unsigned* counter);
 // Deletes everything inside the folder open as folder (opened by
-// KalOpenListedFolder or KalCreateFolderIn) but links, then the folder
-// itself, which goes when its handle is closed. Returns 1 when it was
+// KalOpenListedFolder or KalCreateFolderIn), then the folder itself, which
+// goes when its handle is closed. A link inside is deleted as a link where
+// the system opens it as itself, and otherwise left (with the folders that
+// lead to it); what it points to is never touched. Returns 1 when it was
 // emptied and marked for deletion.
 int KalDeleteFolderTree(HANDLE folder);
 

@@ -86,6 +86,7 @@ struct HandleWalk {
     int keepCount;
     HANDLE moveTo;
     unsigned* moveCounter;
+    int deleteLinks;
     int dispositionEx;
 };
 
@@ -337,6 +338,23 @@ int EnterFolder(HandleWalk* walk, const KalFolderEntry* entry) {
 
 int MoveOrEmpty(HandleWalk* walk, HANDLE folder, int top, int moving);
 
+// Deletes a listed link as itself: only when the object opened carries the
+// reparse-point attribute, which proves that the link was opened and not
+// what it points to (some systems open the target all the same). Returns 1
+// when it was deleted or is gone.
+int DeleteLink(HandleWalk* walk, HANDLE parent, const KalFolderEntry* entry) {
+    HANDLE link = INVALID_HANDLE_VALUE;
+    const int opened = OpenRelative(walk->nt, parent, entry->name, kFileAccess, kShareAll, FILE_OPEN,
+                                    0, &link);
+    if (opened <= 0) return opened == 0;
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    const int deleted =
+        GetFileInformationByHandleEx(link, FileAttributeTagInfo, &tag, sizeof(tag)) &&
+        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && DeleteOpened(walk, link);
+    CloseHandle(link);
+    return deleted;
+}
+
 // Deals with one opened subfolder: moved as a whole when moving, else (or
 // when it cannot move) walked into and emptied, then removed when empty.
 int HandleSubfolder(HandleWalk* walk, const KalFolderEntry* entry, HANDLE child, int moving) {
@@ -362,8 +380,12 @@ int MoveOrEmpty(HandleWalk* walk, HANDLE folder, int top, int moving) {
     int clean = 1;
     KalFolderEntry entry;
     while (KalListNext(&listing, &entry)) {
-        // A link stays where it is, neither followed nor removed.
-        if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+        // A link is never followed. Emptying and moving leave it where it
+        // is; deleting a whole tree deletes it as a link, or leaves it.
+        if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            if (walk->deleteLinks && !DeleteLink(walk, folder, &entry)) clean = 0;
+            continue;
+        }
         const int isFolder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         // Kept files are left untouched: not even opened for deleting.
         if (top && !isFolder && IsKeptListedName(walk, entry.name)) continue;
@@ -441,12 +463,13 @@ HANDLE KalOpenFolderW(const wchar_t* folder) {
     return opened;
 }
 
-HANDLE KalOpenListedFolder(HANDLE parent, const KalFolderEntry* entry) {
+HANDLE KalOpenListedFolder(HANDLE parent, const KalFolderEntry* entry, int forDeleting) {
     NtCalls nt;
     HANDLE child = INVALID_HANDLE_VALUE;
+    const ACCESS_MASK access = forDeleting ? kFolderAccess : kFolderAccess & ~static_cast<ACCESS_MASK>(DELETE);
     if (!entry || !(entry->attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         (entry->attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !LoadNtCalls(&nt) ||
-        OpenListed(nt, parent, entry, kFolderAccess, kShareHeld, &child) <= 0)
+        OpenListed(nt, parent, entry, access, kShareHeld, &child) <= 0)
         return INVALID_HANDLE_VALUE;
     return child;
 }
@@ -476,6 +499,7 @@ int KalMoveAside(HANDLE folder, const wchar_t* const* keepNames, int keepCount, 
 int KalDeleteFolderTree(HANDLE folder) {
     HandleWalk walk;
     if (!StartWalk(&walk, folder)) return 0;
+    walk.deleteLinks = 1;
     return MoveOrEmpty(&walk, folder, 0, 0) && DeleteOpened(&walk, folder);
 }
 

@@ -234,5 +234,9 @@ int LauncherMessageLoop() {
 
 int LauncherMain(HINSTANCE hInst, const wchar_t* cmdLine) {
     if (LauncherStartup(hInst, cmdLine)) LauncherMessageLoop();
+    // The editor has been started (or none is to be) and no window is left:
+    // the caches that cleaning moved aside are deleted now, while nobody
+    // waits for them.
+    DeleteMovedAside();
     return 0;
 }
