@@ -103,6 +103,7 @@ HANDLE OpenMovedAsideFolder(HANDLE perSln) {
             KalSnPrintFW(name, L"%s%u.%u", kMovedAsidePrefix, pid, n) < 0)
             return nullptr;
         // The mutex comes first, so that the folder is never seen without it.
+        SetLastError(ERROR_SUCCESS);
         HANDLE lock = CreateMutexW(nullptr, TRUE, lockName);
         if (!lock) return nullptr;
         if (GetLastError() == ERROR_ALREADY_EXISTS) {
