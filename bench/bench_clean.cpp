@@ -172,8 +172,8 @@ double RoadRatio() {
         for (int k = 0; k < 2; ++k) {
             const int cleaning = (round + k) % 2 == 0;
             PutStoreDword(kSectProfiles, kKeyDelVsFolder, cleaning ? 1 : 0);
-            const double seconds = TimeRoad(launcher, cleaning ? onFolder + L"\\App.sln" : offSln, log,
-                                            dir.Path());
+            const std::wstring sln = cleaning ? onFolder + L"\\App.sln" : offSln;
+            const double seconds = TimeRoad(launcher, sln, log, dir.Path());
             if (seconds < 0) {
                 printf("bench_clean: the editor did not start\n");
                 ResetStore();

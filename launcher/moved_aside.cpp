@@ -33,7 +33,8 @@ int ParseMovedAsideName(const wchar_t* name, DWORD* pid, DWORD* n) {
     for (int part = 0; part < 2; ++part) {
         ULONGLONG value = 0;
         const wchar_t* digits = p;
-        while (*p >= L'0' && *p <= L'9' && p - digits < 10) value = value * 10 + static_cast<ULONGLONG>(*p++ - L'0');
+        while (*p >= L'0' && *p <= L'9' && p - digits < 10)
+            value = value * 10 + static_cast<ULONGLONG>(*p++ - L'0');
         if (p == digits || value > 0xFFFFFFFFull) return 0;
         *numbers[part] = static_cast<DWORD>(value);
         if (part == 0 && *p++ != L'.') return 0;
@@ -70,7 +71,8 @@ void AdoptLeftBehind(HANDLE perSln) {
         wchar_t lockName[96] = L"";
         if (!(entry.attributes & FILE_ATTRIBUTE_DIRECTORY) ||
             (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-            !ParseMovedAsideName(entry.name, &pid, &n) || !MovedAsideLockName(perSln, pid, n, lockName))
+            !ParseMovedAsideName(entry.name, &pid, &n) ||
+            !MovedAsideLockName(perSln, pid, n, lockName))
             continue;
         HANDLE lock = CreateMutexW(nullptr, FALSE, lockName);
         if (!lock) continue;

@@ -540,11 +540,14 @@ TEST_F(RoadTest, CleaningCasesLeaveTheUserStateAndNothingElse) {
             ExpectEditorRun(c.starts2022 ? vs2022_ : vs2019_,
                             c.starts2022 ? ++runs2022 : ++runs2019, sln);
         }
-        for (const std::wstring& version : c.versionFolders) ExpectOnlyStateFiles(perSln + L"\\" + version);
+        for (const std::wstring& version : c.versionFolders)
+            ExpectOnlyStateFiles(perSln + L"\\" + version);
         EXPECT_EQ(ListFolder(perSln), c.perSlnAfter);
     }
-    EXPECT_EQ(ReadFileUtf8(dir_.Sub(L"caches of two versions\\.vs\\App\\.suo")), L"solution options");
-    EXPECT_EQ(ReadFileUtf8(dir_.Sub(L"left behind by a killed launcher\\.vs\\App\\~PikroTrash.mine\\keep.txt")),
+    EXPECT_EQ(ReadFileUtf8(dir_.Sub(L"caches of two versions\\.vs\\App\\.suo")),
+              L"solution options");
+    EXPECT_EQ(ReadFileUtf8(dir_.Sub(
+                  L"left behind by a killed launcher\\.vs\\App\\~PikroTrash.mine\\keep.txt")),
               L"mine");
 }
 
@@ -645,8 +648,9 @@ TEST_F(RoadTest, FoldersSwappedForLinksWhileCleaningLeaveEverythingOutside) {
     // 3,000 folders of one file each, laid out from the Unix side at once.
     const std::wstring unixV17 = UnixPath(v17);
     ASSERT_FALSE(unixV17.empty());
-    ASSERT_TRUE(StartPerl("my ($v, $done) = @ARGV; for my $i (0..2999) { my $d = sprintf('%s/d%04d', $v, $i); "
-                          "mkdir($d); open(my $f, '>', \"$d/f.txt\"); print $f 'cache'; close($f); } "
+    ASSERT_TRUE(StartPerl("my ($v, $done) = @ARGV; for my $i (0..2999) { "
+                          "my $d = sprintf('%s/d%04d', $v, $i); mkdir($d); "
+                          "open(my $f, '>', \"$d/f.txt\"); print $f 'cache'; close($f); } "
                           "open(my $f, '>', $done); close($f);",
                           {unixV17, UnixPath(dir_.Sub(L"laid"))}));
     ASSERT_TRUE(PumpUntil([&] { return FileExists(dir_.Sub(L"laid")) != 0; }, kWaitMs));
