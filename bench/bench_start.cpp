@@ -28,20 +28,9 @@ namespace {
 const int kRuns = 15;
 const DWORD kLimitMs = 30000;
 
-LONGLONG FileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // Waits until the log has grown past size; 1 when it did in time.
 int WaitForLogGrowth(const std::wstring& log, LONGLONG size) {
-    DWORD start = GetTickCount();
-    while (FileSize(log) <= size) {
-        if (GetTickCount() - start > kLimitMs) return 0;
-        Sleep(1);
-    }
-    return 1;
+    return bench::WaitForGrowth(log, size, kLimitMs);
 }
 
 // Lets the editors of a run end before the next one starts.
@@ -59,7 +48,7 @@ void Settle(const std::wstring& editorFolder) {
 // Starts a command line and waits until the editor's log has grown and the
 // started program has ended; returns the seconds to the log's growth, or -1.
 double TimeRoad(const std::wstring& line, const std::wstring& cwd, const std::wstring& log) {
-    const LONGLONG size = FileSize(log);
+    const LONGLONG size = bench::FileSize(log);
     const double start = bench::Now();
     HANDLE process = bench::StartLine(line, cwd.c_str());
     const int grown = process && WaitForLogGrowth(log, size);
@@ -117,7 +106,7 @@ int main() {
 
         double start = bench::Now();
         for (int k = 0; k < 3 && !failed; ++k) {
-            LONGLONG size = FileSize(log);
+            LONGLONG size = bench::FileSize(log);
             HANDLE process = bench::StartLine(editorLine, dir.Path().c_str());
             failed = !process || !WaitForLogGrowth(log, size);
             if (process) CloseHandle(process);

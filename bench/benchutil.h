@@ -43,4 +43,22 @@ inline HANDLE StartLine(const std::wstring& line, const wchar_t* cwd) {
     return process.hProcess;
 }
 
+// The size of a file, 0 when there is none.
+inline LONGLONG FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Waits at most limitMs until the file (a fake editor's log) has grown past
+// size; 1 when it did.
+inline int WaitForGrowth(const std::wstring& path, LONGLONG size, DWORD limitMs) {
+    DWORD start = GetTickCount();
+    while (FileSize(path) <= size) {
+        if (GetTickCount() - start > limitMs) return 0;
+        Sleep(1);
+    }
+    return 1;
+}
+
 }  // namespace bench

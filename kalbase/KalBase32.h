@@ -109,7 +109,11 @@ int KalWalkLeave(KalWalkGuard* guard);
 // Deletes everything inside folder (read-only files too) but its links: a
 // link (any entry that carries the reparse-point attribute, such as a
 // junction or a symbolic link) is neither followed nor removed, wherever it
-// lies in the tree, so a folder that holds one stays. Files directly inside
+// lies in the tree, so a folder that holds one stays. The walk goes through
+// handles (see Walks through handles below), so a subfolder swapped for a
+// link while it runs is refused, not followed, and a file that is a hard
+// link of a read-only file elsewhere is deleted without that file losing
+// its attribute. Files directly inside
 // folder whose names equal one of the first keepCount keepNames (without
 // regard to the case of A-Z; a NULL name matches nothing) are kept untouched:
 // never moved, opened for writing or changed. Only plain files count, and
@@ -125,6 +129,65 @@ int KalWalkLeave(KalWalkGuard* guard);
 int KalCleanFolderExW(const wchar_t* folder, const wchar_t* const* keepNames, int keepCount);
 // The same with no names kept. The two reserved arguments are 0.
 int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2);
+
+// Walks through handles. Each entry is opened relative to the handle of the
+// folder that listed it, as itself (a link is never followed), and kept only
+// when the object opened is the one the listing named: the same file index,
+// and for a folder a plain folder that is no link. Entries are listed, moved
+// and deleted through handles only. Folders opened this way are shared for
+// reading and writing, not for deleting, so nobody can move them away while
+// they are open.
+//
+// One entry of a folder listing. id is the file index the listing gave (0
+// where the file system numbers no file).
+struct KalFolderEntry {
+    wchar_t name[256];
+    DWORD attributes;
+    LONGLONG id;
+};
+// A listing of a folder through its handle; its contents belong to the
+// library. Names of 256 units or more are passed over and set skipped.
+struct KalFolderListing {
+    HANDLE folder;
+    BYTE* buffer;
+    DWORD offset;
+    int started, next, ended, failed, skipped;
+};
+// KalListOpen prepares a listing of the folder open as folder (opened with
+// FILE_LIST_DIRECTORY), KalListNext gives its entries one by one ("." and
+// ".." passed over) and returns 0 at the end; KalListClose frees it.
+int KalListOpen(KalFolderListing* listing, HANDLE folder);
+int KalListNext(KalFolderListing* listing, KalFolderEntry* entry);
+void KalListClose(KalFolderListing* listing);
+// Opens the folder at path for listing and as the parent of relative opens,
+// only when it is a real folder and no link. INVALID_HANDLE_VALUE otherwise.
+HANDLE KalOpenFolderW(const wchar_t* path);
+// Opens the listed subfolder entry of parent, checked as above, with the
+// rights to list it and change its attributes, and to move and delete it
+// when forDeleting (which needs a folder nobody holds without sharing
+// deletion). INVALID_HANDLE_VALUE when it is gone, refused or cannot be
+// opened.
+HANDLE KalOpenListedFolder(HANDLE parent, const KalFolderEntry* entry, int forDeleting);
+// Creates the folder name inside parent and opens it as KalOpenListedFolder
+// does; INVALID_HANDLE_VALUE when it exists already or cannot be made.
+HANDLE KalCreateFolderIn(HANDLE parent, const wchar_t* name);
+// Moves everything inside folder but its links and the kept files at its
+// top (as for KalCleanFolderExW; the name is checked again on the opened
+// file) into the folder open as moveTo, each entry under a decimal number
+// taken from *counter (which counts up). A subfolder that cannot move as a
+// whole is walked into and its entries moved one by one. Entries that
+// cannot be moved (open elsewhere without sharing, denied) stay. Both
+// folders lie on one volume. Returns 1 when nothing but kept files and links
+// is left in folder.
+int KalMoveAside(HANDLE folder, const wchar_t* const* keepNames, int keepCount, HANDLE moveTo,
+                 unsigned* counter);
+// Deletes everything inside the folder open as folder (opened by
+// KalOpenListedFolder or KalCreateFolderIn), then the folder itself, which
+// goes when its handle is closed. A link inside is deleted as a link where
+// the system opens it as itself, and otherwise left (with the folders that
+// lead to it); what it points to is never touched. Returns 1 when it was
+// emptied and marked for deletion.
+int KalDeleteFolderTree(HANDLE folder);
 
 // Text files. Mode 9 opens for reading as text: a UTF-16LE or UTF-8 byte
 // order mark is honoured, anything else is read in the OEM code page (the

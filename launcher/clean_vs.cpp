@@ -1,6 +1,7 @@
 // Cleaning of a solution's version folders: the caches that Visual Studio
-// keeps in .vs\<solution>\v<nn> go, the user's own state files beside them
-// stay, and launchers that open the same solution at once take turns.
+// keeps in .vs\<solution>\v<nn> are moved aside before the editor starts
+// (moved_aside.cpp deletes them after), the user's own state files beside
+// them stay, and launchers that open the same solution at once take turns.
 #include "launcher.h"
 
 #include <wchar.h>
@@ -8,10 +9,10 @@
 namespace {
 
 // The files of a version folder that hold the user's own state: the options
-// file (start-up project, open documents, breakpoints) and, from Visual
-// Studio 2022 17.9 on, the document layout and its backup. Cleaning is there
-// to remove the caches beside them.
-// Visual Studio 2026 keeps a second options file, .wsuo, beside .suo.
+// file (start-up project, open documents, breakpoints), the second options
+// file .wsuo that Visual Studio 2026 keeps beside it, and, from Visual Studio
+// 2022 17.9 on, the document layout and its backup. Cleaning is there to
+// remove the caches beside them.
 const wchar_t* const kUserStateFiles[] = {L".suo", L".wsuo", L"DocumentLayout.json",
                                           L"DocumentLayout.backup.json"};
 
@@ -72,18 +73,29 @@ void RestoreParkedSuo(const wchar_t* perSlnFolder) {
     FindClose(search);
 }
 
-// Empties one version folder but for the user's state files, which never
-// move. A version folder that is itself a link would have its target
-// emptied, which lies outside the solution's .vs folder. Returns 0 when its
-// path does not fit and nothing was touched, else 1.
-int CleanVersionFolder(const wchar_t* perSlnFolder, const wchar_t* name) {
-    wchar_t folder[260] = L"";
-    wcscpy_s(folder, perSlnFolder);
-    if (!KalPathCatW(folder, name)) return 0;
-    const DWORD attributes = GetFileAttributesW(folder);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return 1;
-    KalCleanFolderExW(folder, kUserStateFiles);
-    return 1;
+// Moves the contents of every folder whose name begins with v out of the
+// per-solution folder's way, into this launcher's moved-aside folder, but
+// for the user's state files, which never move, and links. A version folder
+// is taken only as the plain folder the listing named, never through a
+// link, and entered through its handle.
+void MoveAsideVersionFolders(HANDLE perSln) {
+    AdoptLeftBehind(perSln);
+    KalFolderListing listing;
+    if (!KalListOpen(&listing, perSln)) return;
+    KalFolderEntry entry;
+    while (KalListNext(&listing, &entry)) {
+        if ((entry.name[0] != L'v' && entry.name[0] != L'V') ||
+            !(entry.attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
+        HANDLE version = KalOpenListedFolder(perSln, &entry, 0);
+        if (version == INVALID_HANDLE_VALUE) continue;
+        HANDLE aside = OpenMovedAsideFolder(perSln);
+        if (aside) KalMoveAside(version, kUserStateFiles, _countof(kUserStateFiles), aside,
+                                &g_state.uMovedAsideCount);
+        CloseHandle(version);
+    }
+    KalListClose(&listing);
 }
 
 // Launchers opening the same solution at once clean its version folders one

@@ -38,31 +38,6 @@ int PerSolutionFolderName(const wchar_t* baseName, const wchar_t* extension, int
     return 1;
 }
 
-// Opens a folder as itself, never what a link points to, and only when it is
-// a real folder (no junction, symbolic link or other reparse point). While
-// the handle is open, nobody can rename or delete the folder, so a folder
-// checked here stays the one the cleaning walks.
-HANDLE OpenRealFolder(const wchar_t* path) {
-    // The attributes of the path itself are tested too: not every file
-    // system opens a link itself when asked to.
-    const DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return INVALID_HANDLE_VALUE;
-    HANDLE folder = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (folder == INVALID_HANDLE_VALUE) return folder;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(folder, &info) ||
-        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        CloseHandle(folder);
-        return INVALID_HANDLE_VALUE;
-    }
-    return folder;
-}
-
 // 1 when the per-solution folder really is the entry folderName of the .vs
 // folder: its final path is the .vs folder's final path, one backslash and
 // that name. A short (8.3) name or any other spelling that reaches
@@ -81,9 +56,9 @@ int IsChildOf(HANDLE vsFolder, HANDLE perSlnFolder, const wchar_t* folderName) {
 }
 
 // Searches the per-solution folder for the greatest folder whose name
-// begins with v, cleaning each when the settings ask for it. Returns 0 when
-// a name or path does not fit: deciding without that folder, which could be
-// the greatest, could start the wrong editor.
+// begins with v. Returns 0 when a name or path does not fit: deciding
+// without that folder, which could be the greatest, could start the wrong
+// editor.
 int SearchVersionFolders(const wchar_t* perSlnFolder, wchar_t (&chosen)[256]) {
     wchar_t pattern[260] = L"";
     wcscpy_s(pattern, perSlnFolder);
@@ -101,7 +76,6 @@ int SearchVersionFolders(const wchar_t* perSlnFolder, wchar_t (&chosen)[256]) {
             continue;
         }
         if (chosen[0] == L'\0' || _wcsicmp(found.name, chosen) > 0) wcscpy_s(chosen, found.name);
-        if (g_settings.fDelVsFolder && !CleanVersionFolder(perSlnFolder, found.name)) fits = 0;
     } while (_wfindnext64i32(search, &found) == 0);
     _findclose(search);
     return fits;
@@ -109,7 +83,8 @@ int SearchVersionFolders(const wchar_t* perSlnFolder, wchar_t (&chosen)[256]) {
 
 // The version-folder rule: the greatest folder whose name begins with v,
 // compared as text, names the version; every such folder is emptied first
-// when the settings ask for it. Nothing is searched or cleaned unless the
+// when the settings ask for it, its contents moved aside to be deleted once
+// the editor has been started. Nothing is searched or cleaned unless the
 // per-solution folder folderName is a real folder right inside a real .vs
 // folder. Returns the catalogue index to start, or -1 when the user has to
 // choose.
@@ -119,15 +94,18 @@ int DecideByVersionFolder(const wchar_t* vsPath, const wchar_t* folderName) {
     wcscpy_s(perSlnFolder, vsPath);
     if (!KalPathCatW(perSlnFolder, folderName)) return -1;
 
-    HANDLE vsFolder = OpenRealFolder(vsPath);
+    HANDLE vsFolder = KalOpenFolderW(vsPath);
     if (vsFolder == INVALID_HANDLE_VALUE) return -1;
-    HANDLE perSln = OpenRealFolder(perSlnFolder);
+    HANDLE perSln = KalOpenFolderW(perSlnFolder);
     wchar_t chosen[256] = L"";
     int fits = 0;
     if (perSln != INVALID_HANDLE_VALUE) {
         if (IsChildOf(vsFolder, perSln, folderName)) {
             HANDLE cleaning = g_settings.fDelVsFolder ? LockForCleaning(perSln) : nullptr;
-            if (g_settings.fDelVsFolder) RestoreParkedSuo(perSlnFolder);
+            if (g_settings.fDelVsFolder) {
+                RestoreParkedSuo(perSlnFolder);
+                MoveAsideVersionFolders(perSln);
+            }
             fits = SearchVersionFolders(perSlnFolder, chosen);
             UnlockCleaning(cleaning);
         }

@@ -249,5 +249,14 @@ int LauncherMessageLoop() {
 
 int LauncherMain(HINSTANCE hInst, const wchar_t* cmdLine) {
     if (LauncherStartup(hInst, cmdLine)) LauncherMessageLoop();
+    // The editor has been started (or none is to be) and no window is left:
+    // the caches that cleaning moved aside are deleted now, while nobody
+    // waits for them, in the background, so that the starting editor gets
+    // the processor and the disk first.
+    if (g_state.nMovedAside > 0) {
+        if (!SetThreadPriority(GetCurrentThread(), THREAD_MODE_BACKGROUND_BEGIN))
+            SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
+        DeleteMovedAside();
+    }
     return 0;
 }

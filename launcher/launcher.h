@@ -15,6 +15,14 @@ const LANGID kLangJapanese = 1041;
 // Posted to the choice dialog: fill and show the list.
 #define UM_SHOW_CHOICE (WM_APP + 101)
 
+// A folder of moved-aside caches to delete once the message loop has ended,
+// with the mutex that marks it as this launcher's.
+struct MovedAsideFolder {
+    HANDLE hFolder;
+    HANDLE hLock;
+};
+const int kMaxMovedAside = 8;
+
 struct LauncherState {
     HINSTANCE hInst;
     HICON hFrameIcon;
@@ -24,6 +32,12 @@ struct LauncherState {
     HWND hCurDlg;
     UINT uStartErrorMode;  // handed on to the editor, which inherits it through the shim
     wchar_t szSlnPath[1024];
+    // Folders whose contents cleaning moved out of the version folders:
+    // those earlier launchers left behind first, then this launcher's own.
+    int nMovedAside;
+    MovedAsideFolder movedAside[kMaxMovedAside];
+    HANDLE hOwnMovedAside;       // this launcher's own, once made
+    unsigned uMovedAsideCount;   // names the entries moved into it
 };
 
 extern LauncherState g_state;
@@ -60,10 +74,10 @@ int OnCancel(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void DecideStart(HWND dialog);
 
 // Cleaning of version folders (clean_vs.cpp).
-// Empties the version folder name of the per-solution folder but for the
-// user's state files. Returns 0 when its path does not fit and nothing was
-// touched, else 1.
-int CleanVersionFolder(const wchar_t* perSlnFolder, const wchar_t* name);
+// Moves the contents of every version folder of the per-solution folder
+// open as perSln into this launcher's moved-aside folder, but for the
+// user's state files; first takes up what killed launchers left behind.
+void MoveAsideVersionFolders(HANDLE perSln);
 // Puts back a .suo file that an earlier launcher parked in the per-solution
 // folder and could not return.
 void RestoreParkedSuo(const wchar_t* perSlnFolder);
@@ -71,6 +85,17 @@ void RestoreParkedSuo(const wchar_t* perSlnFolder);
 // returns the lock to hand to UnlockCleaning, or nullptr when there is none.
 HANDLE LockForCleaning(HANDLE perSlnFolder);
 void UnlockCleaning(HANDLE lock);
+
+// The moved-aside folders (moved_aside.cpp).
+// Takes up the moved-aside folders of the per-solution folder open as perSln
+// that no running launcher holds, to be deleted with this launcher's own.
+void AdoptLeftBehind(HANDLE perSln);
+// This launcher's own moved-aside folder in perSln, made at the first call;
+// nullptr when it cannot be made.
+HANDLE OpenMovedAsideFolder(HANDLE perSln);
+// Deletes every moved-aside folder this launcher holds and lets go of them.
+// Called once the message loop has ended.
+void DeleteMovedAside();
 
 // The version that wrote a solution file (sln_version.cpp).
 // How much of a solution file is read for its version.

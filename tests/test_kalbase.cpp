@@ -382,6 +382,61 @@ TEST(KalCleanFolder, GoesNoDeeperThanTheWalksDepth) {
     EXPECT_TRUE(ListFolder(fits).empty());
 }
 
+// Hard links share their attributes with every other name of the file. The
+// cleaning deletes this one name and leaves the read-only file outside as it
+// was: attribute, content and time.
+TEST(KalCleanFolder, AHardLinkOfAReadOnlyFileOutsideLosesOnlyItsName) {
+    TempDir dir;
+    TempDir outside;
+    const std::wstring precious = outside.Sub(L"precious.txt");
+    ASSERT_TRUE(WriteFileUtf8(precious, L"precious"));
+    ASSERT_TRUE(SetFileAttributesW(precious.c_str(), FILE_ATTRIBUTE_READONLY));
+    WIN32_FILE_ATTRIBUTE_DATA before, after;
+    ASSERT_TRUE(GetFileAttributesExW(precious.c_str(), GetFileExInfoStandard, &before));
+    const std::wstring v17 = dir.Sub(L"v17");
+    ASSERT_TRUE(MakeFolders(v17 + L"\\deep"));
+    if (!CreateHardLinkW((v17 + L"\\link.txt").c_str(), precious.c_str(), NULL))
+        GTEST_SKIP() << "no hard links here";
+    ASSERT_TRUE(CreateHardLinkW((v17 + L"\\deep\\link.txt").c_str(), precious.c_str(), NULL));
+    EXPECT_EQ(1, KalCleanFolderW(v17.c_str(), 0, 0));
+    EXPECT_TRUE(ListFolder(v17).empty());
+    ASSERT_TRUE(GetFileAttributesExW(precious.c_str(), GetFileExInfoStandard, &after));
+    EXPECT_EQ(before.dwFileAttributes, after.dwFileAttributes);
+    EXPECT_EQ(0, CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime));
+    EXPECT_EQ(L"precious", ReadFileUtf8(precious));
+    SetFileAttributesW(precious.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A file link (a symbolic link to a file) is a link like a folder link and
+// stays, and what it points to with it. Wine 8 shows a Unix file link as
+// the plain file it points to, without the reparse-point attribute, and
+// opens the file itself even when asked for the link: no program can tell
+// the two apart there, so deleting the link deletes its target. The case
+// runs only where the link shows as one.
+TEST(KalCleanFolder, AFileLinkStaysWithWhatItPointsTo) {
+    TempDir dir;
+    TempDir outside;
+    const std::wstring target = outside.Sub(L"target.txt");
+    ASSERT_TRUE(WriteFileUtf8(target, L"target"));
+    const std::wstring v17 = dir.Sub(L"v17");
+    ASSERT_TRUE(MakeFolders(v17));
+    const std::wstring link = v17 + L"\\link.txt";
+    const std::wstring unixLink = UnixPath(link), unixTarget = UnixPath(target);
+    if (!unixLink.empty() && !unixTarget.empty()) {
+        RunUnixProgram(L"/bin/ln", {L"-s", L"--", unixTarget, unixLink},
+                       [&link]() { return FileExists(link) != 0; }, 5000);
+    } else {
+        CreateSymbolicLinkW(link.c_str(), target.c_str(), 0);
+    }
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no file links here";
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        GTEST_SKIP() << "a file link shows as the file it points to here (Wine 8)";
+    KalCleanFolderW(v17.c_str(), 0, 0);
+    EXPECT_EQ(std::vector<std::wstring>{L"link.txt"}, ListFolder(v17));
+    EXPECT_EQ(L"target", ReadFileUtf8(target));
+}
+
 TEST(KalCleanFolder, RefusesWhatIsNotAFolder) {
     TempDir dir;
     std::wstring file = dir.Sub(L"f.txt");

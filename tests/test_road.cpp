@@ -511,7 +511,133 @@ TEST_F(RoadTest, CleaningKeepsTheUserStateOfEveryVersionFolder) {
     }
 }
 
-TEST_F(RoadTest, LaunchersKilledOrRacingWhileCleaningLoseNoState) {
+// 1 when a name is one the launcher gives the folder it moves caches to.
+bool IsMovedAsideName(const std::wstring& name) {
+    return name.rfind(L"~PikroTrash.", 0) == 0 &&
+           name.find_first_not_of(L"0123456789.", 12) == std::wstring::npos;
+}
+
+// Moved-aside folders in a per-solution folder.
+std::vector<std::wstring> MovedAsideFolders(const std::wstring& perSln) {
+    std::vector<std::wstring> found;
+    for (const std::wstring& name : ListFolder(perSln)) {
+        if (IsMovedAsideName(name)) found.push_back(name);
+    }
+    return found;
+}
+
+// A file held open the way an editor or indexer holds one: shared for
+// reading and writing, not for deleting or renaming.
+HANDLE HoldFile(const std::wstring& path) {
+    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
+// One cleaning road: a solution laid out, the launcher run on it with
+// cleaning on (once more after held files are let go), and what must be
+// left once the launcher has ended.
+struct CleaningCase {
+    const char* name;
+    // The editor the decision starts: "v17" picks 2022, "v16" 2019.
+    bool starts2022;
+    void (*layOut)(const std::wstring& perSln, std::vector<HANDLE>* held);
+    // What must hold after the first run, while held files are still open.
+    void (*whileHeld)(const std::wstring& perSln);
+    std::vector<std::wstring> versionFolders;  // each left with the state files only
+    std::vector<std::wstring> perSlnAfter;     // the per-solution folder at the end
+};
+
+void LayOutStateAndCaches(const std::wstring& perSln, std::vector<HANDLE>*) {
+    for (const wchar_t* version : {L"v16", L"v17"}) {
+        WriteStateFiles(perSln + L"\\" + version);
+        WriteCaches(perSln + L"\\" + version, 40);
+    }
+    ASSERT_TRUE(WriteFileUtf8(perSln + L"\\.suo", L"solution options"));
+}
+
+// What a launcher killed before its deletion leaves, beside names that only
+// look alike and belong to the user.
+void LayOutLeftBehind(const std::wstring& perSln, std::vector<HANDLE>*) {
+    WriteStateFiles(perSln + L"\\v16");
+    WriteCaches(perSln + L"\\v16", 40);
+    WriteCaches(perSln + L"\\~PikroTrash.4000000000.0\\7", 40);
+    ASSERT_TRUE(WriteFileUtf8(perSln + L"\\~PikroTrash.4000000000.1\\vendor\\x.txt", L"x"));
+    ASSERT_TRUE(WriteFileUtf8(perSln + L"\\~PikroTrash.mine\\keep.txt", L"mine"));
+    ASSERT_TRUE(WriteFileUtf8(perSln + L"\\~PikroTrash.1.1", L"a file of mine"));
+}
+
+// Files open elsewhere: one right in the version folder, one further down.
+void LayOutHeldFiles(const std::wstring& perSln, std::vector<HANDLE>* held) {
+    const std::wstring v17 = perSln + L"\\v17";
+    WriteStateFiles(v17);
+    WriteCaches(v17, 40);
+    ASSERT_TRUE(WriteFileUtf8(v17 + L"\\held.log", L"held"));
+    ASSERT_TRUE(WriteFileUtf8(v17 + L"\\ipch\\AutoPCH\\held.ipch", L"held deep"));
+    for (const wchar_t* file : {L"\\held.log", L"\\ipch\\AutoPCH\\held.ipch"}) {
+        HANDLE h = HoldFile(v17 + file);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        held->push_back(h);
+    }
+}
+
+void HeldFilesStay(const std::wstring& perSln) {
+    // The file that cannot move stays where it is; everything else goes.
+    EXPECT_EQ(ReadFileUtf8(perSln + L"\\v17\\held.log"), L"held");
+    std::vector<std::wstring> expected(std::begin(kStateFiles), std::end(kStateFiles));
+    expected.push_back(L"held.log");
+    std::vector<std::wstring> left = ListFolder(perSln + L"\\v17");
+    // The one further down stays too: where its folder could not move, with
+    // its folder; where it could (Wine renames a folder whatever is open in
+    // it), in the moved-aside folder, for the next launcher to delete.
+    if (!left.empty() && left.back() == L"ipch") {
+        EXPECT_TRUE(FileExists(perSln + L"\\v17\\ipch\\AutoPCH\\held.ipch"));
+        left.pop_back();
+    } else {
+        EXPECT_EQ(MovedAsideFolders(perSln).size(), 1u);
+    }
+    EXPECT_EQ(left, expected);
+}
+
+// The cases run one after the other, each on a solution of its own.
+TEST_F(RoadTest, CleaningCasesLeaveTheUserStateAndNothingElse) {
+    const CleaningCase cases[] = {
+        {"caches of two versions", true, LayOutStateAndCaches, nullptr, {L"v16", L"v17"},
+         {L".suo", L"v16", L"v17"}},
+        {"left behind by a killed launcher", false, LayOutLeftBehind, nullptr, {L"v16"},
+         {L"v16", L"~PikroTrash.1.1", L"~PikroTrash.mine"}},
+        {"files held open", true, LayOutHeldFiles, HeldFilesStay, {L"v17"}, {L"v17"}},
+    };
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyDelVsFolder, 1));
+    size_t runs2019 = 0, runs2022 = 0;
+    for (const CleaningCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::wstring folder = dir_.Sub(FromUtf8(c.name));
+        const std::wstring sln = folder + L"\\App.sln";
+        const std::wstring perSln = folder + L"\\.vs\\App";
+        std::vector<HANDLE> held;
+        c.layOut(perSln, &held);
+        RunLauncher(QuoteArg(sln));
+        ExpectEditorRun(c.starts2022 ? vs2022_ : vs2019_, c.starts2022 ? ++runs2022 : ++runs2019,
+                        sln);
+        if (c.whileHeld) c.whileHeld(perSln);
+        if (!held.empty()) {
+            for (HANDLE h : held) CloseHandle(h);
+            RunLauncher(QuoteArg(sln));
+            ExpectEditorRun(c.starts2022 ? vs2022_ : vs2019_,
+                            c.starts2022 ? ++runs2022 : ++runs2019, sln);
+        }
+        for (const std::wstring& version : c.versionFolders)
+            ExpectOnlyStateFiles(perSln + L"\\" + version);
+        EXPECT_EQ(ListFolder(perSln), c.perSlnAfter);
+    }
+    EXPECT_EQ(ReadFileUtf8(dir_.Sub(L"caches of two versions\\.vs\\App\\.suo")),
+              L"solution options");
+    EXPECT_EQ(ReadFileUtf8(dir_.Sub(
+                  L"left behind by a killed launcher\\.vs\\App\\~PikroTrash.mine\\keep.txt")),
+              L"mine");
+}
+
+TEST_F(RoadTest, LaunchersKilledWhileDeletingOrRacingLoseNoState) {
     const std::wstring sln = dir_.Sub(L"App\\App.sln");
     const std::wstring perSln = dir_.Sub(L"App\\.vs\\App");
     const std::wstring v17 = perSln + L"\\v17";
@@ -520,17 +646,20 @@ TEST_F(RoadTest, LaunchersKilledOrRacingWhileCleaningLoseNoState) {
     ASSERT_TRUE(WriteFileUtf8(perSln + L"\\.suo", L"solution options"));
     ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyDelVsFolder, 1));
 
-    // Killed as soon as its cleaning has begun.
+    // Killed while it deletes what it moved aside: the editor has started,
+    // the moved-aside folder is still there.
     HANDLE launcher = StartProgram(Launcher(), QuoteArg(sln), dir_.Path(), nullptr);
     ASSERT_NE(launcher, nullptr);
-    PumpUntil([&] { return !FileExists(v17 + L"\\Browse.VC.db"); }, kWaitMs);
+    ASSERT_TRUE(WaitForFakeDevenvLog(vs2022_, 1, kWaitMs));
+    Sleep(50);
     TerminateProcess(launcher, 9);
     EndProgram(launcher, kWaitMs, nullptr);
-    const bool killedMidway = FileExists(v17 + L"\\ipch\\AutoPCH\\d19\\f2999.ipch");
-    for (const wchar_t* name : kStateFiles) EXPECT_TRUE(FileExists(v17 + L"\\" + name)) << name;
+    const bool killedMidway = MovedAsideFolders(perSln).size() == 1;
+    ExpectOnlyStateFiles(v17);
     EXPECT_EQ(ReadFileUtf8(perSln + L"\\.suo"), L"solution options");
 
-    // Two more at once finish the job.
+    // Two more at once: one takes up what the killed one left, each moves
+    // and deletes its own, neither touches the other's.
     WriteCaches(v17, 200);
     HANDLE racing[2] = {StartProgram(Launcher(), QuoteArg(sln), dir_.Path(), nullptr),
                         StartProgram(Launcher(), QuoteArg(sln), dir_.Path(), nullptr)};
@@ -540,11 +669,103 @@ TEST_F(RoadTest, LaunchersKilledOrRacingWhileCleaningLoseNoState) {
         EXPECT_TRUE(EndProgram(process, kWaitMs * 3, &code));
         EXPECT_EQ(code, 0u);
     }
-    ASSERT_TRUE(WaitForFakeDevenvLog(vs2022_, 2, kWaitMs));
+    ASSERT_TRUE(WaitForFakeDevenvLog(vs2022_, 3, kWaitMs));
     ExpectOnlyStateFiles(v17);
     EXPECT_EQ(ReadFileUtf8(perSln + L"\\.suo"), L"solution options");
     EXPECT_EQ(ListFolder(perSln), (std::vector<std::wstring>{L".suo", L"v17"}));
-    if (!killedMidway) GTEST_SKIP() << "the first launcher finished its cleaning before the kill";
+    if (!killedMidway) GTEST_SKIP() << "the first launcher finished its deletion before the kill";
+}
+
+// Runs perl's script with arguments; Wine starts Unix programs but cannot
+// wait for them, so the script marks its start and its end with files.
+int StartPerl(const std::string& script, const std::vector<std::wstring>& args) {
+    std::vector<std::wstring> all = {L"-e", FromUtf8(script)};
+    all.insert(all.end(), args.begin(), args.end());
+    return RunUnixProgram(L"/usr/bin/perl", all, nullptr, 0);
+}
+
+// Swaps every real folder it finds in the folders it is given for a link to
+// one of the folders outside, moving the folder itself away, again and again
+// until told to stop; then writes how many it swapped.
+const char kSwapper[] = R"(
+my ($stop, $started, $done, $stash, $outside, $version, $perSln) = @ARGV;
+my $n = 0;
+open(my $s, '>', $started); close($s);
+until (-e $stop) {
+    my @dirs = ($version);
+    if (opendir(my $h, $perSln)) {
+        push @dirs, map { "$perSln/$_" } grep { /^~PikroTrash\./ } readdir($h);
+        closedir($h);
+    }
+    for my $w (@dirs) {
+        opendir(my $h, $w) or next;
+        my @names = reverse sort grep { !/^\.\.?$/ && !/^~PikroTrash\./ } readdir($h);
+        closedir($h);
+        for my $name (@names) {
+            my $d = "$w/$name";
+            next if -l $d || !-d $d;
+            if (rename($d, "$stash/$n")) {
+                symlink("$outside/o" . ($n % 10), $d);
+                ++$n;
+            }
+        }
+    }
+    select(undef, undef, undef, 0.002);
+}
+open(my $f, '>', $done); print $f $n; close($f);
+)";
+
+// The fault this guards against: a walk that takes a folder's attributes
+// from a listing and then goes into it by its path empties whatever a link
+// swapped in meanwhile points to. While the launcher moves 3,000 folders
+// aside and deletes them, a second process keeps swapping folders of the
+// version folder and of the moved-aside folder for links to folders outside.
+TEST_F(RoadTest, FoldersSwappedForLinksWhileCleaningLeaveEverythingOutside) {
+    const std::wstring sln = dir_.Sub(L"App\\App.sln");
+    const std::wstring perSln = dir_.Sub(L"App\\.vs\\App");
+    const std::wstring v17 = perSln + L"\\v17";
+    TempDir outside;
+    for (int i = 0; i < 10; ++i) {
+        const std::wstring o = outside.Sub(L"o" + std::to_wstring(i));
+        ASSERT_TRUE(WriteFileUtf8(o + L"\\keep.txt", L"keep"));
+        ASSERT_TRUE(WriteFileUtf8(o + L"\\deep\\keep.txt", L"keep deep"));
+    }
+    WriteStateFiles(v17);
+    // 3,000 folders of one file each, laid out from the Unix side at once.
+    const std::wstring unixV17 = UnixPath(v17);
+    ASSERT_FALSE(unixV17.empty());
+    ASSERT_TRUE(StartPerl("my ($v, $done) = @ARGV; for my $i (0..2999) { "
+                          "my $d = sprintf('%s/d%04d', $v, $i); mkdir($d); "
+                          "open(my $f, '>', \"$d/f.txt\"); print $f 'cache'; close($f); } "
+                          "open(my $f, '>', $done); close($f);",
+                          {unixV17, UnixPath(dir_.Sub(L"laid"))}));
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(dir_.Sub(L"laid")) != 0; }, kWaitMs));
+    ASSERT_TRUE(MakeFolders(dir_.Sub(L"stash")));
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyDelVsFolder, 1));
+
+    HANDLE launcher = StartProgram(Launcher(), QuoteArg(sln), dir_.Path(), nullptr);
+    ASSERT_NE(launcher, nullptr);
+    ASSERT_TRUE(StartPerl(kSwapper, {UnixPath(dir_.Sub(L"stop")), UnixPath(dir_.Sub(L"started")),
+                                     UnixPath(dir_.Sub(L"done")), UnixPath(dir_.Sub(L"stash")),
+                                     UnixPath(outside.Path()), unixV17, UnixPath(perSln)}));
+    DWORD code = 1;
+    EXPECT_TRUE(EndProgram(launcher, kWaitMs * 3, &code));
+    EXPECT_EQ(code, 0u);
+    ASSERT_TRUE(WriteFileUtf8(dir_.Sub(L"stop"), L"stop"));
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(dir_.Sub(L"done")) != 0; }, kWaitMs));
+    ExpectEditorRun(vs2022_, 1, sln);
+    EXPECT_TRUE(FileExists(dir_.Sub(L"started")));
+    const std::wstring swaps = ReadFileUtf8(dir_.Sub(L"done"));
+    EXPECT_NE(swaps, L"0") << "the race never ran";
+    for (int i = 0; i < 10; ++i) {
+        const std::wstring o = outside.Sub(L"o" + std::to_wstring(i));
+        EXPECT_EQ(ReadFileUtf8(o + L"\\keep.txt"), L"keep") << i;
+        EXPECT_EQ(ReadFileUtf8(o + L"\\deep\\keep.txt"), L"keep deep") << i;
+        EXPECT_EQ(ListFolder(o), (std::vector<std::wstring>{L"deep", L"keep.txt"})) << i;
+    }
+    // The user's state stays in the version folder whatever was swapped.
+    for (const wchar_t* name : kStateFiles) EXPECT_TRUE(FileExists(v17 + L"\\" + name)) << name;
+    RecordProperty("swaps", ToUtf8(swaps));
 }
 
 void SetWriteTime(const std::wstring& path, int minutesAgo) {
@@ -677,6 +898,9 @@ TEST_F(RoadTest, CleaningLeavesWhatALinkPointsTo) {
     if (!MakeFolderLink(perSln + L"\\v17\\shared", outside.Sub(L"shared")))
         GTEST_SKIP() << "no folder links here";
     ASSERT_TRUE(MakeFolderLink(perSln + L"\\v17\\nothing", outside.Sub(L"empty")));
+    // Further down, a link goes with the folder that holds it: deleted as a
+    // link, or left in the moved-aside folder, never followed.
+    ASSERT_TRUE(MakeFolderLink(perSln + L"\\v17\\own\\down", outside.Sub(L"shared\\deep")));
     ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyDelVsFolder, 1));
     RunLauncher(QuoteArg(dir_.Sub(L"App\\App.sln")));
     ExpectEditorRun(vs2022_, 1, dir_.Sub(L"App\\App.sln"));
