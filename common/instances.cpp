@@ -7,7 +7,7 @@
 // The server is code of someone else's running in this process, and what it
 // answers is taken as untrusted text: every value is bounded, and the
 // enumeration ends after a few hundred instances however many it offers.
-#include "setup.h"
+#include "discovery.h"
 
 #include <wchar.h>
 
