@@ -45,6 +45,11 @@ int KalGetProfileStrW(const wchar_t* section, const wchar_t* key, const wchar_t*
 // -1 when the key is absent or not a string.
 int KalGetProfileStrLenW(const wchar_t* section, const wchar_t* key);
 
+// 1 when the section is in the store (even without any value), 0 when the
+// store reports it absent, -1 when that cannot be told (no mid path
+// selected, a key that cannot be opened). Opens one key and nothing else.
+int KalProfileSectExistsW(const wchar_t* section);
+
 // The names of the values of a section, one per call: index 0, 1, ... until
 // the call returns 0. A name that does not fit size units is passed over
 // (the call still returns 1 with an empty name). The order is the store's.

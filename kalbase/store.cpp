@@ -129,6 +129,18 @@ int KalGetProfileStrLenW(const wchar_t* section, const wchar_t* key) {
     return len > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(len);
 }
 
+int KalProfileSectExistsW(const wchar_t* section) {
+    wchar_t path[512];
+    if (!SectionKeyPath(section, path)) return -1;
+    HKEY hk;
+    const LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &hk);
+    if (rc == ERROR_SUCCESS) {
+        RegCloseKey(hk);
+        return 1;
+    }
+    return rc == ERROR_FILE_NOT_FOUND ? 0 : -1;
+}
+
 int KalEnumProfileKeyW(const wchar_t* section, DWORD index, wchar_t* name, size_t size) {
     if (!name || size == 0) return 0;
     name[0] = 0;

@@ -216,6 +216,7 @@ int LauncherStartup(HINSTANCE hInst, const wchar_t* cmdLine) {
     if (!TakeSolutionPath(cmdLine)) return 0;
     KalSetRegMidPathW(kAppMidPath);
     KalDgcSetup();
+    BuildFirstCatalogue();
     g_catalogue.count = LoadCatalogue();
     LoadSettings();
     if (g_catalogue.count == 0) return 0;

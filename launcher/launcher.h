@@ -4,6 +4,7 @@
 
 #include "KalBase32.h"
 #include "catalogue.h"
+#include "discovery.h"
 #include "settings.h"
 
 // The user-interface language that keeps the dialogs' Japanese texts; any
@@ -38,6 +39,7 @@ struct LauncherState {
     MovedAsideFolder movedAside[kMaxMovedAside];
     HANDLE hOwnMovedAside;       // this launcher's own, once made
     unsigned uMovedAsideCount;   // names the entries moved into it
+    DiscoveryState discovery;  // the first start's discovery, for a user without a catalogue
 };
 
 extern LauncherState g_state;
@@ -69,6 +71,14 @@ int OnFrameCreate(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int OnFrameDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int OnDialogDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int OnCancel(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// A user's first start (first_start.cpp).
+// When the store holds no catalogue section at all for this user, finds the
+// installed editors as setup does, storing them as the catalogue, and
+// writes the settings a first set-up writes. Returns the number of editors
+// it added: 0 when a catalogue section was there (an empty one too) or
+// nothing was found, and then nothing is written.
+int BuildFirstCatalogue();
 
 // Start decision (decide.cpp).
 void DecideStart(HWND dialog);

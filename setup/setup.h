@@ -1,8 +1,10 @@
-// The setup and removal programs: editor discovery, the .sln and .slnx
-// associations and first settings, and removal.
+// The setup and removal programs: the setup run over the shared editor
+// discovery, the .sln and .slnx associations and first settings, and
+// removal.
 #pragma once
 
 #include "KalBase32.h"
+#include "discovery.h"
 #include "store_keys.h"
 
 // One kind of solution file that setup associates with the launcher: its
@@ -20,19 +22,14 @@ extern const SolutionKind kSolutionKinds[kSolutionKindCount];
 // The setup program's module-level record. Paths are 260 units, composed
 // command lines 1024, the first line of the association output 324.
 struct SetupState {
-    int fFound;                     // the current top folder's search has found an editor
-    int nEditors;                   // editors the search found in this run, new or stored before
-    int nAdded;                     // editors this run added to the catalogue
     int nKept;                      // editors of earlier runs that are still there
-    wchar_t szSystemDrive[260];
-    wchar_t szTopFolder[2][260];    // "Program Files", then "Program Files (x86)"
+    DiscoveryState discovery;       // the walk and the list of this run
     // the remembered file type of each kind of solution, kept across runs
     wchar_t szOrgFType[kSolutionKindCount][260];
     wchar_t szTempFile[260];        // receives the output of "assoc"
     wchar_t szLauncher[260];        // Pikro.exe beside the setup program
     wchar_t szCommand[1024];
     wchar_t szLine[324];
-    KalWalkGuard walk;              // the folders the discovery walk is below
 };
 
 extern SetupState g_setup;
@@ -46,35 +43,15 @@ enum {
     SLN_ASSOC_REFUSED = 3    // a type that was cut, or is unfit for a command line
 };
 
-// --- discovery --------------------------------------------------------------
-
-// Searches one folder tree depth-first for the first devenv.exe, registers
-// it unless the catalogue holds it already, and sets g_setup.fFound. Folder links inside the tree are not followed,
-// a folder the search is already below is not searched again, nothing more
-// than KAL_WALK_MAX_DEPTH levels below folder is searched, and entries whose
-// path would not fit 260 units are passed over. The walk goes through
-// g_setup.walk, which it leaves as it found it.
-void FindEditorInFolder(const wchar_t* folder);
-
-// Searches the "Microsoft Visual Studio*" folders of one Program Files
-// folder, one editor at most per such folder. Returns the number of editors
-// found, whether registered now or stored before.
-int SearchTopFolder(const wchar_t* topFolder);
+// --- the setup run ----------------------------------------------------------
 
 // Drops the stored editors whose devenv.exe is gone, keeping the others
 // (found by an earlier run or added by a drop) and the remembered file type
-// of .sln; then searches "<drive>\Program Files" and "<drive>\Program Files
-// (x86)" of the system drive (SystemDrive, or the Windows folder's drive
-// when that variable is not set) and the instances Windows lists, adding
-// what the catalogue does not hold yet. Returns the number of editors the
-// catalogue then holds: g_setup.nKept + g_setup.nAdded.
+// of .sln; then runs the discovery (DiscoverInstalledEditors) through
+// g_setup.discovery, adding what the catalogue does not hold yet. Returns
+// the number of editors the catalogue then holds: g_setup.nKept +
+// g_setup.discovery.nAdded.
 int DiscoverEditors();
-
-// Registers every usable Visual Studio instance that Visual Studio's Setup
-// Configuration server lists (complete, launchable, its devenv.exe there)
-// and that the catalogue does not hold yet. Any failure, a missing server
-// above all, adds nothing and says nothing. Returns how many were added.
-int RegisterInstalledInstances();
 
 // 1 when the setup program's command line is the quiet switch "/quiet" (in
 // any case, blanks around it allowed): setup then shows no message box, so

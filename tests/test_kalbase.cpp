@@ -123,6 +123,7 @@ TEST_F(KalStore, StringsThatDoNotFitAreCutAndTerminated) {
 }
 
 TEST_F(KalStore, DeletingKeysAndSections) {
+    EXPECT_EQ(0, KalProfileSectExistsW(kSect));
     ASSERT_TRUE(KalPutProfileUIntW(kSect, L"A", 1));
     ASSERT_TRUE(KalPutProfileStrW(kSect, L"B", L"b"));
     ASSERT_TRUE(KalPutProfileUIntW(L"KalKeep", L"C", 2));
@@ -132,11 +133,18 @@ TEST_F(KalStore, DeletingKeysAndSections) {
     EXPECT_TRUE(StoreValueExists(kSect, L"B"));
     EXPECT_EQ(1, KalDelProfileKeyW(kSect, L"A"));            // already gone
     EXPECT_EQ(1, KalDelProfileKeyW(L"NoSuchSection", L"A"));  // never there
+    EXPECT_EQ(0, KalProfileSectExistsW(L"NoSuchSection"));
+    // A section emptied of its values is still there.
+    ASSERT_EQ(1, KalDelProfileKeyW(kSect, L"B"));
+    EXPECT_EQ(1, KalProfileSectExistsW(kSect));
+    ASSERT_TRUE(KalPutProfileStrW(kSect, L"B", L"b"));
 
     // A section goes with its values and any sub-key.
     ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, SectionKey(kSect) + L"\\Sub", L"x", L"y"));
     EXPECT_EQ(1, KalDelProfileSectW(kSect));
     EXPECT_FALSE(StoreSectionExists(kSect));
+    EXPECT_EQ(0, KalProfileSectExistsW(kSect));
+    EXPECT_EQ(-1, KalProfileSectExistsW(L""));
     EXPECT_EQ(9u, KalGetProfileUIntW(kSect, L"B", 9));
     EXPECT_EQ(2u, KalGetProfileUIntW(L"KalKeep", L"C", 9));
     EXPECT_EQ(1, KalDelProfileSectW(kSect));

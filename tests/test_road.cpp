@@ -1016,4 +1016,122 @@ TEST(ShellRoad, OpeningASolutionReachesTheMatchingEditor) {
     ResetStore();
 }
 
+// The folders of the stored catalogue, in key order VS00, VS01, ...
+std::vector<std::wstring> StoredFolders() {
+    std::vector<std::wstring> folders;
+    DWORD count = 0;
+    if (!GetStoreDword(kSectVsInst, kKeyCount, &count)) return folders;
+    for (DWORD i = 0; i < count; ++i) {
+        wchar_t key[32];
+        swprintf(key, _countof(key), L"VS%02lu", static_cast<unsigned long>(i));
+        std::wstring line;
+        GetStoreString(kSectVsInst, key, &line);
+        folders.push_back(line.substr(line.rfind(L';') + 1));
+    }
+    return folders;
+}
+
+// The association is the machine's and the catalogue each user's. A user
+// for whom setup never ran (a second account, or the one whose suite an
+// administrator's account set up) finds .sln associated and their own store
+// empty: their first start finds the editors as setup does, the one in
+// Program Files and the one only Windows' list names, stores them with the
+// first settings, and goes on. The association stays as setup left it, and
+// later starts look for editors no more.
+TEST(ShellRoad, AUserWithoutACatalogueHasItBuiltAtTheirFirstStart) {
+    SystemVisualStudios installs;
+    FakeSetupConfiguration server;
+    ASSERT_TRUE(server.Ready());
+    DeleteSlnAssociation();
+    const std::wstring vs2019 = JoinPath(SystemProgramFiles(false),
+                                         L"Microsoft Visual Studio\\2019\\Community\\Common7\\IDE");
+    ASSERT_NE(CreateFakeDevenv(vs2019, L"Visual Studio 2019", L"16.11.5"), L"");
+    TempDir elsewhere(kTempBlanks);
+    const std::wstring vs2022 = elsewhere.Sub(L"VS 2022\\Common7\\IDE");
+    ASSERT_NE(CreateFakeDevenv(vs2022, L"Visual Studio 2022", L"17.8.3"), L"");
+    ASSERT_TRUE(server.List({{elsewhere.Sub(L"VS 2022")}}));
+
+    TempDir base(kTempBlanks);
+    const std::wstring install = base.Sub(L"Pikro Suite");
+    ASSERT_TRUE(MakeFolders(install + L"\\PikroExec"));
+    for (const wchar_t* file : {L"PikroInstall.exe", L"Pikro.exe", L"PikroExec\\PikroExec.exe"}) {
+        ASSERT_TRUE(CopyFileW(ProgramPath(file).c_str(), JoinPath(install, file).c_str(), FALSE));
+    }
+    ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.sln", nullptr,
+                             L"VisualStudio.Launcher.sln"));
+    DWORD code = 1;
+    ASSERT_TRUE(RunProgram(JoinPath(install, L"PikroInstall.exe"), L"", L"", kWaitMs, &code));
+    const std::wstring classes = L"Software\\Classes\\";
+    std::wstring type, command;
+    ASSERT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, classes + L".sln", nullptr, &type));
+    ASSERT_EQ(type, L"PikroSln");
+    ASSERT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, classes + L"PikroSln\\shell\\open\\command",
+                             nullptr, &command));
+
+    TempDir solutions(kTempBlanks);
+    const std::wstring sln = solutions.Sub(L"App\\App.sln");
+    ASSERT_TRUE(WriteFileBytes(sln, "Microsoft Visual Studio Solution File\r\n"));
+    ASSERT_TRUE(MakeFolders(solutions.Sub(L"App\\.vs\\App\\v17")));
+    const bool kDoubleClick = true;
+    for (const bool doubleClick : {kDoubleClick, !kDoubleClick}) {
+        SCOPED_TRACE(doubleClick ? "double-click on a solution" : "started without a solution");
+        ASSERT_TRUE(ResetStore());
+        if (doubleClick) {
+            HANDLE opened = ShellOpen(sln);
+            ASSERT_TRUE(opened != nullptr);
+            EXPECT_TRUE(EndProgram(opened, kWaitMs, &code));
+            ASSERT_TRUE(WaitForFakeDevenvLog(vs2022, 1, kWaitMs));
+            EXPECT_EQ(ReadFakeDevenvLog(vs2022).back().commandLine,
+                      L"\"" + vs2022 + L"\\devenv.exe\" \"" + sln + L"\"");
+            EXPECT_TRUE(ReadFakeDevenvLog(vs2019).empty());
+        } else {
+            DWORD pid = 0;
+            HANDLE launcher = StartProgram(JoinPath(install, L"Pikro.exe"), L"", L"", &pid);
+            ASSERT_TRUE(launcher != nullptr);
+            HWND frame = WaitForWindow(L"PikroBack", nullptr, pid, kWaitMs, true);
+            HWND dialog = frame ? FindWindowExW(frame, nullptr, L"#32770", nullptr) : nullptr;
+            EXPECT_TRUE(dialog != nullptr);
+            if (dialog) {
+                EXPECT_EQ(ListBoxItems(GetDlgItem(dialog, IDC_LST_EDITORS)),
+                          (std::vector<std::wstring>{L"Visual Studio 2019", L"Visual Studio 2022"}));
+                ClickButton(dialog, IDCANCEL);
+            }
+            EXPECT_TRUE(EndProgram(launcher, kWaitMs, &code));
+        }
+        EXPECT_EQ(StoredFolders(), (std::vector<std::wstring>{vs2019, vs2022}));
+        static const wchar_t* const kSettings[] = {kKeyDelVsFolder, kKeyLstSel,   kKeyVsProc,
+                                                   kKeyVsFix,       kKeyNoVsProc, kKeyNoVsFix};
+        EXPECT_EQ(StoreValueNames(kSectProfiles).size(), 6u);
+        for (const wchar_t* key : kSettings) {
+            DWORD value = 9;
+            EXPECT_TRUE(GetStoreDword(kSectProfiles, key, &value)) << ToUtf8(key);
+            EXPECT_EQ(value, 0u) << ToUtf8(key);
+        }
+        EXPECT_FALSE(StoreValueExists(kSectVsInst, kKeyOrgFType));
+        std::wstring typeAfter, commandAfter;
+        EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, classes + L".sln", nullptr, &typeAfter));
+        EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, classes + L"PikroSln\\shell\\open\\command",
+                                 nullptr, &commandAfter));
+        EXPECT_EQ(typeAfter, type);
+        EXPECT_EQ(commandAfter, command);
+        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, classes + L".sln"));
+    }
+
+    // The catalogue is there now: an editor installed since is not looked
+    // for, and the settings the user chose stay.
+    const std::wstring vs2015 =
+        JoinPath(SystemProgramFiles(false), L"Microsoft Visual Studio 14.0\\Common7\\IDE");
+    ASSERT_NE(CreateFakeDevenv(vs2015, L"Visual Studio 2015", L"14.0.1"), L"");
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyVsProc, 1));
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyVsFix, 0));
+    ASSERT_TRUE(RunProgram(JoinPath(install, L"Pikro.exe"), QuoteArg(sln), L"", kWaitMs, &code));
+    EXPECT_TRUE(WaitForFakeDevenvLog(vs2019, 1, kWaitMs));
+    EXPECT_EQ(StoredFolders(), (std::vector<std::wstring>{vs2019, vs2022}));
+    DWORD rule = 0;
+    EXPECT_TRUE(GetStoreDword(kSectProfiles, kKeyVsProc, &rule));
+    EXPECT_EQ(rule, 1u);
+    DeleteSlnAssociation();
+    ResetStore();
+}
+
 }  // namespace

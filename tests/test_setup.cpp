@@ -234,7 +234,7 @@ TEST_F(SetupDiscoveryTest, SearchesNoDeeperThanTheWalksDepth) {
     EXPECT_EQ(DiscoverEditors(), 1);
     EXPECT_EQ(StoredFolders(), std::vector<std::wstring>{within});
     // Every search left the walk where it began.
-    EXPECT_EQ(0, KalWalkLeave(&g_setup.walk));
+    EXPECT_EQ(0, KalWalkLeave(&g_setup.discovery.walk));
 }
 
 // Inside this process the system drive can be pointed anywhere.

@@ -551,12 +551,15 @@ TEST(LauncherCentring, DropsTheFractionTowardZero) {
 struct CreatedWindows {
     std::vector<std::wstring> classes;
     int gone = 0;
+    int shown = 0;  // windows shown (EVENT_OBJECT_SHOW), message boxes too
 };
 CreatedWindows* g_created = nullptr;
 
-void CALLBACK OnWindowCreated(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD,
-                              DWORD) {
+void CALLBACK OnWindowCreated(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child,
+                              DWORD, DWORD) {
     if (!g_created || !window || object != OBJID_WINDOW || child != CHILDID_SELF) return;
+    if (event == EVENT_OBJECT_SHOW) ++g_created->shown;
+    if (event != EVENT_OBJECT_CREATE) return;
     wchar_t cls[256];
     if (GetClassNameW(window, cls, _countof(cls)))
         g_created->classes.push_back(cls);
@@ -581,7 +584,7 @@ int RunWatchingWindows(const std::wstring& program, const std::wstring& args,
         return 0;
     }
     g_created = seen;
-    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr,
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr,
                                          OnWindowCreated, process.dwProcessId, 0,
                                          WINEVENT_OUTOFCONTEXT);
     EXPECT_TRUE(hook != nullptr);
@@ -624,9 +627,17 @@ protected:
 };
 
 // With no editor to start the launcher ends at once, in settings mode and
-// with a solution alike, and never creates its frame. The watch is first
-// shown to see the frame of a run that has an editor to start, though that
-// frame stays hidden and goes at once.
+// with a solution alike, silently and without ever creating its frame. The
+// watch is first shown to see the frame of a run that has an editor to
+// start, though that frame stays hidden and goes at once.
+//
+// A user without any catalogue has the launcher look for editors first;
+// when it finds none, nothing is stored, so that the next start looks
+// again. An empty catalogue (every editor dropped) is a catalogue: nothing
+// is looked for, even with editors on disk. Windows' list is asked through
+// COM, whose apartment keeps a hidden window of its own for that moment: a
+// window gone before the watch could read it is counted only where the
+// launcher does not look for editors.
 TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceWithoutAFrameInBothModes) {
     StoreOneEditor();
     ASSERT_TRUE(MakeFolders(dir_.Sub(L"App\\.vs\\App\\v17")));
@@ -637,17 +648,51 @@ TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceWithoutAFrameInBothModes) {
     EXPECT_EQ(0u, code);
     EXPECT_EQ(1, Count(started.classes, L"PikroBack"));
 
-    ResetStore();
+    SystemVisualStudios installs;
+    FakeSetupConfiguration server;
+    ASSERT_TRUE(server.Ready());
+    struct Case {
+        const char* what;
+        bool emptyCatalogue;  // "Count" 0 stored
+        bool editorsOnDisk;   // one in Program Files, one only in Windows' list
+    } cases[] = {
+        {"no catalogue, nothing to find", false, false},
+        {"an empty catalogue, editors on disk", true, true},
+    };
     const std::wstring modes[] = {L"", QuoteArg(dir_.Sub(L"a b\\App.sln"))};
-    for (const std::wstring& args : modes) {
-        SCOPED_TRACE(ToUtf8(args));
-        CreatedWindows seen;
-        code = 99;
-        ASSERT_EQ(1, RunWatchingWindows(Launcher(), args, &seen, &code));
-        EXPECT_EQ(0u, code);
-        EXPECT_EQ(0, Count(seen.classes, L"PikroBack"));
-        EXPECT_EQ(0, seen.gone);
+    for (const Case& c : cases) {
+        ResetStore();
+        ASSERT_TRUE(RemoveSystemVisualStudios());
+        ASSERT_TRUE(server.List({}));
+        if (c.emptyCatalogue) {
+            ASSERT_TRUE(PutStoreDword(kSectVsInst, kKeyCount, 0));
+        }
+        if (c.editorsOnDisk) {
+            ASSERT_NE(L"", CreateFakeDevenv(JoinPath(SystemProgramFiles(false),
+                                                     L"Microsoft Visual Studio 14.0\\Common7\\IDE"),
+                                            L"Visual Studio 2015", L"14.0"));
+            ASSERT_NE(L"", CreateFakeDevenv(dir_.Sub(L"VS 2022\\Common7\\IDE"),
+                                            L"Visual Studio 2022", L"17.8.3"));
+            ASSERT_TRUE(server.List({{dir_.Sub(L"VS 2022")}}));
+        }
+        for (const std::wstring& args : modes) {
+            SCOPED_TRACE(c.what + (" " + ToUtf8(args)));
+            CreatedWindows seen;
+            code = 99;
+            ASSERT_EQ(1, RunWatchingWindows(Launcher(), args, &seen, &code));
+            EXPECT_EQ(0u, code);
+            EXPECT_EQ(0, Count(seen.classes, L"PikroBack"));
+            EXPECT_EQ(0, seen.shown);
+            if (c.emptyCatalogue) {
+                EXPECT_EQ(0, seen.gone);
+            }
+            EXPECT_EQ(StoreValueNames(kSectVsInst),
+                      c.emptyCatalogue ? std::vector<std::wstring>{kKeyCount} : std::vector<std::wstring>{});
+            EXPECT_FALSE(StoreSectionExists(kSectProfiles));
+        }
     }
+    ASSERT_TRUE(RemoveSystemVisualStudios());
+    ResetStore();
     // An entry whose editor is gone counts as none, and is dropped.
     PutStoreCatalogue({{L"Gone", L"1", dir_.Sub(L"nothing")}});
     CreatedWindows seen;

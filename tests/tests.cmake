@@ -50,7 +50,7 @@ add_library(fake_setup_config SHARED tests/support/fake_setup_config.cpp
                                      tests/support/fake_setup_config.def)
 set_target_properties(fake_setup_config PROPERTIES PREFIX ""
                       RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/fakecom)
-target_include_directories(fake_setup_config PRIVATE setup)
+target_include_directories(fake_setup_config PRIVATE common)
 target_link_libraries(fake_setup_config PRIVATE ole32 oleaut32 uuid)
 pikro_target(fake_setup_config)
 if(NOT MSVC AND CMAKE_SIZEOF_VOID_P EQUAL 4)

@@ -1,22 +1,15 @@
-// Editor discovery: the setup program brings the stored catalogue up to
-// date with the Visual Studio folders under the two Program Files folders of
-// the system drive, registering the first devenv.exe of each in depth-first
-// order, and with the instances Windows lists.
-#include "setup.h"
+// The walk of editor discovery: the Visual Studio folders under the two
+// Program Files folders of the system drive, each searched for its first
+// devenv.exe in depth-first order; then the instances Windows lists.
+#include "discovery.h"
 
 #include <wchar.h>
 
 #include "catalogue.h"
-#include "settings.h"
 #include "store_keys.h"
-
-SetupState g_setup;
 
 static const wchar_t kVsFolderPrefix[] = L"Microsoft Visual Studio";
 static const size_t kVsFolderPrefixLen = _countof(kVsFolderPrefix) - 1;
-static const wchar_t kNotFoundTextJa[] = L"インストール済の VisualStudio が見つかりませんでした。";
-static const wchar_t kNotFoundTextEn[] = L"No installed Visual Studio was found.";
-static const wchar_t kInstallCaption[] = L"PikroInstall";
 
 // Large fetches and the basic information level make a listing cost about
 // what a plain walk costs; the order of the entries is the same as with the
@@ -34,7 +27,7 @@ static int IsDotEntry(const wchar_t* name) {
 // earlier run found it). A path that does not fit, or an editor the
 // catalogue refuses to store, does not end the search: a later devenv.exe
 // of the same tree may still be usable.
-static int RegisterFoundEditor(const wchar_t* folder) {
+static int RegisterFoundEditor(DiscoveryState* state, const wchar_t* folder) {
     wchar_t szEditor[260];
     if (wcscpy_s(szEditor, folder) != 0 || !KalPathCatW(szEditor, kEditorExe)) return 0;
     HANDLE lock = nullptr;
@@ -44,18 +37,18 @@ static int RegisterFoundEditor(const wchar_t* folder) {
         EditorEntry entry;
         ZeroMemory(&entry, sizeof(entry));
         found = RegisterEditor(szEditor, &entry) > 0;
-        if (found) g_setup.nAdded++;
+        if (found) state->nAdded++;
     }
     UnlockCatalogue(lock);
     if (!found) return 0;
-    g_setup.nEditors++;
-    g_setup.fFound = 1;
+    state->nEditors++;
+    state->fFound = 1;
     return 1;
 }
 
-void FindEditorInFolder(const wchar_t* folder) {
+void FindEditorInFolder(DiscoveryState* state, const wchar_t* folder) {
     wchar_t szPattern[260];
-    if (g_setup.fFound) return;
+    if (state->fFound) return;
     if (wcscpy_s(szPattern, folder) != 0 || !KalPathCatW(szPattern, L"*")) return;
 
     WIN32_FIND_DATAW data;
@@ -76,22 +69,22 @@ void FindEditorInFolder(const wchar_t* folder) {
             if (IsDotEntry(data.cFileName) || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 continue;
             if (!entered) {
-                if (!KalWalkEnterW(&g_setup.walk, folder)) break;
+                if (!KalWalkEnterW(&state->walk, folder)) break;
                 entered = 1;
             }
             wchar_t szSub[260];
             if (wcscpy_s(szSub, folder) != 0 || !KalPathCatW(szSub, data.cFileName)) continue;
-            FindEditorInFolder(szSub);
+            FindEditorInFolder(state, szSub);
         } else if (_wcsicmp(data.cFileName, kEditorExe) == 0) {
-            RegisterFoundEditor(folder);
+            RegisterFoundEditor(state, folder);
         }
-    } while (!g_setup.fFound && FindNextFileW(hFind, &data));
+    } while (!state->fFound && FindNextFileW(hFind, &data));
     FindClose(hFind);
-    if (entered) KalWalkLeave(&g_setup.walk);
+    if (entered) KalWalkLeave(&state->walk);
 }
 
-int SearchTopFolder(const wchar_t* topFolder) {
-    int nBefore = g_setup.nEditors;
+int SearchTopFolder(DiscoveryState* state, const wchar_t* topFolder) {
+    int nBefore = state->nEditors;
     wchar_t szPattern[260];
     if (wcscpy_s(szPattern, topFolder) != 0 || !KalPathCatW(szPattern, L"*")) return 0;
 
@@ -106,11 +99,11 @@ int SearchTopFolder(const wchar_t* topFolder) {
             continue;
         wchar_t szFolder[260];
         if (wcscpy_s(szFolder, topFolder) != 0 || !KalPathCatW(szFolder, data.cFileName)) continue;
-        g_setup.fFound = 0;
-        FindEditorInFolder(szFolder);
+        state->fFound = 0;
+        FindEditorInFolder(state, szFolder);
     } while (FindNextFileW(hFind, &data));
     FindClose(hFind);
-    return g_setup.nEditors - nBefore;
+    return state->nEditors - nBefore;
 }
 
 // The drive ("C:") of the Windows folder, which is the system drive.
@@ -126,67 +119,32 @@ static int GetWindowsDrive(wchar_t (&drive)[260]) {
 }
 
 // Searches the two Program Files folders of the system drive.
-static void SearchProgramFiles() {
+static void SearchProgramFiles(DiscoveryState* state) {
     // Without SystemDrive the Windows folder's drive is taken: an empty drive
     // would search the current drive instead. A value that does not fit, or
     // a Windows folder without a drive letter, leaves a drive that cannot be
     // named: it is searched nowhere.
     SetLastError(ERROR_SUCCESS);
-    DWORD cch = GetEnvironmentVariableW(L"SystemDrive", g_setup.szSystemDrive,
-                                        _countof(g_setup.szSystemDrive));
-    if (cch >= _countof(g_setup.szSystemDrive)) return;
+    DWORD cch = GetEnvironmentVariableW(L"SystemDrive", state->szSystemDrive,
+                                        _countof(state->szSystemDrive));
+    if (cch >= _countof(state->szSystemDrive)) return;
     if (cch == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND &&
-        !GetWindowsDrive(g_setup.szSystemDrive))
+        !GetWindowsDrive(state->szSystemDrive))
         return;
     static const wchar_t* const kTopFormats[2] = {L"%s\\Program Files", L"%s\\Program Files (x86)"};
     for (int i = 0; i < 2; i++) {
-        if (KalSnPrintFW(g_setup.szTopFolder[i], kTopFormats[i], g_setup.szSystemDrive) < 0) {
-            g_setup.szTopFolder[i][0] = L'\0';
+        if (KalSnPrintFW(state->szTopFolder[i], kTopFormats[i], state->szSystemDrive) < 0) {
+            state->szTopFolder[i][0] = L'\0';
             continue;
         }
-        SearchTopFolder(g_setup.szTopFolder[i]);
+        SearchTopFolder(state, state->szTopFolder[i]);
     }
 }
 
-int DiscoverEditors() {
-    // What the user made stays: an editor an earlier run found or a drop
-    // added is kept while its devenv.exe is there. The file type that .sln
-    // had before the first setup stays too, since removal gives it back;
-    // one that cannot be read whole is dropped rather than kept cut. The
-    // same goes for .slnx.
-    for (int i = 0; i < kSolutionKindCount; i++) {
-        const wchar_t* key = kSolutionKinds[i].orgFTypeKey;
-        if (!ReadRememberedFileType(g_setup.szOrgFType[i], key)) KalDelProfileKeyW(kSectVsInst, key);
-    }
-    g_setup.nKept = PruneStoredCatalogue();
-
-    SearchProgramFiles();
+int DiscoverInstalledEditors(DiscoveryState* state) {
+    SearchProgramFiles(state);
     // Then the instances Windows lists, wherever they lie; the catalogue's
     // duplicate test passes over those the walk found.
-    g_setup.nAdded += RegisterInstalledInstances();
-    return g_setup.nKept + g_setup.nAdded;
-}
-
-int IsQuietSwitch(const wchar_t* cmdLine) {
-    if (cmdLine == NULL) return 0;
-    cmdLine += wcsspn(cmdLine, L" \t");
-    static const wchar_t kQuiet[] = L"/quiet";
-    const size_t length = _countof(kQuiet) - 1;
-    if (_wcsnicmp(cmdLine, kQuiet, length) != 0) return 0;
-    cmdLine += length;
-    return cmdLine[wcsspn(cmdLine, L" \t")] == L'\0';
-}
-
-int RunInstall(int fQuiet) {
-    ZeroMemory(&g_setup, sizeof(g_setup));
-    KalSetRegMidPathW(kAppMidPath);
-    if (DiscoverEditors() == 0) {
-        if (!fQuiet) {
-            MessageBoxW(NULL, KalGetLangId() == 1041 ? kNotFoundTextJa : kNotFoundTextEn,
-                        kInstallCaption, MB_OK | MB_ICONERROR);
-        }
-        return 0;
-    }
-    AssociateSolutions();
-    return 0;
+    state->nAdded += RegisterInstalledInstances();
+    return state->nAdded;
 }

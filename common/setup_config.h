@@ -1,5 +1,5 @@
-// Visual Studio's Setup Configuration interfaces, as far as setup uses
-// them: the list of Visual Studio instances (2017 and later) that Visual
+// Visual Studio's Setup Configuration interfaces, as far as the discovery
+// uses them: the list of Visual Studio instances (2017 and later) that Visual
 // Studio's installer keeps. The platform headers do not declare them, so
 // they are declared here from Microsoft's documentation of
 // Microsoft.VisualStudio.Setup.Configuration, with the documented interface

@@ -7,8 +7,9 @@
 // The server is code of someone else's running in this process, and what it
 // answers is taken as untrusted text: every value is bounded, and the
 // enumeration ends after a few hundred instances however many it offers.
-#include "setup.h"
+#include "discovery.h"
 
+#include <string.h>
 #include <wchar.h>
 
 #include "catalogue.h"
@@ -17,6 +18,17 @@
 
 namespace {
 
+// COM's functions, bound from the system folder when the list is asked for.
+// Linked at load time, ole32 and oleaut32 would be loaded at every start of
+// the launcher, which asks the list once for a user, and never again.
+struct ComLibrary {
+    HRESULT(WINAPI* initializeEx)(LPVOID reserved, DWORD model);
+    void(WINAPI* uninitialize)();
+    HRESULT(WINAPI* createInstance)(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,
+                                    LPVOID* object);
+    void(WINAPI* freeString)(BSTR text);
+};
+
 // Far more instances than any machine holds side by side.
 const int kMaxInstances = 256;
 // A version is a few dot-separated numbers ("17.8.34330.188").
@@ -24,9 +36,50 @@ const size_t kMaxVersionUnits = 64;
 
 // Frees a string the server handed over, on every path.
 struct OwnedBstr {
+    explicit OwnedBstr(const ComLibrary& com) : freeString(com.freeString) {}
+    ~OwnedBstr() { freeString(text); }
+    OwnedBstr(const OwnedBstr&) = delete;
+    OwnedBstr& operator=(const OwnedBstr&) = delete;
+    void(WINAPI* freeString)(BSTR text);
     BSTR text = nullptr;
-    ~OwnedBstr() { SysFreeString(text); }
 };
+
+// The length of a BSTR in UTF-16 units, as SysStringLen gives it: the byte
+// count that a BSTR carries in the four bytes before its first unit.
+UINT BstrUnits(BSTR text) {
+    if (!text) return 0;
+    UINT bytes = 0;
+    memcpy(&bytes, reinterpret_cast<const BYTE*>(text) - sizeof(bytes), sizeof(bytes));
+    return bytes / sizeof(wchar_t);
+}
+
+// Binds COM's functions from the libraries in the system folder. Returns 1
+// when all of them are there. The libraries stay loaded: COM keeps what it
+// set up for the process.
+int BindComLibrary(ComLibrary* com) {
+    ZeroMemory(com, sizeof(*com));
+    wchar_t szOle[260];
+    wchar_t szOleAut[260];
+    const UINT cch = GetSystemDirectoryW(szOle, _countof(szOle));
+    if (cch == 0 || cch >= _countof(szOle) || wcscpy_s(szOleAut, szOle) != 0 ||
+        !KalPathCatW(szOle, L"ole32.dll") || !KalPathCatW(szOleAut, L"oleaut32.dll"))
+        return 0;
+    HMODULE ole = LoadLibraryW(szOle);
+    HMODULE oleAut = ole ? LoadLibraryW(szOleAut) : nullptr;
+    if (!oleAut) return 0;
+    // Through a plain function pointer, as GetProcAddress gives every
+    // function whatever its type.
+    typedef void (*AnyFunction)(void);
+    com->initializeEx = reinterpret_cast<decltype(com->initializeEx)>(
+        reinterpret_cast<AnyFunction>(GetProcAddress(ole, "CoInitializeEx")));
+    com->uninitialize = reinterpret_cast<decltype(com->uninitialize)>(
+        reinterpret_cast<AnyFunction>(GetProcAddress(ole, "CoUninitialize")));
+    com->createInstance = reinterpret_cast<decltype(com->createInstance)>(
+        reinterpret_cast<AnyFunction>(GetProcAddress(ole, "CoCreateInstance")));
+    com->freeString = reinterpret_cast<decltype(com->freeString)>(
+        reinterpret_cast<AnyFunction>(GetProcAddress(oleAut, "SysFreeString")));
+    return com->initializeEx && com->uninitialize && com->createInstance && com->freeString;
+}
 
 // Releases an interface the server handed over, on every path.
 template <typename T>
@@ -43,7 +96,7 @@ struct OwnedRef {
 int TakePath(BSTR text, wchar_t (&path)[260]) {
     path[0] = L'\0';
     if (!text) return 0;
-    const UINT units = SysStringLen(text);
+    const UINT units = BstrUnits(text);
     if (units < 3 || units >= _countof(path) || wcsnlen(text, units) != units) return 0;
     const int drive = ((text[0] | 0x20) >= L'a' && (text[0] | 0x20) <= L'z') && text[1] == L':' &&
                       text[2] == L'\\';
@@ -59,7 +112,7 @@ int TakePath(BSTR text, wchar_t (&path)[260]) {
 // comes from a broken or hostile server.
 int IsVersionText(BSTR text) {
     if (!text) return 0;
-    const UINT units = SysStringLen(text);
+    const UINT units = BstrUnits(text);
     if (units == 0 || units > kMaxVersionUnits || wcsnlen(text, units) != units) return 0;
     int parts = 1;
     int digits = 0;
@@ -87,7 +140,7 @@ int LiesInside(const wchar_t* path, const wchar_t* folder) {
 // The editor of one instance: a complete, launchable install whose product
 // is an existing devenv.exe inside its installation folder. Returns 1 with
 // its full path in editor.
-int UsableEditorOf(ISetupInstance* instance, wchar_t (&editor)[260]) {
+int UsableEditorOf(const ComLibrary& com, ISetupInstance* instance, wchar_t (&editor)[260]) {
     OwnedRef<ISetupInstance2> instance2;
     if (FAILED(instance->QueryInterface(kIidSetupInstance2,
                                         reinterpret_cast<void**>(&instance2.ref))) ||
@@ -98,22 +151,22 @@ int UsableEditorOf(ISetupInstance* instance, wchar_t (&editor)[260]) {
     if (FAILED(instance2.ref->GetState(&state)) || state != kSetupStateComplete) return 0;
     if (FAILED(instance2.ref->IsLaunchable(&launchable)) || launchable == VARIANT_FALSE) return 0;
 
-    OwnedBstr version;
+    OwnedBstr version(com);
     if (FAILED(instance2.ref->GetInstallationVersion(&version.text)) || !IsVersionText(version.text))
         return 0;
-    OwnedBstr installation;
+    OwnedBstr installation(com);
     wchar_t szInstallation[260];
     if (FAILED(instance2.ref->GetInstallationPath(&installation.text)) ||
         !TakePath(installation.text, szInstallation))
         return 0;
     // Build Tools and other products without an editor name no product
     // path, or another program.
-    OwnedBstr product;
+    OwnedBstr product(com);
     if (FAILED(instance2.ref->GetProductPath(&product.text)) || !product.text ||
-        SysStringLen(product.text) == 0 || SysStringLen(product.text) >= 260 ||
-        wcsnlen(product.text, SysStringLen(product.text)) != SysStringLen(product.text))
+        BstrUnits(product.text) == 0 || BstrUnits(product.text) >= 260 ||
+        wcsnlen(product.text, BstrUnits(product.text)) != BstrUnits(product.text))
         return 0;
-    OwnedBstr resolved;
+    OwnedBstr resolved(com);
     if (FAILED(instance2.ref->ResolvePath(product.text, &resolved.text)) ||
         !TakePath(resolved.text, editor) || !LiesInside(editor, szInstallation))
         return 0;
@@ -139,7 +192,7 @@ int RegisterNewEditor(const wchar_t* editor) {
     return added;
 }
 
-int RegisterListedInstances(ISetupConfiguration2* configuration) {
+int RegisterListedInstances(const ComLibrary& com, ISetupConfiguration2* configuration) {
     OwnedRef<IEnumSetupInstances> instances;
     if (FAILED(configuration->EnumAllInstances(&instances.ref)) || !instances.ref) return 0;
     int added = 0;
@@ -150,7 +203,7 @@ int RegisterListedInstances(ISetupConfiguration2* configuration) {
             !instance.ref)
             break;
         wchar_t szEditor[260];
-        if (UsableEditorOf(instance.ref, szEditor)) added += RegisterNewEditor(szEditor);
+        if (UsableEditorOf(com, instance.ref, szEditor)) added += RegisterNewEditor(szEditor);
     }
     return added;
 }
@@ -158,9 +211,11 @@ int RegisterListedInstances(ISetupConfiguration2* configuration) {
 }  // namespace
 
 int RegisterInstalledInstances() {
+    ComLibrary com;
+    if (!BindComLibrary(&com)) return 0;
     // A thread of a program that uses COM already keeps its apartment; only
     // an initialization made here is undone here.
-    const HRESULT initialized = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const HRESULT initialized = com.initializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(initialized) && initialized != RPC_E_CHANGED_MODE) return 0;
     int added = 0;
     {
@@ -168,15 +223,15 @@ int RegisterInstalledInstances() {
         // machine) or any failure: nothing is added, silently.
         OwnedRef<ISetupConfiguration> configuration;
         OwnedRef<ISetupConfiguration2> configuration2;
-        if (SUCCEEDED(CoCreateInstance(kClsidSetupConfiguration, nullptr, CLSCTX_INPROC_SERVER,
-                                       kIidSetupConfiguration,
-                                       reinterpret_cast<void**>(&configuration.ref))) &&
+        if (SUCCEEDED(com.createInstance(kClsidSetupConfiguration, nullptr, CLSCTX_INPROC_SERVER,
+                                         kIidSetupConfiguration,
+                                         reinterpret_cast<void**>(&configuration.ref))) &&
             configuration.ref &&
             SUCCEEDED(configuration.ref->QueryInterface(
                 kIidSetupConfiguration2, reinterpret_cast<void**>(&configuration2.ref))) &&
             configuration2.ref)
-            added = RegisterListedInstances(configuration2.ref);
+            added = RegisterListedInstances(com, configuration2.ref);
     }
-    if (SUCCEEDED(initialized)) CoUninitialize();
+    if (SUCCEEDED(initialized)) com.uninitialize();
     return added;
 }
