@@ -12,6 +12,7 @@ struct EditorEntry {
     wchar_t description[256];  // FileDescription of its devenv.exe
     wchar_t version[256];      // FileVersion of its devenv.exe
     wchar_t folder[260];       // the folder holding devenv.exe, no trailing backslash
+    int fPrerelease;           // 1: a prerelease channel (Preview, Insiders); 0: a release
 };
 
 struct EditorCatalogue {
