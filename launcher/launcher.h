@@ -156,8 +156,9 @@ const size_t kEditorRowUnits = 1024;
 // The text of the row of catalogue entry index: its description, followed,
 // where other entries share it, by the version's first two numbers and, when
 // those are shared too, the edition folder ("Microsoft Visual Studio 2022
-// (17.14, Community)"). Returns 0 with an empty row for an index outside the
-// catalogue.
+// (17.14, Community)"); a prerelease's row ends in the word that marks it
+// ("(17.15, Preview)"). Returns 0 with an empty row for an index outside
+// the catalogue.
 int EditorRowText(int index, wchar_t (&row)[kEditorRowUnits]);
 
 // Choice dialog (choice.cpp).
