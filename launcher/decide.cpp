@@ -81,8 +81,17 @@ int SearchVersionFolders(const wchar_t* perSlnFolder, wchar_t (&chosen)[256]) {
     return fits;
 }
 
+// The editors a version folder names: those whose version begins with what
+// follows the v ("v17" names every 17.x), A to Z compared without regard to
+// case.
+int VersionBeginsWith(const EditorEntry& entry, const void* context) {
+    const wchar_t* key = static_cast<const wchar_t*>(context);
+    return _wcsnicmp(entry.version, key, wcslen(key)) == 0;
+}
+
 // The version-folder rule: the greatest folder whose name begins with v,
-// compared as text, names the version; every such folder is emptied first
+// compared as text, names the version, and of the editors of that version
+// the best one starts (BestMatchingEditor); every such folder is emptied first
 // when the settings ask for it, its contents moved aside to be deleted once
 // the editor has been started. Nothing is searched or cleaned unless the
 // per-solution folder folderName is a real folder right inside a real .vs
@@ -114,12 +123,7 @@ int DecideByVersionFolder(const wchar_t* vsPath, const wchar_t* folderName) {
     CloseHandle(vsFolder);
     if (!fits || chosen[0] == L'\0') return -1;
 
-    const wchar_t* key = chosen + 1;
-    const size_t keyLength = wcslen(key);
-    for (int i = 0; i < g_catalogue.count; ++i) {
-        if (_wcsnicmp(g_catalogue.entries[i].version, key, keyLength) == 0) return i;
-    }
-    return -1;
+    return BestMatchingEditor(VersionBeginsWith, chosen + 1);
 }
 
 void PostStart(HWND dialog, int index) {

@@ -3,8 +3,11 @@
 // description ("Microsoft Visual Studio 2022" for Community, Professional,
 // Enterprise and Preview alike), so a description shared by several entries
 // is followed by what tells them apart: the version's first two numbers and,
-// where those are the same too, the edition folder.
+// where those are the same too, the edition folder. A prerelease editor's
+// row always says so: nothing else in it tells Preview from the release, and
+// the start decision passes it over where a release fits.
 #include "launcher.h"
+#include "resource.h"
 
 #include <wchar.h>
 
@@ -44,6 +47,20 @@ const wchar_t* EditionName(const wchar_t* folder, wchar_t (&edition)[260]) {
     return edition;
 }
 
+// The word that marks a prerelease row in the user's language, from the
+// launcher's string table.
+void PrereleaseMark(wchar_t (&mark)[64]) {
+    const UINT id = KalGetLangId() == kLangJapanese ? IDS_PRERELEASE_JA : IDS_PRERELEASE_EN;
+    if (LoadStringW(g_state.hInst, id, mark, _countof(mark)) <= 0) mark[0] = L'\0';
+}
+
+// Adds one part to the details of a row, after a comma when there are some.
+void AddDetail(wchar_t (&details)[kEditorRowUnits], const wchar_t* part) {
+    if (part[0] == L'\0') return;
+    const size_t used = wcslen(details);
+    KalSnPrintFW(details + used, _countof(details) - used, used ? L", %s" : L"%s", part);
+}
+
 }  // namespace
 
 int EditorRowText(int index, wchar_t (&row)[kEditorRowUnits]) {
@@ -70,18 +87,21 @@ int EditorRowText(int index, wchar_t (&row)[kEditorRowUnits]) {
         if (_wcsicmp(EditionName(other.folder, otherEdition), edition) == 0) sharesEdition = 1;
     }
 
-    int written = 0;
-    if (!sharesName) {
-        written = KalSnPrintFW(row, L"%s", entry.description);
-    } else if (!sharesVersion) {
-        written = KalSnPrintFW(row, L"%s (%s)", entry.description, version);
-    } else {
-        // Two copies of one edition of one version differ only in where
-        // they lie.
-        const wchar_t* where = sharesEdition ? entry.folder : edition;
-        written = version[0] ? KalSnPrintFW(row, L"%s (%s, %s)", entry.description, version, where)
-                             : KalSnPrintFW(row, L"%s (%s)", entry.description, where);
+    // What tells the row apart, in parentheses: the version where the name
+    // is shared, the edition where the version is too (two copies of one
+    // edition differ only in where they lie), and the prerelease mark,
+    // unless the edition already says it ("Preview").
+    wchar_t details[kEditorRowUnits] = L"";
+    const wchar_t* where = sharesEdition ? entry.folder : edition;
+    if (sharesName) AddDetail(details, version);
+    if (sharesVersion) AddDetail(details, where);
+    if (entry.fPrerelease) {
+        wchar_t mark[64] = L"";
+        PrereleaseMark(mark);
+        if (!sharesVersion || _wcsicmp(where, mark) != 0) AddDetail(details, mark);
     }
+    const int written = details[0] ? KalSnPrintFW(row, L"%s (%s)", entry.description, details)
+                                   : KalSnPrintFW(row, L"%s", entry.description);
     if (written < 0) wcscpy_s(row, entry.description);
     return 1;
 }

@@ -107,6 +107,19 @@ HANDLE OpenMovedAsideFolder(HANDLE perSln);
 // Called once the message loop has ended.
 void DeleteMovedAside();
 
+// Which of the editors that fit a solution opens it (editor_order.cpp).
+// Orders two dotted version texts by their numbers, each compared as a
+// number of any length ("17.14.36310.24" before "17.15.1", "17.14" equal to
+// "17.14.0"); the numbers end at anything else ("18.3.1 Insiders").
+// Returns -1, 0 or 1.
+int CompareVersions(const wchar_t* first, const wchar_t* second);
+// A test of one catalogue entry: 1 when it fits what the caller looks for.
+typedef int (*EditorMatch)(const EditorEntry& entry, const void* context);
+// Of the catalogue entries that matches accepts, the one a user expects: a
+// release before a prerelease, then the higher version, then the earlier
+// in the catalogue. -1 when none fits.
+int BestMatchingEditor(EditorMatch matches, const void* context);
+
 // The version that wrote a solution file (sln_version.cpp).
 // How much of a solution file is read for its version.
 const DWORD kSolutionHeadBytes = 64 * 1024;
@@ -127,10 +140,11 @@ const int kSlnxNoOpenWith = 0;
 // when its solution element, which must end within data, has none; -1 when
 // the text is no such solution or its OpenWith cannot be read.
 int SlnxMajorVersion(const BYTE* data, DWORD size);
-// The first catalogue entry whose version's first number is major, or -1.
+// The best catalogue entry (BestMatchingEditor) whose version's first
+// number is major, or -1.
 int EditorForMajorVersion(int major);
-// The newest catalogue editor that opens .slnx solutions by default
-// (version 17.14 or later), or -1.
+// The best catalogue editor (BestMatchingEditor) of those that open .slnx
+// solutions by default (version 17.14 or later), or -1.
 int NewestSlnxEditor();
 // The catalogue entry that the beginning of the solution file at slnPath
 // (at most kSolutionHeadBytes) names, an .slnx when isSlnx, or -1 when it
@@ -142,8 +156,9 @@ const size_t kEditorRowUnits = 1024;
 // The text of the row of catalogue entry index: its description, followed,
 // where other entries share it, by the version's first two numbers and, when
 // those are shared too, the edition folder ("Microsoft Visual Studio 2022
-// (17.14, Community)"). Returns 0 with an empty row for an index outside the
-// catalogue.
+// (17.14, Community)"); a prerelease's row ends in the word that marks it
+// ("(17.15, Preview)"). Returns 0 with an empty row for an index outside
+// the catalogue.
 int EditorRowText(int index, wchar_t (&row)[kEditorRowUnits]);
 
 // Choice dialog (choice.cpp).

@@ -1,5 +1,6 @@
 // Resource ids of the launcher. Icons from 101, dialogs from 102, controls
-// from 1001 (the dialogs share the ids of their common controls).
+// from 1001 (the dialogs share the ids of their common controls), strings
+// from 2001.
 #pragma once
 
 #define IDI_PIKRO 101
@@ -20,3 +21,8 @@
 #define IDC_RAD_NOVSFIX 1015
 #define IDC_TXT_CHOOSE 1016
 #define IDC_RAD_NOVSLINE 1017
+
+// The word that marks a prerelease editor's row, in each language. Both lie
+// in a string bundle (16 ids from 2304) that holds nothing else.
+#define IDS_PRERELEASE_EN 2304
+#define IDS_PRERELEASE_JA 2305

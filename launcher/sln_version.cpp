@@ -161,39 +161,35 @@ int VersionNumbers(const wchar_t* version, int* major, int* minor) {
     return 1;
 }
 
+namespace {
+
 // The version's first number must be the major version itself: 17 takes
 // "17.8.34330.188" and "17.0 built by: ...", never "170.1" or "1.7".
-int EditorForMajorVersion(int major) {
-    if (major < 0) return -1;
-    for (int i = 0; i < g_catalogue.count && i < kCatalogueSlots; ++i) {
-        int value = 0;
-        int minor = 0;
-        if (VersionNumbers(g_catalogue.entries[i].version, &value, &minor) && value == major)
-            return i;
-    }
-    return -1;
+int IsOfMajorVersion(const EditorEntry& entry, const void* context) {
+    int major = 0;
+    int minor = 0;
+    return VersionNumbers(entry.version, &major, &minor) && major == *static_cast<const int*>(context);
 }
 
 // Visual Studio opens .slnx solutions by default from 2022 version 17.14
-// on, and 2026 (18) creates them. The newest such editor is taken; of two
-// alike, the one earlier in the catalogue.
-int NewestSlnxEditor() {
-    int best = -1;
-    int bestMajor = 0;
-    int bestMinor = 0;
-    for (int i = 0; i < g_catalogue.count && i < kCatalogueSlots; ++i) {
-        int major = 0;
-        int minor = 0;
-        if (!VersionNumbers(g_catalogue.entries[i].version, &major, &minor)) continue;
-        if (major < 17 || (major == 17 && minor < 14)) continue;
-        if (best < 0 || major > bestMajor || (major == bestMajor && minor > bestMinor)) {
-            best = i;
-            bestMajor = major;
-            bestMinor = minor;
-        }
-    }
-    return best;
+// on, and 2026 (18) creates them.
+int OpensSlnx(const EditorEntry& entry, const void*) {
+    int major = 0;
+    int minor = 0;
+    if (!VersionNumbers(entry.version, &major, &minor)) return 0;
+    return major > 17 || (major == 17 && minor >= 14);
 }
+
+}  // namespace
+
+int EditorForMajorVersion(int major) {
+    if (major < 0) return -1;
+    return BestMatchingEditor(IsOfMajorVersion, &major);
+}
+
+// Of several such editors a release is taken before a prerelease, then the
+// newest.
+int NewestSlnxEditor() { return BestMatchingEditor(OpensSlnx, nullptr); }
 
 // A fresh clone has no .vs folder, but its solution file may name the
 // version that wrote it, or, for an .slnx, the version to open it with.

@@ -162,6 +162,7 @@ TEST_F(ChoiceTest, RowsTellEditorsOfOneDescriptionApart) {
             wcscpy_s(e.description, c.description);
             wcscpy_s(e.version, c.version);
             wcscpy_s(e.folder, dir_.Sub(c.folder).c_str());
+            e.fPrerelease = c.prerelease;
             expected.push_back(c.row ? c.row : std::wstring(L"VS (17.14, ") + e.folder + L")");
         }
         ChoiceDialog choice;

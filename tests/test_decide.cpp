@@ -208,9 +208,10 @@ TEST_F(DecideStartTest, OtherFoldersBeginningWithVTakePart) {
     EXPECT_TRUE(FileExists(perSln_ + L"\\x17\\keep.txt"));
 }
 
-TEST_F(DecideStartTest, BareVMatchesTheFirstEntry) {
+// A bare v names every editor: the best of them all starts.
+TEST_F(DecideStartTest, BareVMatchesEveryEntry) {
     ASSERT_TRUE(MakeFolders(perSln_ + L"\\v"));
-    ExpectStart(Decide(sln_), 0);
+    ExpectStart(Decide(sln_), 1);
 }
 
 TEST_F(DecideStartTest, KeyIsAPrefixOfTheVersion) {
@@ -221,10 +222,11 @@ TEST_F(DecideStartTest, KeyIsAPrefixOfTheVersion) {
     AddEditor(L"D", L"1");
     AddEditor(L"E", L"PRE.1");
     ASSERT_TRUE(MakeFolders(perSln_ + L"\\v17"));
-    // 170.1 begins with 17 and comes first.
+    // 170.1 begins with 17 too, and is the higher.
     ExpectStart(Decide(sln_), 1);
     RemoveTree(perSln_ + L"\\v17");
-    // v1 matches the first version beginning with 1; "1" is shorter than "10".
+    // v1 matches every version beginning with 1, the highest starts; "1" is
+    // shorter than "10".
     ASSERT_TRUE(MakeFolders(perSln_ + L"\\v1"));
     ExpectStart(Decide(sln_), 1);
     RemoveTree(perSln_ + L"\\v1");
@@ -237,8 +239,8 @@ TEST_F(DecideStartTest, KeyIsAPrefixOfTheVersion) {
 
 TEST_F(DecideStartTest, EqualVersionsStartTheLowerIndex) {
     ZeroMemory(&g_catalogue, sizeof(g_catalogue));
-    AddEditor(L"Visual Studio 2022 Community", L"17.4.1");
-    AddEditor(L"Visual Studio 2022 Enterprise", L"17.8.3");
+    AddEditor(L"Visual Studio 2022 Community", L"17.8.3");
+    AddEditor(L"Visual Studio 2022 Enterprise", L"17.8.3.0");
     ASSERT_TRUE(MakeFolders(perSln_ + L"\\v17"));
     ExpectStart(Decide(sln_), 0);
 }
@@ -750,7 +752,7 @@ TEST_F(EditorForMajor, FirstNumberMustBeTheMajorVersion) {
     Add(L"17.8.34330.188");
     Add(L"");
     Add(L"99999999999999999999.0");
-    EXPECT_EQ(2, EditorForMajorVersion(17));  // the first of two 17s
+    EXPECT_EQ(3, EditorForMajorVersion(17));  // the higher of two 17s
     EXPECT_EQ(1, EditorForMajorVersion(1));
     EXPECT_EQ(0, EditorForMajorVersion(170));
     EXPECT_EQ(-1, EditorForMajorVersion(7));
@@ -760,8 +762,7 @@ TEST_F(EditorForMajor, FirstNumberMustBeTheMajorVersion) {
     EXPECT_EQ(-1, EditorForMajorVersion(17));
 }
 
-// .slnx opens by default from 17.14 on; the newest such editor is taken,
-// the earlier of two alike.
+// .slnx opens by default from 17.14 on; the newest such editor is taken.
 TEST_F(EditorForMajor, NewestEditorThatOpensSlnx) {
     Add(L"16.11.34601.136");
     Add(L"17.10.35004.147");
@@ -773,11 +774,37 @@ TEST_F(EditorForMajor, NewestEditorThatOpensSlnx) {
     Add(L"18.0.11205.157");
     Add(L"17.99");
     Add(L"180x");
-    EXPECT_EQ(4, NewestSlnxEditor());
+    EXPECT_EQ(5, NewestSlnxEditor());
     Add(L"18.3.1");
     EXPECT_EQ(8, NewestSlnxEditor());
     g_catalogue.count = 0;
     EXPECT_EQ(-1, NewestSlnxEditor());
+}
+
+TEST(CompareVersions, EveryNumberCountsWhateverItsLength) {
+    const struct {
+        const wchar_t* first;
+        const wchar_t* second;
+        int order;
+    } cases[] = {
+        {L"17.9.34607.119", L"17.10.35004.147", -1},
+        {L"170.1", L"17.8", 1},
+        {L"17.14", L"17.14.0.0", 0},
+        {L"017.01", L"17.1", 0},
+        {L"18.3.1 Insiders", L"18.3.1", 0},
+        {L"18.0.11123.170 d18.0", L"18.0.11123.171", -1},
+        {L"99999999999999999999.0", L"100000000000000000000", -1},
+        {L"1.2.3.4.5.6.7.8.9.10", L"1.2.3.4.5.6.7.8.9.9", 1},
+        // Whatever is not a dotted number is a zero.
+        {L"", L"0.0", 0},
+        {L".5", L"0", 0},
+        {L"", L"0.0.1", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.first) + " / " + ToUtf8(c.second));
+        EXPECT_EQ(c.order, CompareVersions(c.first, c.second));
+        EXPECT_EQ(-c.order, CompareVersions(c.second, c.first));
+    }
 }
 
 // The decision on fresh clones: no .vs folder, NoVsProc 2, editors of 2015,
@@ -875,6 +902,68 @@ TEST_F(DecideFromSolutionFile, SlnxFollowsOpenWithOrTheNewestEditorThatOpensIt) 
     wcscpy_s(g_catalogue.entries[1].version, L"17.10.35004.147");
     g_catalogue.count = 2;
     ExpectChoice(Decide(dir_.Sub(L"src\\Two\\App.slnx")));
+}
+
+// Several editors of one version, by every road that picks one by version:
+// a release before a prerelease, then the higher version, then the
+// catalogue's order. The descriptions only name the editors here.
+TEST_F(DecideFromSolutionFile, SeveralEditorsOfOneVersionStartTheOneExpected) {
+    struct Editor {
+        const wchar_t* name;
+        const wchar_t* version;
+        int prerelease;
+    };
+    const Editor pro = {L"Pro", L"17.14.36310.24", 0}, preview = {L"Preview", L"17.15.36401.2", 1};
+    const Editor vs2026 = {L"2026", L"18.0.11123.170", 0}, insiders = {L"Insiders", L"18.3.1", 1};
+    const struct {
+        const wchar_t* solution;
+        const wchar_t* versionFolder;  // under .vs, or the file's text decides
+        std::string text;
+    } roads[] = {
+        {L"App.sln", L"App\\v17", ""},
+        {L"App.sln", L"App\\v18", ""},
+        {L"App.sln", nullptr, SolutionFile(kGenerations[8], true)},
+        {L"App.slnx", nullptr, Slnx(VsProperties(OpenWith("Visual Studio Version 18")))},
+        {L"App.slnx", nullptr, Slnx("")},
+    };
+    const struct {
+        std::vector<Editor> catalogue;
+        const wchar_t* starts[5];  // by each road; nullptr: the list
+    } cases[] = {
+        {{preview, pro, insiders, vs2026}, {L"Pro", L"2026", L"Pro", L"2026", L"2026"}},
+        {{vs2026, insiders, pro, preview}, {L"Pro", L"2026", L"Pro", L"2026", L"2026"}},
+        // One editor that fits is taken, prerelease or not.
+        {{preview, vs2026}, {L"Preview", L"2026", L"Preview", L"2026", L"2026"}},
+        {{insiders, pro}, {L"Pro", L"Insiders", L"Pro", L"Insiders", L"Pro"}},
+        {{insiders, {L"Newer", L"18.10.1", 1}}, {nullptr, L"Newer", nullptr, L"Newer", L"Newer"}},
+        {{{L"17.9", L"17.9.3", 0}, {L"17.10", L"17.10.1", 0}},
+         {L"17.10", nullptr, L"17.10", nullptr, nullptr}},
+        {{{L"First", L"18.0.1", 0}, {L"Second", L"18.0.1.0", 0}},
+         {nullptr, L"First", nullptr, L"First", L"First"}},
+    };
+    for (size_t n = 0; n < _countof(cases); ++n) {
+        const auto& c = cases[n];
+        ZeroMemory(&g_catalogue, sizeof(g_catalogue));
+        for (const Editor& e : c.catalogue) {
+            AddEditor(e.name, e.version);
+            g_catalogue.entries[g_catalogue.count - 1].fPrerelease = e.prerelease;
+        }
+        for (size_t r = 0; r < _countof(roads); ++r) {
+            SCOPED_TRACE("case " + std::to_string(n) + ", road " + std::to_string(r));
+            RemoveTree(dir_.Sub(L"src\\App"));
+            const std::wstring solution = dir_.Sub(std::wstring(L"src\\App\\") + roads[r].solution);
+            if (roads[r].versionFolder) {
+                ASSERT_TRUE(MakeFolders(vs_ + L"\\" + roads[r].versionFolder));
+            } else {
+                ASSERT_TRUE(WriteFileBytes(solution, roads[r].text));
+            }
+            int index = -1;
+            for (int i = 0; c.starts[r] && i < g_catalogue.count; ++i) {
+                if (wcscmp(g_catalogue.entries[i].description, c.starts[r]) == 0) index = i;
+            }
+            ExpectDecided(Decide(solution), index);
+        }
+    }
 }
 
 TEST_F(DecideFromSolutionFile, NoFileOnDiskAsks) {

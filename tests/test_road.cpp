@@ -331,6 +331,26 @@ TEST_F(RoadTest, FreshCloneOpensInTheEditorOfItsVersionLine) {
     EXPECT_FALSE(FileExists(dir_.Sub(L"Clone 22\\.vs")));
 }
 
+// Two editors of one version, the lower first in the catalogue: the higher
+// starts, by the version folder and by the version line alike.
+TEST_F(RoadTest, HigherOfTwoEditorsOfOneVersionStarts) {
+    const std::wstring vsPro = dir_.Sub(L"Microsoft Visual Studio\\2022\\Professional\\Common7\\IDE");
+    ASSERT_NE(CreateFakeDevenv(vsPro, L"Visual Studio 2022", L"17.14.36310.24"), L"");
+    ASSERT_TRUE(PutStoreCatalogue({{L"Visual Studio 2022", L"17.8.3", vs2022_},
+                                   {L"Visual Studio 2022", L"17.14.36310.24", vsPro}}));
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyNoVsProc, 2));
+    const std::wstring byFolder = dir_.Sub(L"Folder\\App.sln");
+    ASSERT_TRUE(MakeFolders(dir_.Sub(L"Folder\\.vs\\App\\v17")));
+    const std::wstring byLine = dir_.Sub(L"Clone\\App.sln");
+    ASSERT_TRUE(WriteFileBytes(byLine, "\r\nMicrosoft Visual Studio Solution File, Format Version "
+                                       "12.00\r\nVisualStudioVersion = 17.8.34330.188\r\n"));
+    RunLauncher(QuoteArg(byFolder));
+    ExpectEditorRun(vsPro, 1, byFolder);
+    RunLauncher(QuoteArg(byLine));
+    ExpectEditorRun(vsPro, 2, byLine);
+    EXPECT_EQ(Runs(vs2022_), 0u);
+}
+
 // Lays out a solution whose version folders hold many files, so that
 // launchers started together clean at the same time.
 void LayOutBusySolution(const std::wstring& folder, const wchar_t* suo) {

@@ -104,7 +104,8 @@ TEST_F(SettingsDialogLang, RowsTellEditorsOfOneDescriptionApart) {
         std::vector<std::wstring> folders, rows;
         for (const EditorRowCase& c : catalogue) {
             folders.push_back(dir_.Sub(c.folder));
-            rows.push_back(c.row ? c.row : std::wstring(L"VS (17.14, ") + folders.back() + L")");
+            const wchar_t* row = Japanese() && c.rowJa ? c.rowJa : c.row;
+            rows.push_back(row ? row : std::wstring(L"VS (17.14, ") + folders.back() + L")");
             ASSERT_EQ(1, testutil::WriteFileBytes(folders.back() + L"\\devenv.exe", "MZ"));
             editors.push_back({c.description, c.version, folders.back()});
         }
@@ -116,7 +117,10 @@ TEST_F(SettingsDialogLang, RowsTellEditorsOfOneDescriptionApart) {
             const auto at = std::find(folders.begin(), folders.end(), g_catalogue.entries[i].folder);
             ASSERT_TRUE(at != folders.end());
             expected.push_back(rows[at - folders.begin()]);
+            g_catalogue.entries[i].fPrerelease = catalogue[at - folders.begin()].prerelease;
         }
+        // Marked in memory as the cases say, the entries get their rows again.
+        SettingsFillEditorRows(dialog_);
         EXPECT_EQ(expected, ListBoxItems(list_));
         EXPECT_EQ(expected, ComboBoxItems(vsFix_));
         EXPECT_EQ(expected, ComboBoxItems(noVsFix_));
