@@ -764,6 +764,11 @@ TEST(SlnxVersion, OpenWithAsToolsWriteItAndHostileText) {
         {"UTF-16 with mark", Utf16(Slnx(VsProperties(OpenWith("17"))), false), 17},
         {"UTF-16 without mark", Utf16(Slnx(""), false).substr(2), -1},
         {"UTF-16 big endian", Utf16(Slnx(VsProperties(OpenWith("18"))), true), 18},
+        // Wine 8's XmlLite ends the program on a failed assertion when it is
+        // given a byte-order mark and a "<" alone, and gives the same node
+        // over and over when the text ends inside a text, blanks, a CDATA
+        // section or a comment (Windows' reports an error): the launcher
+        // still ends, and with the list.
         {"UTF-16 mark and a start", "\xFF\xFE<", -1},
         {"mark and a start", std::string(kBom) + "<", -1},
         {"ends inside a text", "<Solution>" + VsProperties(OpenWith("17")) + "text", -1},
