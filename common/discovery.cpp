@@ -65,8 +65,9 @@ void FindEditorInFolder(DiscoveryState* state, const wchar_t* folder) {
     do {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             // A folder link can lead back to an ancestor or out into a whole
-            // drive; the editors of an install lie in real folders.
-            if (IsDotEntry(data.cFileName) || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            // drive; the editors of an install lie in real folders (which
+            // may be OneDrive's or another owner's reparse points).
+            if (IsDotEntry(data.cFileName) || KalIsLink(data.dwFileAttributes, data.dwReserved0))
                 continue;
             if (!entered) {
                 if (!KalWalkEnterW(&state->walk, folder)) break;

@@ -82,6 +82,24 @@ int KalPathExistsW(const wchar_t* path);
 int KalPathIsDirectoryW(const wchar_t* path);
 int KalPathIsFileW(const wchar_t* path);
 
+// Links. Every walk and check asks KalIsLink whether an entry is a link:
+// only a reparse point whose tag is a name surrogate (a symbolic link, a
+// junction, a mount point) is one, and so is a reparse point whose tag was
+// withheld (a reserved tag, 0 or 1). Every other reparse point, such as a
+// file or folder of a OneDrive folder (tags 0x9000xxxA), a deduplicated
+// file, a Projected File System or container (WCI) entry or an app
+// execution alias, is an ordinary file or folder: walks go into it, empty,
+// move and delete it like any other, with the same checks. reparseTag is
+// what the listing gave (WIN32_FIND_DATAW's dwReserved0, the entry's
+// reparseTag below) or the handle (FILE_ATTRIBUTE_TAG_INFO); it is looked
+// at only when the attributes carry FILE_ATTRIBUTE_REPARSE_POINT.
+int KalIsLink(DWORD attributes, DWORD reparseTag);
+// The attributes of the entry at path itself (a link's own, never what it
+// points to) and, for a reparse point, its tag as the listing of its folder
+// gives it (else 0). Returns 1, or 0 with INVALID_FILE_ATTRIBUTES when the
+// path names nothing that can be read.
+int KalGetEntryInfoW(const wchar_t* path, DWORD* attributes, DWORD* reparseTag);
+
 // Folder walks. Before a walk goes below a folder (into one of its
 // subfolders) it enters the folder through a guard that holds the chain of
 // folders the walk is below, each known by its volume serial number and
@@ -112,8 +130,8 @@ int KalWalkEnterW(KalWalkGuard* guard, const wchar_t* folder);
 int KalWalkLeave(KalWalkGuard* guard);
 
 // Deletes everything inside folder (read-only files too) but its links: a
-// link (any entry that carries the reparse-point attribute, such as a
-// junction or a symbolic link) is neither followed nor removed, wherever it
+// link (see KalIsLink: a junction or a symbolic link, never a OneDrive
+// file or folder) is neither followed nor removed, wherever it
 // lies in the tree, so a folder that holds one stays. The walk goes through
 // handles (see Walks through handles below), so a subfolder swapped for a
 // link while it runs is refused, not followed, and a file that is a hard
@@ -144,11 +162,13 @@ int KalCleanFolderW(const wchar_t* folder, int reserved1, int reserved2);
 // they are open.
 //
 // One entry of a folder listing. id is the file index the listing gave (0
-// where the file system numbers no file).
+// where the file system numbers no file); reparseTag the reparse tag it gave
+// for a reparse point, else 0.
 struct KalFolderEntry {
     wchar_t name[256];
     DWORD attributes;
     LONGLONG id;
+    DWORD reparseTag;
 };
 // A listing of a folder through its handle; its contents belong to the
 // library. Names of 256 units or more are passed over and set skipped.

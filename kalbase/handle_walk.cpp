@@ -121,10 +121,10 @@ int DeleteListedFile(HandleWalk* walk, HANDLE parent, const KalFolderEntry* entr
     return deleted;
 }
 
-// Deletes a listed link as itself: only when the object opened carries the
-// reparse-point attribute, which proves that the link was opened and not
-// what it points to (some systems open the target all the same). Returns 1
-// when it was deleted or is gone.
+// Deletes a listed link as itself: only when the object opened is a link
+// too, which proves that the link was opened and not what it points to
+// (some systems open the target all the same). Returns 1 when it was
+// deleted or is gone.
 int DeleteLink(HandleWalk* walk, HANDLE parent, const KalFolderEntry* entry) {
     HANDLE link = INVALID_HANDLE_VALUE;
     const int opened =
@@ -133,7 +133,7 @@ int DeleteLink(HandleWalk* walk, HANDLE parent, const KalFolderEntry* entry) {
     FILE_ATTRIBUTE_TAG_INFO tag;
     const int deleted =
         GetFileInformationByHandleEx(link, FileAttributeTagInfo, &tag, sizeof(tag)) &&
-        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && DeleteChild(walk, link);
+        KalIsLink(tag.FileAttributes, tag.ReparseTag) && DeleteChild(walk, link);
     CloseHandle(link);
     return deleted;
 }
@@ -165,7 +165,8 @@ int MoveOrEmpty(HandleWalk* walk, HANDLE folder, int top, int moving) {
     while (KalListNext(&listing, &entry)) {
         // A link is never followed. Emptying and moving leave it where it
         // is; deleting a whole tree deletes it as a link, or leaves it.
-        if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // Other reparse points (OneDrive's, for one) go like anything else.
+        if (KalIsLink(entry.attributes, entry.reparseTag)) {
             if (walk->deleteLinks && !DeleteLink(walk, folder, &entry)) clean = 0;
             continue;
         }

@@ -85,9 +85,9 @@ int OpenRelative(const NtCalls& nt, HANDLE parent, const wchar_t* name, ACCESS_M
 // Opens the listed entry and keeps it only when it is the object the
 // listing named: the same file index (a link put in its place since is
 // another object, and so is whatever a link that got followed points to),
-// and for a folder a plain folder that is no link. Returns 1 with the
-// handle, 0 when the entry is gone, -1 when it is refused or cannot be
-// opened.
+// and for a folder a folder that is no link, as the handle tells (a
+// OneDrive folder is one). Returns 1 with the handle, 0 when the entry is
+// gone, -1 when it is refused or cannot be opened.
 int OpenListed(const NtCalls& nt, HANDLE parent, const KalFolderEntry* entry, ACCESS_MASK access,
                DWORD share, HANDLE* opened) {
     const int folder = (entry->attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -99,7 +99,7 @@ int OpenListed(const NtCalls& nt, HANDLE parent, const KalFolderEntry* entry, AC
         FILE_ATTRIBUTE_TAG_INFO tag;
         same = GetFileInformationByHandleEx(*opened, FileAttributeTagInfo, &tag, sizeof(tag)) &&
                (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-               !(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+               !KalIsLink(tag.FileAttributes, tag.ReparseTag);
     }
     if (!same) {
         CloseHandle(*opened);
@@ -216,6 +216,10 @@ int NextEntry(KalFolderListing* listing, KalFolderEntry* entry) {
             continue;
         entry->attributes = info->FileAttributes;
         entry->id = info->FileId.QuadPart;
+        // For a reparse point the listing gives its tag where the size of
+        // its extended attributes would stand.
+        entry->reparseTag =
+            (info->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? info->EaSize : 0;
         return 1;
     }
 }
@@ -251,11 +255,12 @@ HANDLE KalOpenFolderW(const wchar_t* folder) {
     wmemcpy(path, folder, length + 1);
     while (length > 0 && path[length - 1] == L'\\') path[--length] = L'\0';
     if (length == 0) return INVALID_HANDLE_VALUE;
-    // The attributes of the path itself are tested too: not every file
-    // system opens a link itself when asked to.
-    const DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    // The entry at the path itself is tested too: not every file system
+    // opens a link itself when asked to.
+    DWORD attributes = 0;
+    DWORD reparseTag = 0;
+    if (!KalGetEntryInfoW(path, &attributes, &reparseTag) ||
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY) || KalIsLink(attributes, reparseTag))
         return INVALID_HANDLE_VALUE;
     HANDLE opened = CreateFileW(
         path, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareHeld,
@@ -264,7 +269,7 @@ HANDLE KalOpenFolderW(const wchar_t* folder) {
     FILE_ATTRIBUTE_TAG_INFO tag;
     if (!GetFileInformationByHandleEx(opened, FileAttributeTagInfo, &tag, sizeof(tag)) ||
         !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        KalIsLink(tag.FileAttributes, tag.ReparseTag)) {
         CloseHandle(opened);
         return INVALID_HANDLE_VALUE;
     }
@@ -277,7 +282,7 @@ HANDLE KalOpenListedFolder(HANDLE parent, const KalFolderEntry* entry, int forDe
     const ACCESS_MASK access =
         forDeleting ? kFolderAccess : kFolderAccess & ~static_cast<ACCESS_MASK>(DELETE);
     if (!entry || !(entry->attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        (entry->attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !LoadNtCalls(&nt) ||
+        KalIsLink(entry->attributes, entry->reparseTag) || !LoadNtCalls(&nt) ||
         OpenListed(nt, parent, entry, access, kShareHeld, &child) <= 0)
         return INVALID_HANDLE_VALUE;
     return child;

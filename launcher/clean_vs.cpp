@@ -54,7 +54,8 @@ void RestoreParkedSuo(const wchar_t* perSlnFolder) {
     HANDLE search = FindFirstFileW(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
-        if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            KalIsLink(found.dwFileAttributes, found.dwReserved0) ||
             !IsParkedSuoName(found.cFileName))
             continue;
         wchar_t parked[260] = L"";
@@ -86,7 +87,7 @@ void MoveAsideVersionFolders(HANDLE perSln) {
     while (KalListNext(&listing, &entry)) {
         if ((entry.name[0] != L'v' && entry.name[0] != L'V') ||
             !(entry.attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            KalIsLink(entry.attributes, entry.reparseTag))
             continue;
         HANDLE version = KalOpenListedFolder(perSln, &entry, 0);
         if (version == INVALID_HANDLE_VALUE) continue;

@@ -134,8 +134,9 @@ int SolutionMajorVersion(const BYTE* data, DWORD size);
 int LeadingNumber(const char* p);
 // What SlnxMajorVersion gives for an .slnx that names no version.
 const int kSlnxNoOpenWith = 0;
-// The major version that an .slnx file's beginning (UTF-8 with or without
-// BOM) asks to be opened with: the last OpenWith property of its "Visual
+// The major version that an .slnx file's beginning (at most
+// kSolutionHeadBytes of UTF-8 with or without BOM, or UTF-16 with BOM), read
+// as XML, asks to be opened with: the last OpenWith property of its "Visual
 // Studio" properties, "Visual Studio Version 17" or "17". kSlnxNoOpenWith
 // when its solution element, which must end within data, has none; -1 when
 // the text is no such solution or its OpenWith cannot be read.

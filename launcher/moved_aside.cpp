@@ -70,7 +70,7 @@ void AdoptLeftBehind(HANDLE perSln) {
         DWORD n = 0;
         wchar_t lockName[96] = L"";
         if (!(entry.attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+            KalIsLink(entry.attributes, entry.reparseTag) ||
             !ParseMovedAsideName(entry.name, &pid, &n) ||
             !MovedAsideLockName(perSln, pid, n, lockName))
             continue;

@@ -1,142 +1,103 @@
 // The version an .slnx solution asks to be opened with, read from the
-// beginning of its XML by a small scan of its own.
+// beginning of its XML by the XML reader that Windows ships (XmlLite).
 #include "launcher.h"
 
+#include <objbase.h>
+#include <shlwapi.h>
 #include <string.h>
+#include <wchar.h>
+#include <xmllite.h>
 
 // An .slnx solution is XML and normally names no version at all; it may
 // carry one in the property OpenWith of its "Visual Studio" properties:
 //   <Properties Name="Visual Studio">
 //     <Property Name="OpenWith" Value="Visual Studio Version 17" />
 //   </Properties>
-// The scan below reads just enough XML for that: elements, attributes in
-// either quote, comments and processing instructions. Whatever it cannot
-// read for certain makes the whole file unreadable, so that a guess never
-// opens a solution in an editor it does not name.
+// The file is read as any XML reader reads it: character references
+// resolved, line breaks in attribute values read as blanks, names with
+// their case. Whatever the reader refuses makes the whole file unreadable,
+// so that a guess never opens a solution in an editor it does not name.
 namespace {
 
-// What the scan of an .slnx file has found so far.
-struct SlnxScan {
-    const BYTE* p;
-    const BYTE* end;
-    int depth;        // elements open around p
-    int inVsGroup;    // p lies in the "Visual Studio" properties of the solution
-    int openWith;     // the last OpenWith's major version, -1 unreadable, 0 none yet
+typedef HRESULT(WINAPI* CreateXmlReaderFn)(REFIID riid, void** reader, IMalloc* malloc);
+
+// Solutions nest a few elements deep; a file far deeper is no solution
+// anyone wrote, and the reader stops at this depth instead of following it.
+const UINT kSlnxMaxElementDepth = 64;
+
+// What the reading of an .slnx file has found so far.
+struct SlnxRead {
+    int depth;      // elements open around the reader
+    int inVsGroup;  // the reader is in the "Visual Studio" properties of the solution
+    int openWith;   // the last OpenWith's major version, -1 unreadable, 0 none yet
 };
 
-// The attributes of one start tag that the scan looks at, each cut to its
-// buffer; a cut value is flagged, so that it never passes for another.
+// The longest attribute value that is looked at, terminator included.
+const size_t kSlnxValueUnits = 64;
+
+// The attributes of one start tag that the reading looks at, each cut to
+// its buffer; a cut value is flagged, so that it never passes for another.
 struct SlnxTag {
-    char name[32];
-    char nameAttr[32];
-    char valueAttr[64];
+    wchar_t nameAttr[32];
+    wchar_t valueAttr[kSlnxValueUnits];
     int hasName;
     int hasValue;
     int cut;
-    int selfClosing;
 };
 
-int IsXmlBlank(BYTE c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+int IsXmlBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-int IsXmlNameChar(BYTE c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '_' || c == ':' || c == '-' || c == '.' || c >= 0x80;
-}
-
-void SkipXmlBlanks(SlnxScan& scan) {
-    while (scan.p < scan.end && IsXmlBlank(*scan.p)) ++scan.p;
-}
-
-int StartsWith(const SlnxScan& scan, const char* text) {
-    const size_t length = strlen(text);
-    return static_cast<size_t>(scan.end - scan.p) >= length && memcmp(scan.p, text, length) == 0;
-}
-
-// Moves past the next occurrence of text; 0 when the data ends first.
-int SkipPast(SlnxScan& scan, const char* text) {
-    const size_t length = strlen(text);
-    for (; static_cast<size_t>(scan.end - scan.p) >= length; ++scan.p) {
-        if (memcmp(scan.p, text, length) == 0) {
-            scan.p += length;
-            return 1;
-        }
-    }
-    return 0;
-}
-
-// Copies a name or value of length bytes, or flags it as cut.
 template <size_t N>
-void TakeText(const BYTE* from, size_t length, char (&to)[N], int* cut) {
+void TakeText(const wchar_t* from, UINT length, wchar_t (&to)[N], int* cut) {
     if (length >= N) {
         *cut = 1;
-        length = N - 1;
+        length = static_cast<UINT>(N - 1);
     }
-    memcpy(to, from, length);
-    to[length] = '\0';
+    wmemcpy(to, from, length);
+    to[length] = L'\0';
 }
 
-// Reads a start tag from just after its "<". Returns 0 when it is not one
-// that XML allows, or the data ends inside it.
-int ReadStartTag(SlnxScan& scan, SlnxTag& tag) {
+// Reads the attributes Name and Value of the element the reader is on.
+int ReadTagAttributes(IXmlReader* reader, SlnxTag& tag) {
     memset(&tag, 0, sizeof(tag));
-    const BYTE* name = scan.p;
-    while (scan.p < scan.end && IsXmlNameChar(*scan.p)) ++scan.p;
-    if (scan.p == name) return 0;
-    TakeText(name, static_cast<size_t>(scan.p - name), tag.name, &tag.cut);
-    for (;;) {
-        const BYTE* before = scan.p;
-        SkipXmlBlanks(scan);
-        if (scan.p >= scan.end) return 0;
-        if (*scan.p == '>') {
-            ++scan.p;
-            return 1;
-        }
-        if (StartsWith(scan, "/>")) {
-            scan.p += 2;
-            tag.selfClosing = 1;
-            return 1;
-        }
-        // Attributes are set apart from the name and from each other.
-        if (scan.p == before) return 0;
-        const BYTE* attr = scan.p;
-        while (scan.p < scan.end && IsXmlNameChar(*scan.p)) ++scan.p;
-        const size_t attrLength = static_cast<size_t>(scan.p - attr);
-        if (attrLength == 0) return 0;
-        SkipXmlBlanks(scan);
-        if (scan.p >= scan.end || *scan.p != '=') return 0;
-        ++scan.p;
-        SkipXmlBlanks(scan);
-        if (scan.p >= scan.end || (*scan.p != '"' && *scan.p != '\'')) return 0;
-        const BYTE quote = *scan.p++;
-        const BYTE* value = scan.p;
-        while (scan.p < scan.end && *scan.p != quote && *scan.p != '<') ++scan.p;
-        if (scan.p >= scan.end || *scan.p != quote) return 0;
-        const size_t valueLength = static_cast<size_t>(scan.p - value);
-        ++scan.p;
-        if (attrLength == 4 && _strnicmp(reinterpret_cast<const char*>(attr), "Name", 4) == 0) {
+    HRESULT hr = reader->MoveToFirstAttribute();
+    for (; hr == S_OK; hr = reader->MoveToNextAttribute()) {
+        const wchar_t* name = nullptr;
+        const wchar_t* value = nullptr;
+        UINT valueLength = 0;
+        if (FAILED(reader->GetQualifiedName(&name, nullptr)) ||
+            FAILED(reader->GetValue(&value, &valueLength)))
+            return 0;
+        if (wcscmp(name, L"Name") == 0) {
             TakeText(value, valueLength, tag.nameAttr, &tag.cut);
             tag.hasName = 1;
-        } else if (attrLength == 5 &&
-                   _strnicmp(reinterpret_cast<const char*>(attr), "Value", 5) == 0) {
+        } else if (wcscmp(name, L"Value") == 0) {
             TakeText(value, valueLength, tag.valueAttr, &tag.cut);
             tag.hasValue = 1;
         }
     }
+    return SUCCEEDED(hr) && SUCCEEDED(reader->MoveToElement());
 }
 
 // "Visual Studio Version 17" or "17", blanks around it allowed: 17. -1 for
 // anything else.
-int OpenWithMajor(const char* value) {
+int OpenWithMajor(const wchar_t* wideValue) {
+    // Only ASCII can spell a version; anything else is no version at all.
+    char value[kSlnxValueUnits] = "";
+    for (size_t i = 0;; ++i) {
+        if (wideValue[i] >= 0x80) return -1;
+        value[i] = static_cast<char>(wideValue[i]);
+        if (wideValue[i] == L'\0') break;
+    }
     const char* p = value;
-    while (IsXmlBlank(static_cast<BYTE>(*p))) ++p;
+    while (IsXmlBlank(*p)) ++p;
     static const char* const kWords[] = {"Visual", "Studio", "Version"};
     if (!(*p >= '0' && *p <= '9')) {
         for (const char* word : kWords) {
             const size_t length = strlen(word);
-            if (_strnicmp(p, word, length) != 0 || !IsXmlBlank(static_cast<BYTE>(p[length])))
-                return -1;
+            if (_strnicmp(p, word, length) != 0 || !IsXmlBlank(p[length])) return -1;
             p += length;
-            while (IsXmlBlank(static_cast<BYTE>(*p))) ++p;
+            while (IsXmlBlank(*p)) ++p;
         }
     }
     const int major = LeadingNumber(p);
@@ -146,62 +107,115 @@ int OpenWithMajor(const char* value) {
         ++p;
         while (*p >= '0' && *p <= '9') ++p;
     }
-    while (IsXmlBlank(static_cast<BYTE>(*p))) ++p;
+    while (IsXmlBlank(*p)) ++p;
     return *p == '\0' ? major : -1;
 }
 
 // Takes one start tag into account: the root must be the solution, and only
-// the solution's own "Visual Studio" properties name the version.
-int TakeStartTag(SlnxScan& scan, const SlnxTag& tag) {
-    if (scan.depth == 0 && _stricmp(tag.name, "Solution") != 0) return 0;
-    if (scan.depth == 1 && _stricmp(tag.name, "Properties") == 0 && !tag.selfClosing &&
-        tag.hasName && !tag.cut && _stricmp(tag.nameAttr, "Visual Studio") == 0)
-        scan.inVsGroup = 1;
-    if (scan.depth == 2 && scan.inVsGroup && _stricmp(tag.name, "Property") == 0 && tag.hasName &&
-        _stricmp(tag.nameAttr, "OpenWith") == 0) {
+// the solution's own "Visual Studio" properties name the version. Element
+// and attribute names have case, as XML has it; the values that name the
+// group and the property are compared without regard to case.
+int TakeStartTag(SlnxRead& read, const wchar_t* name, const SlnxTag& tag, int empty) {
+    if (read.depth == 0 && wcscmp(name, L"Solution") != 0) return 0;
+    if (read.depth == 1 && wcscmp(name, L"Properties") == 0 && !empty && tag.hasName &&
+        !tag.cut && _wcsicmp(tag.nameAttr, L"Visual Studio") == 0)
+        read.inVsGroup = 1;
+    if (read.depth == 2 && read.inVsGroup && wcscmp(name, L"Property") == 0 && tag.hasName &&
+        _wcsicmp(tag.nameAttr, L"OpenWith") == 0) {
         // The last one counts, whatever it says.
-        scan.openWith = tag.hasValue && !tag.cut ? OpenWithMajor(tag.valueAttr) : -1;
+        read.openWith = tag.hasValue && !tag.cut ? OpenWithMajor(tag.valueAttr) : -1;
     }
-    if (!tag.selfClosing) ++scan.depth;
+    if (!empty) ++read.depth;
     return 1;
 }
 
-}  // namespace
-
-// The solution element must end within what was read: an OpenWith could
-// follow anywhere before its end.
-int SlnxMajorVersion(const BYTE* data, DWORD size) {
-    if (data == nullptr) return -1;
-    SlnxScan scan = {data, data + size, 0, 0, 0};
-    if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) scan.p += 3;
-    if (memchr(scan.p, 0, static_cast<size_t>(scan.end - scan.p)) != nullptr) return -1;
-    while (scan.p < scan.end) {
-        if (*scan.p != '<') {
-            // Outside the solution element only blanks may stand.
-            if (scan.depth == 0 && !IsXmlBlank(*scan.p)) return -1;
-            ++scan.p;
-            continue;
-        }
-        ++scan.p;
-        if (StartsWith(scan, "!--")) {
-            if (!SkipPast(scan, "-->")) return -1;
-        } else if (StartsWith(scan, "?")) {
-            if (!SkipPast(scan, "?>")) return -1;
-        } else if (StartsWith(scan, "![CDATA[") && scan.depth > 0) {
-            if (!SkipPast(scan, "]]>")) return -1;
-        } else if (StartsWith(scan, "/")) {
-            // An end tag: its name is not checked, only that it closes one.
-            if (scan.depth == 0 || !SkipPast(scan, ">")) return -1;
-            if (--scan.depth < 2) scan.inVsGroup = 0;
-            if (scan.depth == 0) return scan.openWith;
-        } else {
-            // A declaration such as a DOCTYPE is no start tag and ends the
-            // scan: it could give names another meaning.
+// Reads until the solution element ends: its OpenWith, or -1 when the
+// reader refuses the text or it ends first. Every node of the text takes at
+// least one of its bytes, so a reader that gives more nodes than that is
+// going round in circles, and is stopped: a fault in the reader never keeps
+// the launcher from ending.
+int ReadSolution(IXmlReader* reader, DWORD textBytes) {
+    SlnxRead read = {0, 0, kSlnxNoOpenWith};
+    XmlNodeType type = XmlNodeType_None;
+    for (DWORD nodes = 0; nodes < textBytes && reader->Read(&type) == S_OK; ++nodes) {
+        if (type == XmlNodeType_Element) {
+            const wchar_t* name = nullptr;
+            if (FAILED(reader->GetQualifiedName(&name, nullptr))) return -1;
+            // The name is kept apart: reading the attributes moves the reader.
+            wchar_t element[32] = L"";
+            int cut = 0;
+            TakeText(name, static_cast<UINT>(wcslen(name)), element, &cut);
+            const int empty = reader->IsEmptyElement() != FALSE;
             SlnxTag tag;
-            if (!ReadStartTag(scan, tag) || !TakeStartTag(scan, tag)) return -1;
-            if (scan.depth == 0) return scan.openWith;
+            if (cut || !ReadTagAttributes(reader, tag)) element[0] = L'\0';
+            if (!TakeStartTag(read, element, tag, empty)) return -1;
+            if (read.depth == 0) return read.openWith;
+        } else if (type == XmlNodeType_EndElement) {
+            if (--read.depth < 2) read.inVsGroup = 0;
+            if (read.depth == 0) return read.openWith;
         }
     }
     return -1;
 }
 
+// Which text the reader is given: UTF-16 with its byte-order mark (big
+// endian turned little endian, which every XmlLite reads), or else UTF-8,
+// with or without its mark. UTF-8 never holds a NUL, so text with one is
+// refused; so is text too short for the smallest solution, <Solution/>.
+// Returns the bytes to read, or nullptr; *copy is the turned text to free.
+const BYTE* TextToRead(const BYTE* data, DWORD size, BYTE** copy) {
+    *copy = nullptr;
+    const char kSmallest[] = "<Solution/>";
+    const DWORD smallest = sizeof(kSmallest) - 1;
+    if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE)
+        return size - 2 >= 2 * smallest ? data : nullptr;
+    if (size >= 2 && data[0] == 0xFE && data[1] == 0xFF) {
+        if (size - 2 < 2 * smallest) return nullptr;
+        *copy = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, size));
+        if (!*copy) return nullptr;
+        for (DWORD i = 0; i + 1 < size; i += 2) {
+            (*copy)[i] = data[i + 1];
+            (*copy)[i + 1] = data[i];
+        }
+        if (size % 2) (*copy)[size - 1] = data[size - 1];
+        return *copy;
+    }
+    const DWORD mark = size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF ? 3 : 0;
+    if (size - mark < smallest || memchr(data, 0, size) != nullptr) return nullptr;
+    return data;
+}
+
+}  // namespace
+
+// The reader comes from xmllite.dll in the system folder, loaded only here:
+// a double-click on an .sln never loads it. DTDs are refused (they could
+// give names and values another meaning, or swell the text), the depth is
+// bounded, and the reader reads no more than the beginning it is given.
+int SlnxMajorVersion(const BYTE* data, DWORD size) {
+    if (data == nullptr || size == 0 || size > kSolutionHeadBytes) return -1;
+    BYTE* copy = nullptr;
+    const BYTE* text = TextToRead(data, size, &copy);
+    HMODULE xmllite =
+        text ? LoadLibraryExW(L"xmllite.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32) : nullptr;
+    if (!xmllite) {
+        if (copy) HeapFree(GetProcessHeap(), 0, copy);
+        return -1;
+    }
+    const CreateXmlReaderFn createXmlReader = reinterpret_cast<CreateXmlReaderFn>(
+        reinterpret_cast<void*>(GetProcAddress(xmllite, "CreateXmlReader")));
+    int major = -1;
+    IStream* stream = SHCreateMemStream(text, size);
+    IXmlReader* reader = nullptr;
+    if (createXmlReader && stream &&
+        SUCCEEDED(createXmlReader(__uuidof(IXmlReader), reinterpret_cast<void**>(&reader),
+                                  nullptr)) &&
+        SUCCEEDED(reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) &&
+        SUCCEEDED(reader->SetProperty(XmlReaderProperty_MaxElementDepth, kSlnxMaxElementDepth)) &&
+        SUCCEEDED(reader->SetInput(stream)))
+        major = ReadSolution(reader, size);
+    if (reader) reader->Release();
+    if (stream) stream->Release();
+    if (copy) HeapFree(GetProcessHeap(), 0, copy);
+    FreeLibrary(xmllite);
+    return major;
+}

@@ -656,6 +656,14 @@ std::string Garbage(size_t size) {
     return bytes;
 }
 
+// Elements nested depth deep, as a solution's folders never are.
+std::string Nested(int depth) {
+    std::string text;
+    for (int i = 0; i < depth; ++i) text += "<Folder>";
+    for (int i = 0; i < depth; ++i) text += "</Folder>";
+    return text;
+}
+
 int SlnxMajor(const std::string& bytes) {
     return SlnxMajorVersion(reinterpret_cast<const BYTE*>(bytes.data()),
                             static_cast<DWORD>(bytes.size()));
@@ -677,10 +685,37 @@ TEST(SlnxVersion, OpenWithAsToolsWriteItAndHostileText) {
         {"number after a comment",
          Slnx(VsProperties("    <!-- opens in 2022 -->\r\n" + OpenWith("17"))), 17},
         {"words with minor", Slnx(VsProperties(OpenWith("Visual Studio Version 17.14"))), 17},
-        {"any case",
-         "<solution><properties name=\"VISUAL STUDIO\"><property NAME=\"openwith\" "
-         "value=\"visual studio version 18\"/></properties></solution>",
+        {"values in any case",
+         "<Solution><Properties Name=\"VISUAL STUDIO\"><Property Name=\"openwith\" "
+         "Value=\"visual studio version 18\"/></Properties></Solution>",
          18},
+        // Read as an XML reader reads it: names have case, character
+        // references stand for their characters, and a line break in an
+        // attribute value is a blank.
+        {"root name in other case", "<solution><Properties Name=\"Visual Studio\">" +
+                                        OpenWith("17") + "</Properties></solution>",
+         -1},
+        {"group name in other case",
+         Slnx("  <properties Name=\"Visual Studio\">" + OpenWith("17") + "</properties>\r\n"),
+         kSlnxNoOpenWith},
+        {"attribute names in other case",
+         Slnx(VsProperties("<Property NAME=\"OpenWith\" VALUE=\"17\" />")), kSlnxNoOpenWith},
+        {"VALUE beside Value",
+         Slnx(VsProperties("<Property Name=\"OpenWith\" VALUE=\"17\" Value=\"18\" />")), 18},
+        {"Value beside VALUE",
+         Slnx(VsProperties("<Property Name=\"OpenWith\" Value=\"18\" VALUE=\"17\" />")), 18},
+        {"reference in the property's name",
+         Slnx(VsProperties("<Property Name=\"Open&#87;ith\" Value=\"17\" />")), 17},
+        {"reference in the group's name",
+         Slnx("  <Properties Name=\"Visual&#32;Studio\">" + OpenWith("16") + "</Properties>"), 16},
+        {"line break in the group's name",
+         Slnx("  <Properties Name=\"Visual\r\nStudio\">" + OpenWith("16") + "</Properties>"), 16},
+        {"line break in the value", Slnx(VsProperties(OpenWith("Visual\nStudio Version\n18"))), 18},
+        {"hexadecimal references", Slnx(VsProperties(OpenWith("&#x31;&#x38;"))), 18},
+        {"other group by a reference",
+         Slnx("<Properties Name=\"Visual Studio&#32;\">" + OpenWith("16") + "</Properties>"),
+         kSlnxNoOpenWith},
+        {"undefined entity", Slnx(VsProperties(OpenWith("&v;"))), -1},
         {"single quotes and blanks",
          "<Solution >\n<Properties Name = 'Visual Studio' >\n<Property Value = ' 17 '\tName='OpenWith'>"
          "</Property></Properties></Solution>",
@@ -707,7 +742,7 @@ TEST(SlnxVersion, OpenWithAsToolsWriteItAndHostileText) {
         {"glued", Slnx(VsProperties(OpenWith("Visual Studio Version17"))), -1},
         {"letters after", Slnx(VsProperties(OpenWith("17a"))), -1},
         {"long value", Slnx(VsProperties(OpenWith(std::string(100, '1')))), -1},
-        {"entity", Slnx(VsProperties(OpenWith("&#49;7"))), -1},
+        {"reference", Slnx(VsProperties(OpenWith("&#49;7"))), 17},
         // Hostile text ends at the list.
         {"empty", "", -1},
         {"mark only", kBom, -1},
@@ -721,11 +756,28 @@ TEST(SlnxVersion, OpenWithAsToolsWriteItAndHostileText) {
         {"unfinished comment", "<Solution><!-- </Solution>", -1},
         {"stray end", "</Solution><Solution/>", -1},
         {"doctype", "<!DOCTYPE Solution [<!ENTITY v \"17\">]>" + Slnx(""), -1},
+        {"doctype alone", "<!DOCTYPE Solution>" + Slnx(""), -1},
+        {"entity from a doctype",
+         "<!DOCTYPE Solution [<!ENTITY v \"17\">]>" + Slnx(VsProperties(OpenWith("&v;"))), -1},
+        {"deep but bounded", Slnx(Nested(40) + VsProperties(OpenWith("17"))), 17},
+        {"too deep", Slnx(Nested(100) + VsProperties(OpenWith("17"))), -1},
         {"text before", "x" + Slnx(""), -1},
         {"NUL inside", std::string("<Solution>\0</Solution>", 22), -1},
-        {"UTF-16 with mark", Utf16(Slnx(VsProperties(OpenWith("17"))), false), -1},
+        {"UTF-16 with mark", Utf16(Slnx(VsProperties(OpenWith("17"))), false), 17},
         {"UTF-16 without mark", Utf16(Slnx(""), false).substr(2), -1},
-        {"UTF-16 big endian", Utf16(Slnx(""), true), -1},
+        {"UTF-16 big endian", Utf16(Slnx(VsProperties(OpenWith("18"))), true), 18},
+        // Wine 8's XmlLite ends the program on a failed assertion when it is
+        // given a byte-order mark and a "<" alone, and gives the same node
+        // over and over when the text ends inside a text, blanks, a CDATA
+        // section or a comment (Windows' reports an error): the launcher
+        // still ends, and with the list.
+        {"UTF-16 mark and a start", "\xFF\xFE<", -1},
+        {"mark and a start", std::string(kBom) + "<", -1},
+        {"ends inside a text", "<Solution>" + VsProperties(OpenWith("17")) + "text", -1},
+        {"ends inside blanks", "<Solution>" + std::string(60000, ' '), -1},
+        {"ends inside a CDATA section", "<Solution><![CDATA[ x", -1},
+        {"ends inside a comment", "<Solution><!-- " + std::string(60000, 'x'), -1},
+        {"ends inside an instruction", "<Solution><?pi ", -1},
         {"garbage", Garbage(65536), -1},
         {"garbage after <", "<" + Garbage(65536), -1},
     };
@@ -734,6 +786,11 @@ TEST(SlnxVersion, OpenWithAsToolsWriteItAndHostileText) {
         EXPECT_EQ(c.major, SlnxMajor(c.text));
     }
     EXPECT_EQ(-1, SlnxMajorVersion(nullptr, 0));
+    // No more than the beginning of a solution is ever read.
+    const std::string padded = Slnx(VsProperties(OpenWith("17")));
+    const std::string full = padded + std::string(kSolutionHeadBytes - padded.size(), ' ');
+    EXPECT_EQ(17, SlnxMajor(full));
+    EXPECT_EQ(-1, SlnxMajor(full + " "));
 }
 
 class EditorForMajor : public ::testing::Test {
@@ -880,7 +937,9 @@ TEST_F(DecideFromSolutionFile, SlnxFollowsOpenWithOrTheNewestEditorThatOpensIt) 
         {"a megabyte line first", slnx, "<Solution>" + std::string(1 << 20, ' ') + "</Solution>", -1},
         {"a megabyte line after the version", slnx,
          "<Solution>" + VsProperties(OpenWith("17")) + std::string(1 << 20, 'x') + "</Solution>", -1},
-        {"UTF-16", slnx, Utf16(Slnx(VsProperties(OpenWith("17"))), false), -1},
+        {"UTF-16", slnx, Utf16(Slnx(VsProperties(OpenWith("17"))), false), 1},
+        {"reference in a name", slnx,
+         Slnx(VsProperties("<Property Name=\"Open&#87;ith\" Value=\"16\" />")), 0},
         {"empty", slnx, "", -1},
     };
     for (const auto& c : cases) {

@@ -291,6 +291,98 @@ TEST(KalWalkGuard, RefusesFoldersAlreadyInTheChainAndBeyondItsDepth) {
     EXPECT_EQ(1, KalWalkEnterW(&guard, chain[0].c_str()));
 }
 
+// --- which entries are links -------------------------------------------------
+
+// Wine makes no reparse point with any of these tags (a Unix folder link is
+// the only one it shows, with the attribute and tag 0), so the rule is held
+// to the tags Windows documents; the cleaning tests below show that Wine's
+// folder links are still left alone by every walk.
+TEST(KalIsLink, OnlyNameSurrogatesAndWithheldTagsAreLinks) {
+    const DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    const DWORD kFile = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT;
+    // FILE_ATTRIBUTE_PINNED and FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS, which
+    // OneDrive sets and MinGW's headers lack.
+    const DWORD kPinned = 0x00080000;
+    const DWORD kRecallOnDataAccess = 0x00400000;
+    const struct {
+        const char* what;
+        DWORD attributes;
+        DWORD tag;
+        int link;
+    } cases[] = {
+        {"file symbolic link", kFile, IO_REPARSE_TAG_SYMLINK, 1},
+        {"folder symbolic link", kFolder, IO_REPARSE_TAG_SYMLINK, 1},
+        {"junction or mount point", kFolder, IO_REPARSE_TAG_MOUNT_POINT, 1},
+        {"container (WCI) link", kFile, 0xA0000027, 1},
+        {"OneDrive folder", kFolder | kPinned, 0x9000701A, 0},
+        {"OneDrive file, online only", kFile | kRecallOnDataAccess, 0x9000601A, 0},
+        {"cloud file", kFile, 0x9000001A, 0},
+        {"deduplicated file", kFile, 0x80000013, 0},
+        {"Projected File System folder", kFolder, 0x9000001C, 0},
+        {"container (WCI) folder", kFolder, 0x80000018, 0},
+        {"app execution alias", kFile, 0x8000001B, 0},
+        {"unknown, surrogate bit alone", kFolder, 0x20001234, 1},
+        {"unknown, Microsoft's and surrogate bits", kFile, 0xA0001234, 1},
+        {"unknown, Microsoft's bit", kFolder, 0x80001234, 0},
+        {"unknown, no bit", kFile, 0x00001234, 0},
+        {"tag withheld, as Wine lists a folder link", kFolder, 0, 1},
+        {"reserved tag 1", kFile, 1, 1},
+        {"no reparse point, a surrogate tag left over", FILE_ATTRIBUTE_DIRECTORY,
+         IO_REPARSE_TAG_SYMLINK, 0},
+        {"plain file", FILE_ATTRIBUTE_ARCHIVE, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.link, KalIsLink(c.attributes, c.tag));
+    }
+}
+
+// A folder link as Wine shows it is a link by every way of asking: by its
+// path, in a listing through a handle, and in a search's find data.
+TEST(KalIsLink, WineFolderLinksAreLinksHoweverListed) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileUtf8(dir.Sub(L"real\\f.txt"), L"f"));
+    if (!MakeFolderLink(dir.Sub(L"link"), dir.Sub(L"real"))) GTEST_SKIP() << "no folder links here";
+
+    DWORD attributes = 0;
+    DWORD tag = 0;
+    ASSERT_EQ(1, KalGetEntryInfoW(dir.Sub(L"link").c_str(), &attributes, &tag));
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(1, KalIsLink(attributes, tag));
+    for (const wchar_t* plain : {L"real", L"real\\f.txt"}) {
+        ASSERT_EQ(1, KalGetEntryInfoW(dir.Sub(plain).c_str(), &attributes, &tag)) << ToUtf8(plain);
+        EXPECT_EQ(0, KalIsLink(attributes, tag)) << ToUtf8(plain);
+        EXPECT_EQ(0u, tag) << ToUtf8(plain);
+    }
+    EXPECT_EQ(0, KalGetEntryInfoW(dir.Sub(L"none").c_str(), &attributes, &tag));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, attributes);
+    EXPECT_EQ(0, KalGetEntryInfoW(L"", &attributes, &tag));
+    EXPECT_EQ(0, KalGetEntryInfoW(dir.Sub(L"link").c_str(), nullptr, &tag));
+
+    std::vector<std::wstring> links;
+    HANDLE folder = KalOpenFolderW(dir.Path().c_str());
+    ASSERT_NE(INVALID_HANDLE_VALUE, folder);
+    KalFolderListing listing;
+    ASSERT_TRUE(KalListOpen(&listing, folder));
+    KalFolderEntry entry;
+    while (KalListNext(&listing, &entry)) {
+        if (KalIsLink(entry.attributes, entry.reparseTag)) links.push_back(entry.name);
+    }
+    KalListClose(&listing);
+    CloseHandle(folder);
+    EXPECT_EQ(std::vector<std::wstring>{L"link"}, links);
+
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(dir.Sub(L"*").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    links.clear();
+    do {
+        if (KalIsLink(found.dwFileAttributes, found.dwReserved0)) links.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    EXPECT_EQ(std::vector<std::wstring>{L"link"}, links);
+}
+
 // --- emptying a folder -----------------------------------------------------
 
 TEST(KalCleanFolder, EmptiesANestedTreeWithReadOnlyEntries) {
