@@ -219,7 +219,14 @@ int LauncherStartup(HINSTANCE hInst, const wchar_t* cmdLine) {
     BuildFirstCatalogue();
     g_catalogue.count = LoadCatalogue();
     LoadSettings();
-    if (g_catalogue.count == 0) return 0;
+    // With no editor known even after the search, a solution cannot be
+    // opened: the user is told so and how to add one. Started alone, the
+    // launcher opens its settings dialog all the same, with an empty list on
+    // which the user can drop a devenv.exe.
+    if (g_catalogue.count == 0 && g_state.szSlnPath[0] != L'\0') {
+        TellNoEditorFound(g_state.szSlnPath);
+        return 0;
+    }
 
     WNDCLASSW wc;
     memset(&wc, 0, sizeof(wc));

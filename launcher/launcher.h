@@ -80,6 +80,12 @@ int OnCancel(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // nothing was found, and then nothing is written.
 int BuildFirstCatalogue();
 
+// When no editor is known (no_editor.cpp).
+// Tells the user in a message box that no Visual Studio was found to open
+// the solution at slnPath, and how to add one. Returns 1 once the user has
+// closed the box, 0 when it could not be shown.
+int TellNoEditorFound(const wchar_t* slnPath);
+
 // Start decision (decide.cpp).
 void DecideStart(HWND dialog);
 

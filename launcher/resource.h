@@ -20,3 +20,5 @@
 #define IDC_RAD_NOVSFIX 1015
 #define IDC_TXT_CHOOSE 1016
 #define IDC_RAD_NOVSLINE 1017
+// Lines that tell the user what to do and what is about to open.
+#define IDC_TXT_DROPHINT 1040

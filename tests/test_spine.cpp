@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -223,7 +224,9 @@ TEST(LauncherTemplates, SettingsDialogIsExactlyAsDesigned) {
         {{0, 0x50010001, 249, 230, 50, 14, IDOK, L"Button", L"OK"},
          {0, 0x50010000, 306, 230, 50, 14, IDCANCEL, L"Button", L"キャンセル"},
          {0, 0x50000007, 7, 7, 349, 80, IDC_GRP_INSTALLED, L"Button", L"インストール済の Visual Studio"},
-         {0x10, 0x50A10103, 15, 20, 331, 60, IDC_LST_EDITORS, L"ListBox", L""},
+         {0x10, 0x50A10103, 15, 20, 331, 44, IDC_LST_EDITORS, L"ListBox", L""},
+         {0, 0x50000080, 15, 67, 331, 16, IDC_TXT_DROPHINT, L"Static",
+          L"Visual Studio を追加するには、その devenv.exe をこの一覧にドロップしてください。"},
          {0, 0x50000007, 7, 91, 349, 138, IDC_GRP_HOWTO, L"Button", L"Visual Studio 起動方法"},
          {0, 0x50010003, 15, 102, 333, 11, IDC_CHK_DELVS, L"Button",
           L"ソリューションファイル(.sln)位置に、.vsフォルダがある場合、フォルダ内の全ファイルを削除する。"},
@@ -569,9 +572,11 @@ void CALLBACK OnWindowCreated(HWINEVENTHOOK, DWORD event, HWND window, LONG obje
 
 // Runs program with args to its end (at most 20 s) with a watch on the
 // windows its process creates, set while the process is still suspended so
-// that none escapes it. Returns 1 when the program ended in time.
+// that none escapes it; meanwhile (when given) answers the program's windows
+// with the process id. Returns 1 when the program ended in time.
 int RunWatchingWindows(const std::wstring& program, const std::wstring& args,
-                       CreatedWindows* seen, DWORD* exitCode) {
+                       CreatedWindows* seen, DWORD* exitCode,
+                       const std::function<void(DWORD)>& meanwhile = nullptr) {
     std::wstring line = QuoteArg(program) + L" " + args;
     std::vector<wchar_t> buffer(line.begin(), line.end());
     buffer.push_back(L'\0');
@@ -590,6 +595,7 @@ int RunWatchingWindows(const std::wstring& program, const std::wstring& args,
     EXPECT_TRUE(hook != nullptr);
     ResumeThread(process.hThread);
     CloseHandle(process.hThread);
+    if (meanwhile) meanwhile(process.dwProcessId);
     int ended = EndProgram(process.hProcess, 20000, exitCode);
     // Notifications still queued are handled now (their windows are gone).
     PumpMessages(100);
@@ -626,19 +632,21 @@ protected:
     std::wstring install_;
 };
 
-// With no editor to start the launcher ends at once, in settings mode and
-// with a solution alike, silently and without ever creating its frame. The
+// The launcher is never silent about having no editor. Started alone it
+// shows its settings dialog with the empty list and a line telling the user
+// to drop a devenv.exe on it; started with a solution it creates no frame
+// but says in a message box, named after the solution's file, that no Visual
+// Studio was found and how to add one. The exit code is 0 either way. The
 // watch is first shown to see the frame of a run that has an editor to
 // start, though that frame stays hidden and goes at once.
 //
 // A user without any catalogue has the launcher look for editors first;
 // when it finds none, nothing is stored, so that the next start looks
 // again. An empty catalogue (every editor dropped) is a catalogue: nothing
-// is looked for, even with editors on disk. Windows' list is asked through
-// COM, whose apartment keeps a hidden window of its own for that moment: a
-// window gone before the watch could read it is counted only where the
-// launcher does not look for editors.
-TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceWithoutAFrameInBothModes) {
+// is looked for, even with editors on disk.
+class LauncherProgramLang : public LauncherProgram {};
+
+TEST_F(LauncherProgramLang, NoEditorOpensTheSettingsAloneAndTellsASolutionSo) {
     StoreOneEditor();
     ASSERT_TRUE(MakeFolders(dir_.Sub(L"App\\.vs\\App\\v17")));
     CreatedWindows started;
@@ -647,6 +655,41 @@ TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceWithoutAFrameInBothModes) {
                                     &code));
     EXPECT_EQ(0u, code);
     EXPECT_EQ(1, Count(started.classes, L"PikroBack"));
+
+    const bool japanese = TestLangId() == 1041;
+    const std::wstring hint =
+        japanese ? L"Visual Studio が見つかりませんでした。"
+                   L"追加する Visual Studio の devenv.exe をこの一覧にドロップしてください。"
+                 : L"No Visual Studio was found. Drop a devenv.exe on this list to add one.";
+    const std::wstring told =
+        japanese ? L"Visual Studio が見つからないため、\"My App.sln\" を開けません。\n\n"
+                   L"追加するには、ソリューションを指定せずに Travuna (Pikro.exe) を起動し、"
+                   L"Visual Studio の一覧に devenv.exe をドロップしてください。"
+                   L"Visual Studio をインストールした後で PikroInstall.exe を実行し直しても追加されます。"
+                 : L"No Visual Studio was found, so \"My App.sln\" cannot be opened.\n\n"
+                   L"To add one, start Travuna (Pikro.exe) without a solution and drop a devenv.exe "
+                   L"on its list of Visual Studio, or run PikroInstall.exe again after installing "
+                   L"Visual Studio.";
+    // Started alone: the settings dialog, its list empty, the line under it
+    // saying what to do; Cancel ends the launcher.
+    auto settingsShown = [&](DWORD pid) {
+        HWND frame = WaitForWindow(L"PikroBack", nullptr, pid, 20000, true);
+        ASSERT_TRUE(frame != nullptr);
+        HWND dialog = FindWindowExW(frame, nullptr, L"#32770", nullptr);
+        ASSERT_TRUE(dialog != nullptr);
+        EXPECT_TRUE(IsWindowVisible(dialog));
+        EXPECT_EQ(0u, ListBoxItems(GetDlgItem(dialog, IDC_LST_EDITORS)).size());
+        EXPECT_EQ(0u, ComboBoxItems(GetDlgItem(dialog, IDC_CBO_VSFIX)).size());
+        EXPECT_EQ(hint, ControlText(dialog, IDC_TXT_DROPHINT));
+        ClickButton(dialog, IDCANCEL);
+    };
+    // Started with a solution: the message, and OK ends the launcher.
+    auto messageShown = [&](DWORD pid) {
+        HWND box = WaitForMessageBox(L"Travuna", pid, 20000);
+        ASSERT_TRUE(box != nullptr);
+        EXPECT_EQ(told, MessageBoxText(box));
+        EXPECT_EQ(1, CloseMessageBox(box));
+    };
 
     SystemVisualStudios installs;
     FakeSetupConfiguration server;
@@ -659,7 +702,7 @@ TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceWithoutAFrameInBothModes) {
         {"no catalogue, nothing to find", false, false},
         {"an empty catalogue, editors on disk", true, true},
     };
-    const std::wstring modes[] = {L"", QuoteArg(dir_.Sub(L"a b\\App.sln"))};
+    const std::wstring modes[] = {L"", QuoteArg(dir_.Sub(L"a b\\My App.sln"))};
     for (const Case& c : cases) {
         ResetStore();
         ASSERT_TRUE(RemoveSystemVisualStudios());
@@ -677,15 +720,14 @@ TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceWithoutAFrameInBothModes) {
         }
         for (const std::wstring& args : modes) {
             SCOPED_TRACE(c.what + (" " + ToUtf8(args)));
+            const bool alone = args.empty();
             CreatedWindows seen;
             code = 99;
-            ASSERT_EQ(1, RunWatchingWindows(Launcher(), args, &seen, &code));
+            ASSERT_EQ(1, RunWatchingWindows(Launcher(), args, &seen, &code,
+                                            alone ? std::function<void(DWORD)>(settingsShown)
+                                                  : std::function<void(DWORD)>(messageShown)));
             EXPECT_EQ(0u, code);
-            EXPECT_EQ(0, Count(seen.classes, L"PikroBack"));
-            EXPECT_EQ(0, seen.shown);
-            if (c.emptyCatalogue) {
-                EXPECT_EQ(0, seen.gone);
-            }
+            EXPECT_EQ(alone ? 1 : 0, Count(seen.classes, L"PikroBack"));
             EXPECT_EQ(StoreValueNames(kSectVsInst),
                       c.emptyCatalogue ? std::vector<std::wstring>{kKeyCount} : std::vector<std::wstring>{});
             EXPECT_FALSE(StoreSectionExists(kSectProfiles));
@@ -697,10 +739,9 @@ TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceWithoutAFrameInBothModes) {
     PutStoreCatalogue({{L"Gone", L"1", dir_.Sub(L"nothing")}});
     CreatedWindows seen;
     code = 99;
-    ASSERT_EQ(1, RunWatchingWindows(Launcher(), L"", &seen, &code));
+    ASSERT_EQ(1, RunWatchingWindows(Launcher(), L"", &seen, &code, settingsShown));
     EXPECT_EQ(0u, code);
-    EXPECT_EQ(0, Count(seen.classes, L"PikroBack"));
-    EXPECT_EQ(0, seen.gone);
+    EXPECT_EQ(1, Count(seen.classes, L"PikroBack"));
     DWORD count = 9;
     GetStoreDword(kSectVsInst, kKeyCount, &count);
     EXPECT_EQ(0u, count);
