@@ -22,3 +22,4 @@
 #define IDC_RAD_NOVSLINE 1017
 // Lines that tell the user what to do and what is about to open.
 #define IDC_TXT_DROPHINT 1040
+#define IDC_TXT_SOLUTION 1041

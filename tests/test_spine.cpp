@@ -258,7 +258,8 @@ TEST(LauncherTemplates, ChoiceDialogIsExactlyAsDesigned) {
                  {0, 0x50000007, 7, 7, 349, 83, IDC_GRP_INSTALLED, L"Button",
                   L"インストール済の Visual Studio"},
                  {0, 0x50A10103, 15, 20, 331, 60, IDC_LST_EDITORS, L"ListBox", L""},
-                 {0, 0x50020001, 7, 100, 352, 14, IDC_TXT_CHOOSE, L"Static",
+                 {0, 0x50008081, 7, 95, 352, 10, IDC_TXT_SOLUTION, L"Static", L""},
+                 {0, 0x50020001, 7, 108, 352, 14, IDC_TXT_CHOOSE, L"Static",
                   L"起動する Visual Studio を選択してください。"}});
     ExpectDialogBuiltFromTemplate(pikro.get(), IDD_CHOOSE, dlg);
 }
