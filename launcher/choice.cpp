@@ -13,8 +13,6 @@
 
 namespace {
 
-const int kStockFontNote = 11;
-
 // Two quotes around each of a 259-unit editor path and a 1023-unit solution
 // path, the blank between them and the terminator: any path the launcher
 // accepts fits, so a command is never cut.
@@ -59,7 +57,7 @@ int OnChoiceInitDialog(HWND window, UINT, WPARAM, LPARAM) {
         KalSetDlgItemStrW(window, IDCANCEL, L"Cancel");
     }
     SendDlgItemMessageW(window, IDC_TXT_CHOOSE, WM_SETFONT,
-                        reinterpret_cast<WPARAM>(KalGetStockFont(kStockFontNote)), TRUE);
+                        reinterpret_cast<WPARAM>(ChoiceNoteFont()), TRUE);
     DecideStart(window);
     return 1;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog_layout.h"
 #include "launcher.h"
 #include "resource.h"
 #include "store_keys.h"
@@ -264,25 +265,6 @@ TEST(LauncherTemplates, ChoiceDialogIsExactlyAsDesigned) {
     ExpectDialogBuiltFromTemplate(pikro.get(), IDD_CHOOSE, dlg);
 }
 
-// Group boxes (BS_GROUPBOX) frame other controls; every other control owns
-// its rectangle.
-bool IsGroupBox(HWND control) {
-    return _wcsicmp(ClassName(control).c_str(), L"Button") == 0 &&
-           (GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
-}
-
-RECT RectInDialog(HWND dialog, HWND control) {
-    RECT r;
-    GetWindowRect(control, &r);
-    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-bool Inside(const RECT& inner, const RECT& outer) {
-    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
-           inner.bottom <= outer.bottom;
-}
-
 // The dialog as the dialog manager builds it, in pixels of this machine's
 // font (a combo box takes its closed height from the font, not from the
 // template): every control lies inside the client area, no two controls
@@ -294,32 +276,7 @@ void ExpectControlsApartAndInside(HMODULE module, int id) {
     ASSERT_TRUE(host != nullptr);
     HWND dialog = CreateDialogParamW(module, MAKEINTRESOURCEW(id), host, PlainDlgProc, 0);
     ASSERT_TRUE(dialog != nullptr);
-    RECT client;
-    GetClientRect(dialog, &client);
-    std::vector<HWND> controls;
-    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        controls.push_back(child);
-    for (size_t i = 0; i < controls.size(); ++i) {
-        const RECT a = RectInDialog(dialog, controls[i]);
-        const int idA = GetDlgCtrlID(controls[i]);
-        EXPECT_TRUE(Inside(a, client)) << "control " << idA;
-        for (size_t j = i + 1; j < controls.size(); ++j) {
-            const RECT b = RectInDialog(dialog, controls[j]);
-            const int idB = GetDlgCtrlID(controls[j]);
-            const bool boxA = IsGroupBox(controls[i]);
-            const bool boxB = IsGroupBox(controls[j]);
-            RECT both;
-            const bool meet = IntersectRect(&both, &a, &b) != 0;
-            if (boxA && boxB) {
-                EXPECT_TRUE(!meet || Inside(a, b) || Inside(b, a)) << idA << " and " << idB;
-            } else if (boxA || boxB) {
-                // A control is either inside a group box or clear of it.
-                EXPECT_TRUE(!meet || Inside(boxA ? b : a, boxA ? a : b)) << idA << " and " << idB;
-            } else {
-                EXPECT_FALSE(meet) << idA << " and " << idB;
-            }
-        }
-    }
+    dialog_layout::ExpectControlsApartAndInside(dialog);
     DestroyWindow(host);
 }
 
@@ -348,13 +305,15 @@ TEST(LauncherTemplates, ThirdRuleButtonSitsBelowTheFixedEditor) {
     HWND dialog = CreateDialogParamW(pikro.get(), MAKEINTRESOURCEW(IDD_SETTINGS), host,
                                      PlainDlgProc, 0);
     ASSERT_TRUE(dialog != nullptr);
-    auto rect = [dialog](int id) { return RectInDialog(dialog, GetDlgItem(dialog, id)); };
+    auto rect = [dialog](int id) {
+        return dialog_layout::RectInDialog(dialog, GetDlgItem(dialog, id));
+    };
     const RECT group = rect(IDC_GRP_NOVS);
     const RECT ask = rect(IDC_RAD_NOVSASK);
     const RECT fix = rect(IDC_RAD_NOVSFIX);
     const RECT line = rect(IDC_RAD_NOVSLINE);
     const RECT combo = rect(IDC_CBO_NOVSFIX);
-    EXPECT_TRUE(Inside(line, group));
+    EXPECT_TRUE(dialog_layout::Inside(line, group));
     EXPECT_EQ(ask.left, line.left);
     EXPECT_LT(ask.bottom, line.top);
     EXPECT_LE(fix.bottom, line.top);
