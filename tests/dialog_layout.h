@@ -69,11 +69,12 @@ inline void ExpectControlsApartAndInside(HWND dialog) {
 }
 
 // The text of every static and button control fits it, measured with
-// GetTextExtentPoint32W (a wrapping static: DrawTextW's calculation) in the
-// control's font: push buttons keep a margin on each side, check boxes and
-// radio buttons the room of their box, group boxes that of their frame; a
-// control one line high holds the line's height. dpi scales those fixed
-// parts, which Windows draws at the window's DPI.
+// GetTextExtentPoint32W (a wrapping static or a multi-line button:
+// DrawTextW's calculation) in the control's font: push buttons keep a
+// margin on each side, check boxes and radio buttons the room of their box,
+// group boxes that of their frame; a control one line high holds the line's
+// height. dpi scales those fixed parts, which Windows draws at the window's
+// DPI.
 inline void ExpectTextsFit(HWND dialog, int dpi) {
     for (HWND control : Controls(dialog)) {
         const std::wstring cls = testutil::ClassName(control);
@@ -112,12 +113,20 @@ inline void ExpectTextsFit(HWND dialog, int dpi) {
             } else if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
                        type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE) {
                 room -= MulDiv(16, dpi, 96);
-                EXPECT_LE(metrics.tmHeight, client.bottom);
             } else {
                 room -= 2 * MulDiv(4, dpi, 96);
-                EXPECT_LE(metrics.tmHeight, client.bottom);
             }
-            EXPECT_LE(extent.cx, room);
+            if (type != BS_GROUPBOX && (style & BS_MULTILINE)) {
+                // A multi-line button wraps its text in the room beside its box.
+                RECT needed = {0, 0, room, 0};
+                DrawTextW(dc, text.c_str(), -1, &needed,
+                          DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+                EXPECT_LE(needed.right, room);
+                EXPECT_LE(needed.bottom, client.bottom);
+            } else {
+                if (type != BS_GROUPBOX) EXPECT_LE(metrics.tmHeight, client.bottom);
+                EXPECT_LE(extent.cx, room);
+            }
         }
         SelectObject(dc, old);
         ReleaseDC(control, dc);

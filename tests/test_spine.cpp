@@ -218,31 +218,31 @@ TEST(LauncherTemplates, SettingsDialogIsExactlyAsDesigned) {
     ASSERT_TRUE(pikro.get() != nullptr);
     DialogTemplate dlg;
     ASSERT_EQ(1, ReadTemplate(pikro.get(), IDD_SETTINGS, &dlg));
-    ExpectDialogFrame(dlg, 363, 251);
+    ExpectDialogFrame(dlg, 363, 259);
     const std::wstring same = L"常に、右の VisualStudio を起動";
     ExpectItems(
         dlg,
-        {{0, 0x50010001, 249, 230, 50, 14, IDOK, L"Button", L"OK"},
-         {0, 0x50010000, 306, 230, 50, 14, IDCANCEL, L"Button", L"キャンセル"},
+        {{0, 0x50010001, 249, 238, 50, 14, IDOK, L"Button", L"OK"},
+         {0, 0x50010000, 306, 238, 50, 14, IDCANCEL, L"Button", L"キャンセル"},
          {0, 0x50000007, 7, 7, 349, 80, IDC_GRP_INSTALLED, L"Button", L"インストール済の Visual Studio"},
          {0x10, 0x50A10103, 15, 20, 331, 44, IDC_LST_EDITORS, L"ListBox", L""},
          {0, 0x50000080, 15, 67, 331, 16, IDC_TXT_DROPHINT, L"Static",
           L"Visual Studio を追加するには、その devenv.exe をこの一覧にドロップしてください。"},
-         {0, 0x50000007, 7, 91, 349, 138, IDC_GRP_HOWTO, L"Button", L"Visual Studio 起動方法"},
-         {0, 0x50010003, 15, 102, 333, 11, IDC_CHK_DELVS, L"Button",
+         {0, 0x50000007, 7, 91, 349, 146, IDC_GRP_HOWTO, L"Button", L"Visual Studio 起動方法"},
+         {0, 0x50012003, 15, 102, 333, 18, IDC_CHK_DELVS, L"Button",
           L"ソリューションファイル(.sln)位置に、.vsフォルダがある場合、フォルダ内の全ファイルを削除する。"},
-         {0, 0x50020007, 14, 118, 334, 46, IDC_GRP_VS, L"Button",
+         {0, 0x50020007, 14, 126, 334, 46, IDC_GRP_VS, L"Button",
           L"ソリューションファイル(.sln)の位置に .vs フォルダがある場合"},
-         {0, 0x50000009, 29, 131, 312, 9, IDC_RAD_VSMATCH, L"Button",
+         {0, 0x50000009, 29, 139, 312, 9, IDC_RAD_VSMATCH, L"Button",
           L".vs フォルダ下のバージョンフォルダ(Vnn)に対応したVisualStudioを起動する"},
-         {0, 0x50000009, 29, 144, 115, 9, IDC_RAD_VSFIX, L"Button", same},
-         {0, 0x50210102, 153, 143, 184, 55, IDC_CBO_VSFIX, L"ComboBox", L""},
-         {0, 0x50020007, 14, 168, 334, 56, IDC_GRP_NOVS, L"Button",
+         {0, 0x50000009, 29, 152, 140, 9, IDC_RAD_VSFIX, L"Button", same},
+         {0, 0x50210102, 175, 151, 162, 55, IDC_CBO_VSFIX, L"ComboBox", L""},
+         {0, 0x50020007, 14, 176, 334, 56, IDC_GRP_NOVS, L"Button",
           L"ソリューションファイル(.sln)の位置に .vs フォルダが無い場合"},
-         {0, 0x50210102, 153, 192, 184, 55, IDC_CBO_NOVSFIX, L"ComboBox", L""},
-         {0, 0x50000009, 29, 179, 313, 11, IDC_RAD_NOVSASK, L"Button", L"起動する VisualStudio を選択する"},
-         {0, 0x50000009, 29, 193, 122, 8, IDC_RAD_NOVSFIX, L"Button", same},
-         {0, 0x50000009, 29, 207, 313, 9, IDC_RAD_NOVSLINE, L"Button",
+         {0, 0x50210102, 175, 200, 162, 55, IDC_CBO_NOVSFIX, L"ComboBox", L""},
+         {0, 0x50000009, 29, 187, 313, 11, IDC_RAD_NOVSASK, L"Button", L"起動する VisualStudio を選択する"},
+         {0, 0x50000009, 29, 201, 140, 8, IDC_RAD_NOVSFIX, L"Button", same},
+         {0, 0x50000009, 29, 215, 313, 9, IDC_RAD_NOVSLINE, L"Button",
           L"ソリューションファイルのバージョン行に対応した VisualStudio を起動する"}});
     ExpectDialogBuiltFromTemplate(pikro.get(), IDD_SETTINGS, dlg);
 }
