@@ -124,7 +124,9 @@ inline void ExpectTextsFit(HWND dialog, int dpi) {
                 EXPECT_LE(needed.right, room);
                 EXPECT_LE(needed.bottom, client.bottom);
             } else {
-                if (type != BS_GROUPBOX) EXPECT_LE(metrics.tmHeight, client.bottom);
+                if (type != BS_GROUPBOX) {
+                    EXPECT_LE(metrics.tmHeight, client.bottom);
+                }
                 EXPECT_LE(extent.cx, room);
             }
         }
