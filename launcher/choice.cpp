@@ -7,17 +7,19 @@
 #include "store_keys.h"
 
 #include <shellapi.h>
+#include <shlwapi.h>
 #include <string.h>
 #include <wchar.h>
 
 namespace {
 
-const int kStockFontNote = 11;
-
 // Two quotes around each of a 259-unit editor path and a 1023-unit solution
 // path, the blank between them and the terminator: any path the launcher
 // accepts fits, so a command is never cut.
 const size_t kCommandUnits = 1300;
+
+// The longest file name a solution path can end in, and the words before it.
+const size_t kLineUnits = 1100;
 
 // Composes the shim's parameters: the editor path and the solution path,
 // each in double quotes, one blank between. Returns 0 when a part does not
@@ -36,6 +38,16 @@ int ComposeEditorCommand(const EditorEntry* entry, const wchar_t* slnPath,
     return 1;
 }
 
+// The line that names the solution about to open: its file name is enough
+// to tell one double-click from another, and the static cuts a name too long
+// for it in the middle, keeping the extension.
+int ShowSolutionName(HWND dialog) {
+    wchar_t line[kLineUnits] = L"";
+    const wchar_t* format = KalGetLangId() == kLangJapanese ? L"開くソリューション: %s" : L"To open: %s";
+    if (KalSnPrintFW(line, format, PathFindFileNameW(g_state.szSlnPath)) < 0) return 0;
+    return KalSetDlgItemStrW(dialog, IDC_TXT_SOLUTION, line);
+}
+
 }  // namespace
 
 int OnChoiceInitDialog(HWND window, UINT, WPARAM, LPARAM) {
@@ -45,7 +57,7 @@ int OnChoiceInitDialog(HWND window, UINT, WPARAM, LPARAM) {
         KalSetDlgItemStrW(window, IDCANCEL, L"Cancel");
     }
     SendDlgItemMessageW(window, IDC_TXT_CHOOSE, WM_SETFONT,
-                        reinterpret_cast<WPARAM>(KalGetStockFont(kStockFontNote)), TRUE);
+                        reinterpret_cast<WPARAM>(ChoiceNoteFont()), TRUE);
     DecideStart(window);
     return 1;
 }
@@ -60,6 +72,7 @@ int OnShowChoice(HWND window, UINT, WPARAM, LPARAM) {
                             reinterpret_cast<LPARAM>(row));
     }
     SendDlgItemMessageW(window, IDC_LST_EDITORS, LB_SETCURSEL, g_settings.ixLstSel, 0);
+    ShowSolutionName(window);
     ShowWindow(window, SW_SHOW);
     ShowWindow(g_state.hFrame, SW_SHOW);
     // A tool window has no taskbar button: opened behind other windows, the

@@ -19,6 +19,8 @@ const COLORREF kDialogBackground = 0xFFFFFF;
 const MessageMapEntry kFrameMap[] = {
     {MMP_KIND_MESSAGE, WM_CREATE, 0, OnFrameCreate, 0, 0},
     {MMP_KIND_MESSAGE, WM_DESTROY, 0, OnFrameDestroy, 0, 0},
+    {MMP_KIND_MESSAGE, WM_DPICHANGED, 0, OnFrameDpiChanged, 0, 0},
+    {MMP_KIND_MESSAGE, UM_REFIT_FRAME, 0, OnFrameRefit, 0, 0},
     {0, 0, 0, nullptr, 0, 0},
 };
 
@@ -111,7 +113,7 @@ void FitFrameToDialog(HWND dialog) {
     RECT r = {0, 0, 0, 0};
     GetWindowRect(dialog, &r);
     RECT rc = {0, 0, r.right - r.left, r.bottom - r.top};
-    AdjustWindowRectEx(&rc, style, FALSE, exStyle);
+    AdjustFrameRect(&rc, style, exStyle);
     SetWindowPos(g_state.hFrame, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
                  SWP_NOMOVE);
 }
@@ -156,6 +158,7 @@ int OnFrameCreate(HWND window, UINT, WPARAM, LPARAM) {
 
 int OnFrameDestroy(HWND, UINT, WPARAM, LPARAM) {
     DestroyWindow(g_state.hCurDlg);
+    ReleaseNoteFonts();
     PostQuitMessage(0);
     return 0;
 }
@@ -219,7 +222,14 @@ int LauncherStartup(HINSTANCE hInst, const wchar_t* cmdLine) {
     BuildFirstCatalogue();
     g_catalogue.count = LoadCatalogue();
     LoadSettings();
-    if (g_catalogue.count == 0) return 0;
+    // With no editor known even after the search, a solution cannot be
+    // opened: the user is told so and how to add one. Started alone, the
+    // launcher opens its settings dialog all the same, with an empty list on
+    // which the user can drop a devenv.exe.
+    if (g_catalogue.count == 0 && g_state.szSlnPath[0] != L'\0') {
+        TellNoEditorFound(g_state.szSlnPath);
+        return 0;
+    }
 
     WNDCLASSW wc;
     memset(&wc, 0, sizeof(wc));

@@ -15,6 +15,11 @@ const LANGID kLangJapanese = 1041;
 #define UM_START_EDITOR (WM_APP + 100)
 // Posted to the choice dialog: fill and show the list.
 #define UM_SHOW_CHOICE (WM_APP + 101)
+// Posted to the frame after a change of DPI: fit it around its dialog again.
+#define UM_REFIT_FRAME (WM_APP + 102)
+
+// The library's stock font for the choice dialog's bold line.
+const int kStockFontBold = 11;
 
 // A folder of moved-aside caches to delete once the message loop has ended,
 // with the mutex that marks it as this launcher's.
@@ -40,6 +45,10 @@ struct LauncherState {
     HANDLE hOwnMovedAside;       // this launcher's own, once made
     unsigned uMovedAsideCount;   // names the entries moved into it
     DiscoveryState discovery;  // the first start's discovery, for a user without a catalogue
+    UINT uDpi;                 // the frame's DPI once Windows has told a change; 0 before
+    HFONT hNoteFont;           // the choice dialog's bold line at a DPI of its own, if made
+    HFONT hOldNoteFont;        // the one it replaced, deleted once the control lets go
+    UINT uNoteFontDpi;         // the DPI hNoteFont was made for
 };
 
 extern LauncherState g_state;
@@ -67,6 +76,22 @@ INT_PTR CALLBACK SettingsDlgProc(HWND window, UINT message, WPARAM wParam, LPARA
 INT_PTR CALLBACK ChoiceDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK ListBoxSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The frame on displays of different DPI (frame_dpi.cpp).
+// The frame's DPI: the last one Windows told it, else its window's, else the
+// system's.
+UINT FrameDpi();
+// AdjustWindowRectEx for the frame's DPI (without a menu).
+void AdjustFrameRect(RECT* rect, DWORD style, DWORD exStyle);
+// The bold font of the choice dialog's line for the frame's DPI: the
+// library's stock font at the system DPI, else one made for that DPI.
+HFONT ChoiceNoteFont();
+// Fits the frame around its dialog by the caption and borders it has now.
+void FitFrameAroundDialog(HWND dialog);
+// Deletes the fonts ChoiceNoteFont made; called once the dialog is gone.
+void ReleaseNoteFonts();
+int OnFrameDpiChanged(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int OnFrameRefit(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
 int OnFrameCreate(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int OnFrameDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int OnDialogDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -79,6 +104,12 @@ int OnCancel(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // it added: 0 when a catalogue section was there (an empty one too) or
 // nothing was found, and then nothing is written.
 int BuildFirstCatalogue();
+
+// When no editor is known (no_editor.cpp).
+// Tells the user in a message box that no Visual Studio was found to open
+// the solution at slnPath, and how to add one. Returns 1 once the user has
+// closed the box, 0 when it could not be shown.
+int TellNoEditorFound(const wchar_t* slnPath);
 
 // Start decision (decide.cpp).
 void DecideStart(HWND dialog);

@@ -26,3 +26,6 @@
 // in a string bundle (16 ids from 2304) that holds nothing else.
 #define IDS_PRERELEASE_EN 2304
 #define IDS_PRERELEASE_JA 2305
+// Lines that tell the user what to do and what is about to open.
+#define IDC_TXT_DROPHINT 1040
+#define IDC_TXT_SOLUTION 1041

@@ -54,6 +54,24 @@ const wchar_t kTipDetailsEn[] =
     L"If you want to add it, please drop the devenv.exe you want to add."
     L"\n\n%s -\n  Version : %s\n  Path    : %s";
 
+// The line under the editor list. With no editor at all it says so, since
+// the empty list alone would not tell a user what to do next.
+const wchar_t kDropHintJa[] =
+    L"Visual Studio を追加するには、その devenv.exe をこの一覧にドロップしてください。";
+const wchar_t kDropHintEn[] = L"To add a Visual Studio, drop its devenv.exe on this list.";
+const wchar_t kNoEditorHintJa[] =
+    L"Visual Studio が見つかりませんでした。"
+    L"追加する Visual Studio の devenv.exe をこの一覧にドロップしてください。";
+const wchar_t kNoEditorHintEn[] =
+    L"No Visual Studio was found. Drop a devenv.exe on this list to add one.";
+
+void ShowDropHint(HWND dialog, int count) {
+    const int japanese = KalGetLangId() == kLangJapanese;
+    const wchar_t* text = count > 0 ? (japanese ? kDropHintJa : kDropHintEn)
+                                    : (japanese ? kNoEditorHintJa : kNoEditorHintEn);
+    KalSetDlgItemStrW(dialog, IDC_TXT_DROPHINT, text);
+}
+
 // Keeps the in-memory choice in step with a combo box's new selection. Only
 // the selected row counts: text typed into the edit field is never read.
 int TakeComboSelection(HWND dialog, int comboId, WPARAM wParam, UINT* setting) {
@@ -70,7 +88,8 @@ int TakeComboSelection(HWND dialog, int comboId, WPARAM wParam, UINT* setting) {
 // differences, punctuation and non-ASCII text differently from the
 // catalogue's own sort. Inserting by position never sorts, so row i stays
 // catalogue entry i whatever the descriptions are, and every handler may take
-// a row as a catalogue index.
+// a row as a catalogue index. The line under the list follows the count, so a
+// drop on an empty list turns its "none found" into the plain advice.
 int SettingsFillEditorRows(HWND dialog) {
     HWND list = GetDlgItem(dialog, IDC_LST_EDITORS);
     HWND vsFix = GetDlgItem(dialog, IDC_CBO_VSFIX);
@@ -89,6 +108,7 @@ int SettingsFillEditorRows(HWND dialog) {
         SendMessageW(vsFix, CB_INSERTSTRING, static_cast<WPARAM>(i), text);
         SendMessageW(noVsFix, CB_INSERTSTRING, static_cast<WPARAM>(i), text);
     }
+    ShowDropHint(dialog, count);
     return count;
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the pictures of the launcher's two dialogs for the README: real
 # windows of the x64 build under Wine's X11 driver on a virtual X server
-# (Xvfb), each in English and in Japanese, cropped to the window:
+# (Xvfb), at 150 % (144 DPI, the scale most laptops ship with), each in
+# English and in Japanese, cropped to the window:
 #
 #   docs/settings-en.png  docs/settings-ja.png   Pikro.exe without a solution
 #   docs/choice-en.png    docs/choice-ja.png     Pikro.exe on a solution that
@@ -85,6 +86,8 @@ cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 reg_add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic
 reg_add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
   /v Tahoma /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic'
+# 150 %: Wine takes the display's DPI from here when a program starts.
+reg_add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144
 
 # Three editors, stored as setup would store them.
 programs=$work/Program\ Files

@@ -135,6 +135,28 @@ TEST(ChoiceTextsLang, TextsFollowTheLanguage) {
     EXPECT_EQ(font, KalGetStockFont(11));
     EXPECT_NE(font, reinterpret_cast<HFONT>(
                         SendDlgItemMessageW(choice.Dialog(), IDC_GRP_INSTALLED, WM_GETFONT, 0, 0)));
+    // Once shown, the list names the solution it is about to open.
+    EXPECT_EQ(ControlText(choice.Dialog(), IDC_TXT_SOLUTION), L"");
+    SendMessageW(choice.Dialog(), UM_SHOW_CHOICE, 0, 0);
+    EXPECT_EQ(ControlText(choice.Dialog(), IDC_TXT_SOLUTION),
+              Expected(L"To open: App.sln", L"開くソリューション: App.sln"));
+}
+
+// The line above the list names the solution by its file name, whatever
+// the name holds: blanks, a percent sign, Japanese, a name longer than the
+// line (which the static shortens only when it draws it), an .slnx.
+TEST_F(ChoiceTest, ListNamesTheSolutionItOpens) {
+    const std::wstring longName = std::wstring(200, L'n') + L".sln";
+    const std::wstring names[] = {L"App.sln", L"My Shop 2.slnx", L"100% done %s.sln",
+                                  L"ソリューション.sln", longName};
+    for (const std::wstring& name : names) {
+        SCOPED_TRACE(ToUtf8(name));
+        wcscpy_s(g_state.szSlnPath, dir_.Sub(L"My Solution\\" + name).c_str());
+        ChoiceDialog choice;
+        ASSERT_TRUE(choice.PumpUntilVisible());
+        EXPECT_EQ(ControlText(choice.Dialog(), IDC_TXT_SOLUTION), L"To open: " + name);
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(choice.Dialog(), IDC_TXT_SOLUTION)));
+    }
 }
 
 TEST_F(ChoiceTest, ListShowsTheCatalogueInItsOrderWithTheRememberedRow) {

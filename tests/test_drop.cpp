@@ -156,6 +156,25 @@ TEST_F(EditorDrop, DevenvInCapitalsIsStoredAndListedAtOnce) {
     ExpectRowsPaired(list_, vsFix_, noVsFix_);
 }
 
+// With no editor at all the settings dialog opens on the empty list, whose
+// line says so; the first editor dropped there turns it into the plain
+// advice, in either language.
+TEST_F(EditorDropLang, FirstEditorDroppedOnTheEmptyListChangesItsLine) {
+    ASSERT_TRUE(PutStoreDword(kSectVsInst, kKeyCount, 0));
+    Open();
+    EXPECT_EQ(0u, ListBoxItems(list_).size());
+    EXPECT_EQ(ControlText(dialog_, IDC_TXT_DROPHINT),
+              Japanese() ? L"Visual Studio が見つかりませんでした。"
+                           L"追加する Visual Studio の devenv.exe をこの一覧にドロップしてください。"
+                         : L"No Visual Studio was found. Drop a devenv.exe on this list to add one.");
+    Drop({NewEditor(L"new", L"VS C")});
+    EXPECT_EQ(1u, StoredCount());
+    EXPECT_EQ((std::vector<std::wstring>{L"VS C"}), ListBoxItems(list_));
+    EXPECT_EQ(ControlText(dialog_, IDC_TXT_DROPHINT),
+              Japanese() ? L"Visual Studio を追加するには、その devenv.exe をこの一覧にドロップしてください。"
+                         : L"To add a Visual Studio, drop its devenv.exe on this list.");
+}
+
 // The version of a dropped devenv.exe is read no further than its image
 // goes, whatever its resource directory declares (a crafted file).
 TEST_F(EditorDrop, ACraftedVersionResourceIsReadNoFurtherThanTheImage) {

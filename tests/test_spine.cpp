@@ -6,9 +6,11 @@
 #include <string.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "dialog_layout.h"
 #include "launcher.h"
 #include "resource.h"
 #include "store_keys.h"
@@ -216,29 +218,31 @@ TEST(LauncherTemplates, SettingsDialogIsExactlyAsDesigned) {
     ASSERT_TRUE(pikro.get() != nullptr);
     DialogTemplate dlg;
     ASSERT_EQ(1, ReadTemplate(pikro.get(), IDD_SETTINGS, &dlg));
-    ExpectDialogFrame(dlg, 363, 251);
+    ExpectDialogFrame(dlg, 363, 259);
     const std::wstring same = L"常に、右の VisualStudio を起動";
     ExpectItems(
         dlg,
-        {{0, 0x50010001, 249, 230, 50, 14, IDOK, L"Button", L"OK"},
-         {0, 0x50010000, 306, 230, 50, 14, IDCANCEL, L"Button", L"キャンセル"},
+        {{0, 0x50010001, 249, 238, 50, 14, IDOK, L"Button", L"OK"},
+         {0, 0x50010000, 306, 238, 50, 14, IDCANCEL, L"Button", L"キャンセル"},
          {0, 0x50000007, 7, 7, 349, 80, IDC_GRP_INSTALLED, L"Button", L"インストール済の Visual Studio"},
-         {0x10, 0x50A10103, 15, 20, 331, 60, IDC_LST_EDITORS, L"ListBox", L""},
-         {0, 0x50000007, 7, 91, 349, 138, IDC_GRP_HOWTO, L"Button", L"Visual Studio 起動方法"},
-         {0, 0x50010003, 15, 102, 333, 11, IDC_CHK_DELVS, L"Button",
+         {0x10, 0x50A10103, 15, 20, 331, 44, IDC_LST_EDITORS, L"ListBox", L""},
+         {0, 0x50000080, 15, 67, 331, 16, IDC_TXT_DROPHINT, L"Static",
+          L"Visual Studio を追加するには、その devenv.exe をこの一覧にドロップしてください。"},
+         {0, 0x50000007, 7, 91, 349, 146, IDC_GRP_HOWTO, L"Button", L"Visual Studio 起動方法"},
+         {0, 0x50012003, 15, 102, 333, 18, IDC_CHK_DELVS, L"Button",
           L"ソリューションファイル(.sln)位置に、.vsフォルダがある場合、フォルダ内の全ファイルを削除する。"},
-         {0, 0x50020007, 14, 118, 334, 46, IDC_GRP_VS, L"Button",
+         {0, 0x50020007, 14, 126, 334, 46, IDC_GRP_VS, L"Button",
           L"ソリューションファイル(.sln)の位置に .vs フォルダがある場合"},
-         {0, 0x50000009, 29, 131, 312, 9, IDC_RAD_VSMATCH, L"Button",
+         {0, 0x50000009, 29, 139, 312, 9, IDC_RAD_VSMATCH, L"Button",
           L".vs フォルダ下のバージョンフォルダ(Vnn)に対応したVisualStudioを起動する"},
-         {0, 0x50000009, 29, 144, 115, 9, IDC_RAD_VSFIX, L"Button", same},
-         {0, 0x50210102, 153, 143, 184, 55, IDC_CBO_VSFIX, L"ComboBox", L""},
-         {0, 0x50020007, 14, 168, 334, 56, IDC_GRP_NOVS, L"Button",
+         {0, 0x50000009, 29, 152, 140, 9, IDC_RAD_VSFIX, L"Button", same},
+         {0, 0x50210102, 175, 151, 162, 55, IDC_CBO_VSFIX, L"ComboBox", L""},
+         {0, 0x50020007, 14, 176, 334, 56, IDC_GRP_NOVS, L"Button",
           L"ソリューションファイル(.sln)の位置に .vs フォルダが無い場合"},
-         {0, 0x50210102, 153, 192, 184, 55, IDC_CBO_NOVSFIX, L"ComboBox", L""},
-         {0, 0x50000009, 29, 179, 313, 11, IDC_RAD_NOVSASK, L"Button", L"起動する VisualStudio を選択する"},
-         {0, 0x50000009, 29, 193, 122, 8, IDC_RAD_NOVSFIX, L"Button", same},
-         {0, 0x50000009, 29, 207, 313, 9, IDC_RAD_NOVSLINE, L"Button",
+         {0, 0x50210102, 175, 200, 162, 55, IDC_CBO_NOVSFIX, L"ComboBox", L""},
+         {0, 0x50000009, 29, 187, 313, 11, IDC_RAD_NOVSASK, L"Button", L"起動する VisualStudio を選択する"},
+         {0, 0x50000009, 29, 201, 140, 8, IDC_RAD_NOVSFIX, L"Button", same},
+         {0, 0x50000009, 29, 215, 313, 9, IDC_RAD_NOVSLINE, L"Button",
           L"ソリューションファイルのバージョン行に対応した VisualStudio を起動する"}});
     ExpectDialogBuiltFromTemplate(pikro.get(), IDD_SETTINGS, dlg);
 }
@@ -255,28 +259,10 @@ TEST(LauncherTemplates, ChoiceDialogIsExactlyAsDesigned) {
                  {0, 0x50000007, 7, 7, 349, 83, IDC_GRP_INSTALLED, L"Button",
                   L"インストール済の Visual Studio"},
                  {0, 0x50A10103, 15, 20, 331, 60, IDC_LST_EDITORS, L"ListBox", L""},
-                 {0, 0x50020001, 7, 100, 352, 14, IDC_TXT_CHOOSE, L"Static",
+                 {0, 0x50008081, 7, 95, 352, 10, IDC_TXT_SOLUTION, L"Static", L""},
+                 {0, 0x50020001, 7, 108, 352, 14, IDC_TXT_CHOOSE, L"Static",
                   L"起動する Visual Studio を選択してください。"}});
     ExpectDialogBuiltFromTemplate(pikro.get(), IDD_CHOOSE, dlg);
-}
-
-// Group boxes (BS_GROUPBOX) frame other controls; every other control owns
-// its rectangle.
-bool IsGroupBox(HWND control) {
-    return _wcsicmp(ClassName(control).c_str(), L"Button") == 0 &&
-           (GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
-}
-
-RECT RectInDialog(HWND dialog, HWND control) {
-    RECT r;
-    GetWindowRect(control, &r);
-    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-bool Inside(const RECT& inner, const RECT& outer) {
-    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
-           inner.bottom <= outer.bottom;
 }
 
 // The dialog as the dialog manager builds it, in pixels of this machine's
@@ -290,32 +276,7 @@ void ExpectControlsApartAndInside(HMODULE module, int id) {
     ASSERT_TRUE(host != nullptr);
     HWND dialog = CreateDialogParamW(module, MAKEINTRESOURCEW(id), host, PlainDlgProc, 0);
     ASSERT_TRUE(dialog != nullptr);
-    RECT client;
-    GetClientRect(dialog, &client);
-    std::vector<HWND> controls;
-    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        controls.push_back(child);
-    for (size_t i = 0; i < controls.size(); ++i) {
-        const RECT a = RectInDialog(dialog, controls[i]);
-        const int idA = GetDlgCtrlID(controls[i]);
-        EXPECT_TRUE(Inside(a, client)) << "control " << idA;
-        for (size_t j = i + 1; j < controls.size(); ++j) {
-            const RECT b = RectInDialog(dialog, controls[j]);
-            const int idB = GetDlgCtrlID(controls[j]);
-            const bool boxA = IsGroupBox(controls[i]);
-            const bool boxB = IsGroupBox(controls[j]);
-            RECT both;
-            const bool meet = IntersectRect(&both, &a, &b) != 0;
-            if (boxA && boxB) {
-                EXPECT_TRUE(!meet || Inside(a, b) || Inside(b, a)) << idA << " and " << idB;
-            } else if (boxA || boxB) {
-                // A control is either inside a group box or clear of it.
-                EXPECT_TRUE(!meet || Inside(boxA ? b : a, boxA ? a : b)) << idA << " and " << idB;
-            } else {
-                EXPECT_FALSE(meet) << idA << " and " << idB;
-            }
-        }
-    }
+    dialog_layout::ExpectControlsApartAndInside(dialog);
     DestroyWindow(host);
 }
 
@@ -344,13 +305,15 @@ TEST(LauncherTemplates, ThirdRuleButtonSitsBelowTheFixedEditor) {
     HWND dialog = CreateDialogParamW(pikro.get(), MAKEINTRESOURCEW(IDD_SETTINGS), host,
                                      PlainDlgProc, 0);
     ASSERT_TRUE(dialog != nullptr);
-    auto rect = [dialog](int id) { return RectInDialog(dialog, GetDlgItem(dialog, id)); };
+    auto rect = [dialog](int id) {
+        return dialog_layout::RectInDialog(dialog, GetDlgItem(dialog, id));
+    };
     const RECT group = rect(IDC_GRP_NOVS);
     const RECT ask = rect(IDC_RAD_NOVSASK);
     const RECT fix = rect(IDC_RAD_NOVSFIX);
     const RECT line = rect(IDC_RAD_NOVSLINE);
     const RECT combo = rect(IDC_CBO_NOVSFIX);
-    EXPECT_TRUE(Inside(line, group));
+    EXPECT_TRUE(dialog_layout::Inside(line, group));
     EXPECT_EQ(ask.left, line.left);
     EXPECT_LT(ask.bottom, line.top);
     EXPECT_LE(fix.bottom, line.top);
@@ -569,9 +532,11 @@ void CALLBACK OnWindowCreated(HWINEVENTHOOK, DWORD event, HWND window, LONG obje
 
 // Runs program with args to its end (at most 20 s) with a watch on the
 // windows its process creates, set while the process is still suspended so
-// that none escapes it. Returns 1 when the program ended in time.
+// that none escapes it; meanwhile (when given) answers the program's windows
+// with the process id. Returns 1 when the program ended in time.
 int RunWatchingWindows(const std::wstring& program, const std::wstring& args,
-                       CreatedWindows* seen, DWORD* exitCode) {
+                       CreatedWindows* seen, DWORD* exitCode,
+                       const std::function<void(DWORD)>& meanwhile = nullptr) {
     std::wstring line = QuoteArg(program) + L" " + args;
     std::vector<wchar_t> buffer(line.begin(), line.end());
     buffer.push_back(L'\0');
@@ -590,6 +555,7 @@ int RunWatchingWindows(const std::wstring& program, const std::wstring& args,
     EXPECT_TRUE(hook != nullptr);
     ResumeThread(process.hThread);
     CloseHandle(process.hThread);
+    if (meanwhile) meanwhile(process.dwProcessId);
     int ended = EndProgram(process.hProcess, 20000, exitCode);
     // Notifications still queued are handled now (their windows are gone).
     PumpMessages(100);
@@ -626,19 +592,21 @@ protected:
     std::wstring install_;
 };
 
-// With no editor to start the launcher ends at once, in settings mode and
-// with a solution alike, silently and without ever creating its frame. The
+// The launcher is never silent about having no editor. Started alone it
+// shows its settings dialog with the empty list and a line telling the user
+// to drop a devenv.exe on it; started with a solution it creates no frame
+// but says in a message box, named after the solution's file, that no Visual
+// Studio was found and how to add one. The exit code is 0 either way. The
 // watch is first shown to see the frame of a run that has an editor to
 // start, though that frame stays hidden and goes at once.
 //
 // A user without any catalogue has the launcher look for editors first;
 // when it finds none, nothing is stored, so that the next start looks
 // again. An empty catalogue (every editor dropped) is a catalogue: nothing
-// is looked for, even with editors on disk. Windows' list is asked through
-// COM, whose apartment keeps a hidden window of its own for that moment: a
-// window gone before the watch could read it is counted only where the
-// launcher does not look for editors.
-TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceWithoutAFrameInBothModes) {
+// is looked for, even with editors on disk.
+class LauncherProgramLang : public LauncherProgram {};
+
+TEST_F(LauncherProgramLang, NoEditorOpensTheSettingsAloneAndTellsASolutionSo) {
     StoreOneEditor();
     ASSERT_TRUE(MakeFolders(dir_.Sub(L"App\\.vs\\App\\v17")));
     CreatedWindows started;
@@ -647,6 +615,41 @@ TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceWithoutAFrameInBothModes) {
                                     &code));
     EXPECT_EQ(0u, code);
     EXPECT_EQ(1, Count(started.classes, L"PikroBack"));
+
+    const bool japanese = TestLangId() == 1041;
+    const std::wstring hint =
+        japanese ? L"Visual Studio が見つかりませんでした。"
+                   L"追加する Visual Studio の devenv.exe をこの一覧にドロップしてください。"
+                 : L"No Visual Studio was found. Drop a devenv.exe on this list to add one.";
+    const std::wstring told =
+        japanese ? L"Visual Studio が見つからないため、\"My App.sln\" を開けません。\n\n"
+                   L"追加するには、ソリューションを指定せずに Travuna (Pikro.exe) を起動し、"
+                   L"Visual Studio の一覧に devenv.exe をドロップしてください。"
+                   L"Visual Studio をインストールした後で PikroInstall.exe を実行し直しても追加されます。"
+                 : L"No Visual Studio was found, so \"My App.sln\" cannot be opened.\n\n"
+                   L"To add one, start Travuna (Pikro.exe) without a solution and drop a devenv.exe "
+                   L"on its list of Visual Studio, or run PikroInstall.exe again after installing "
+                   L"Visual Studio.";
+    // Started alone: the settings dialog, its list empty, the line under it
+    // saying what to do; Cancel ends the launcher.
+    auto settingsShown = [&](DWORD pid) {
+        HWND frame = WaitForWindow(L"PikroBack", nullptr, pid, 20000, true);
+        ASSERT_TRUE(frame != nullptr);
+        HWND dialog = FindWindowExW(frame, nullptr, L"#32770", nullptr);
+        ASSERT_TRUE(dialog != nullptr);
+        EXPECT_TRUE(IsWindowVisible(dialog));
+        EXPECT_EQ(0u, ListBoxItems(GetDlgItem(dialog, IDC_LST_EDITORS)).size());
+        EXPECT_EQ(0u, ComboBoxItems(GetDlgItem(dialog, IDC_CBO_VSFIX)).size());
+        EXPECT_EQ(hint, ControlText(dialog, IDC_TXT_DROPHINT));
+        ClickButton(dialog, IDCANCEL);
+    };
+    // Started with a solution: the message, and OK ends the launcher.
+    auto messageShown = [&](DWORD pid) {
+        HWND box = WaitForMessageBox(L"Travuna", pid, 20000);
+        ASSERT_TRUE(box != nullptr);
+        EXPECT_EQ(told, MessageBoxText(box));
+        EXPECT_EQ(1, CloseMessageBox(box));
+    };
 
     SystemVisualStudios installs;
     FakeSetupConfiguration server;
@@ -659,7 +662,7 @@ TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceWithoutAFrameInBothModes) {
         {"no catalogue, nothing to find", false, false},
         {"an empty catalogue, editors on disk", true, true},
     };
-    const std::wstring modes[] = {L"", QuoteArg(dir_.Sub(L"a b\\App.sln"))};
+    const std::wstring modes[] = {L"", QuoteArg(dir_.Sub(L"a b\\My App.sln"))};
     for (const Case& c : cases) {
         ResetStore();
         ASSERT_TRUE(RemoveSystemVisualStudios());
@@ -677,15 +680,14 @@ TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceWithoutAFrameInBothModes) {
         }
         for (const std::wstring& args : modes) {
             SCOPED_TRACE(c.what + (" " + ToUtf8(args)));
+            const bool alone = args.empty();
             CreatedWindows seen;
             code = 99;
-            ASSERT_EQ(1, RunWatchingWindows(Launcher(), args, &seen, &code));
+            ASSERT_EQ(1, RunWatchingWindows(Launcher(), args, &seen, &code,
+                                            alone ? std::function<void(DWORD)>(settingsShown)
+                                                  : std::function<void(DWORD)>(messageShown)));
             EXPECT_EQ(0u, code);
-            EXPECT_EQ(0, Count(seen.classes, L"PikroBack"));
-            EXPECT_EQ(0, seen.shown);
-            if (c.emptyCatalogue) {
-                EXPECT_EQ(0, seen.gone);
-            }
+            EXPECT_EQ(alone ? 1 : 0, Count(seen.classes, L"PikroBack"));
             EXPECT_EQ(StoreValueNames(kSectVsInst),
                       c.emptyCatalogue ? std::vector<std::wstring>{kKeyCount} : std::vector<std::wstring>{});
             EXPECT_FALSE(StoreSectionExists(kSectProfiles));
@@ -697,10 +699,9 @@ TEST_F(LauncherProgram, EmptyCatalogueEndsAtOnceWithoutAFrameInBothModes) {
     PutStoreCatalogue({{L"Gone", L"1", dir_.Sub(L"nothing")}});
     CreatedWindows seen;
     code = 99;
-    ASSERT_EQ(1, RunWatchingWindows(Launcher(), L"", &seen, &code));
+    ASSERT_EQ(1, RunWatchingWindows(Launcher(), L"", &seen, &code, settingsShown));
     EXPECT_EQ(0u, code);
-    EXPECT_EQ(0, Count(seen.classes, L"PikroBack"));
-    EXPECT_EQ(0, seen.gone);
+    EXPECT_EQ(1, Count(seen.classes, L"PikroBack"));
     DWORD count = 9;
     GetStoreDword(kSectVsInst, kKeyCount, &count);
     EXPECT_EQ(0u, count);
