@@ -89,6 +89,11 @@ int ComposeFTypeCommand(const wchar_t* launcher, wchar_t (&command)[1024]);
 int ComposeAssocRestore(const wchar_t* type, wchar_t (&command)[324],
                         const wchar_t* extension = kSlnExtension);
 
+// Runs "assoc" for the kind's extension, its answer going to the kind's
+// file in the temporary folder, and reads the answer as ReadSlnAssociation
+// does.
+int QuerySlnAssociation(const SolutionKind& kind, wchar_t (&type)[260]);
+
 // Runs one command line through "<system folder>\cmd.exe /d /c" without a
 // console window and waits for it to end. Returns 1 when the interpreter
 // ran, 0 when it could not be started.
