@@ -20,3 +20,12 @@
 #define IDC_RAD_NOVSFIX 1015
 #define IDC_TXT_CHOOSE 1016
 #define IDC_RAD_NOVSLINE 1017
+
+// Strings the shell reads out of the launcher through indirect strings
+// ("@<path of Pikro.exe>,-<id>") that setup and the installer write, so that
+// every user sees them in their own language.
+#define IDS_APP_DESCRIPTION 2001
+#define IDS_APP_NAME 2002
+#define IDS_SLN_TYPE_NAME 2003
+#define IDS_SLNX_TYPE_NAME 2004
+#define IDS_VERB_CHOOSE 2005
