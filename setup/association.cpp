@@ -6,12 +6,13 @@
 
 #include <wchar.h>
 
+#include "../launcher/resource.h"
 #include "settings.h"
 #include "store_keys.h"
 
 const SolutionKind kSolutionKinds[kSolutionKindCount] = {
-    {kSlnExtension, kKeyOrgFType, L"Pikro.tmp"},
-    {kSlnxExtension, kKeyOrgFTypeSlnx, L"PikroSlnx.tmp"},
+    {kSlnExtension, kKeyOrgFType, kSlnFileType, IDS_SLN_TYPE_NAME},
+    {kSlnxExtension, kKeyOrgFTypeSlnx, kSlnxFileType, IDS_SLNX_TYPE_NAME},
 };
 
 static int IsControlUnit(wchar_t c) {
@@ -40,27 +41,13 @@ int IsQuotablePath(const wchar_t* path) {
     return 1;
 }
 
-// No blank before ">": cmd would hand it to "assoc" as part of the name.
-// The quotes keep a temporary folder with blanks in one piece; the line does
-// not start with a quote, so "cmd /c" leaves them alone.
-int ComposeAssocQuery(const wchar_t* outputFile, wchar_t (&command)[1024],
-                      const wchar_t* extension) {
-    command[0] = L'\0';
-    if (!IsQuotablePath(outputFile)) return 0;
-    if (KalSnPrintFW(command, L"assoc %s>\"%s\"", extension, outputFile) < 0) {
-        command[0] = L'\0';
-        return 0;
-    }
-    return 1;
-}
-
 // The quoted program path cannot start another program whose name is a
 // prefix of it ("C:\Program.exe"), and the quoted %1 arrives as one quoted
 // solution path, which the launcher unquotes.
-int ComposeFTypeCommand(const wchar_t* launcher, wchar_t (&command)[1024]) {
+int ComposeFTypeCommand(const wchar_t* fileType, const wchar_t* launcher, wchar_t (&command)[1024]) {
     command[0] = L'\0';
     if (!IsQuotablePath(launcher)) return 0;
-    if (KalSnPrintFW(command, L"ftype %s=\"%s\" \"%%1\"", kSlnFileType, launcher) < 0) {
+    if (KalSnPrintFW(command, L"ftype %s=\"%s\" \"%%1\"", fileType, launcher) < 0) {
         command[0] = L'\0';
         return 0;
     }
@@ -89,56 +76,68 @@ int ReadRememberedFileType(wchar_t (&type)[260], const wchar_t* key) {
     return 0;
 }
 
-// Composes the "ftype" command that makes PikroSln open the launcher beside
-// this program. Returns 0 when the launcher path cannot be put on a command
-// line safely.
-static int ComposeOurFType() {
+// Composes the "ftype" command that makes the kind's file type open the
+// launcher beside this program. Returns 0 when the launcher path cannot be
+// put on a command line safely.
+static int ComposeOurFType(const SolutionKind& kind) {
     if (!KalGetAppPathW(g_setup.szLauncher) || !KalPathCatW(g_setup.szLauncher, kLauncherExe))
         return 0;
-    return ComposeFTypeCommand(g_setup.szLauncher, g_setup.szCommand);
+    return ComposeFTypeCommand(kind.fileType, g_setup.szLauncher, g_setup.szCommand);
 }
 
-// 1 when PikroSln's open command, as the shell reads it, is the one the
-// composed "ftype" command sets.
-static int OpenCommandIsOurs() {
+// 1 when the open command of the kind's file type, as the shell reads it,
+// is the one the composed "ftype" command sets.
+static int OpenCommandIsOurs(const SolutionKind& kind) {
     const wchar_t* wanted = wcschr(g_setup.szCommand, L'=');
+    wchar_t szKey[64];
     wchar_t szCurrent[1024];
     DWORD bytes = sizeof(szCurrent);
-    if (!wanted || RegGetValueW(HKEY_CLASSES_ROOT, L"PikroSln\\shell\\open\\command", NULL,
-                                RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, NULL,
-                                szCurrent, &bytes) != ERROR_SUCCESS)
+    if (!wanted || KalSnPrintFW(szKey, L"%s\\shell\\open\\command", kind.fileType) < 0 ||
+        RegGetValueW(HKEY_CLASSES_ROOT, szKey, NULL, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                     NULL, szCurrent, &bytes) != ERROR_SUCCESS)
         return 0;
     return wcscmp(szCurrent, wanted + 1) == 0;
 }
 
-// .sln is already PikroSln, but its open command may name a launcher that
-// is no longer there (the suite installed elsewhere, an old copy deleted):
-// it is set to this launcher whenever it differs.
-static int RepairOpenCommand() {
-    if (!ComposeOurFType() || OpenCommandIsOurs()) return 0;
-    return RunCommandInterpreter(g_setup.szCommand);
+// The extension is already ours, but its open command may name a launcher
+// that is no longer there (the suite installed elsewhere, an old copy
+// deleted): it is set to this launcher whenever it differs. An extension
+// that an earlier version gave the other kind's type (.slnx had PikroSln)
+// moves to its own.
+static int RepairAssociation(const SolutionKind& kind, const wchar_t* current) {
+    if (!ComposeOurFType(kind)) return 0;
+    if (!OpenCommandIsOurs(kind)) RunCommandInterpreter(g_setup.szCommand);
+    if (_wcsicmp(current, kind.fileType) != 0 &&
+        KalSnPrintFW(g_setup.szCommand, L"assoc %s=%s", kind.extension, kind.fileType) >= 0)
+        RunCommandInterpreter(g_setup.szCommand);
+    return 1;
 }
 
-// Defines PikroSln with the launcher beside this program and gives the
-// kind's extension to it, remembering the previous type first. Nothing is
-// run when the launcher path cannot be put on a command line safely.
+// Defines the kind's file type with the launcher beside this program and
+// gives the kind's extension to it, remembering the previous type first.
+// Nothing is run when the launcher path cannot be put on a command line
+// safely.
 static int TakeOverAssociation(const SolutionKind& kind, const wchar_t* previousType) {
-    if (!ComposeOurFType()) return 0;
+    if (!ComposeOurFType(kind)) return 0;
     KalPutProfileStrW(kSectVsInst, kind.orgFTypeKey, previousType);
     RunCommandInterpreter(g_setup.szCommand);
-    if (KalSnPrintFW(g_setup.szCommand, L"assoc %s=%s", kind.extension, kSlnFileType) < 0) return 0;
+    if (KalSnPrintFW(g_setup.szCommand, L"assoc %s=%s", kind.extension, kind.fileType) < 0) return 0;
     RunCommandInterpreter(g_setup.szCommand);
     return 1;
 }
 
 // .sln and .slnx each by the same rules, each type remembered on its own.
+// Whenever an extension is ours, its type looks as the remembered one did,
+// brought up to date on every run.
 int AssociateSolutions() {
-    for (const SolutionKind& kind : kSolutionKinds) {
+    for (int i = 0; i < kSolutionKindCount; i++) {
+        const SolutionKind& kind = kSolutionKinds[i];
         wchar_t szCurrent[260];
         switch (QuerySlnAssociation(kind, szCurrent)) {
         case SLN_ASSOC_OTHER:
             KalDelProfileKeyW(kSectVsInst, kind.orgFTypeKey);
-            TakeOverAssociation(kind, szCurrent);
+            if (TakeOverAssociation(kind, szCurrent))
+                ApplyFileTypeLook(kind, szCurrent, g_setup.szLauncher);
             break;
         case SLN_ASSOC_NONE:
         case SLN_ASSOC_REFUSED:
@@ -149,13 +148,16 @@ int AssociateSolutions() {
         case SLN_ASSOC_PIKRO:
             // Already ours: the type remembered by the first run stays, so
             // that removal can still give it back.
-            RepairOpenCommand();
+            if (RepairAssociation(kind, szCurrent))
+                ApplyFileTypeLook(kind, g_setup.szOrgFType[i], g_setup.szLauncher);
             break;
         default:
             // Unknown: the remembered type stays, as when ours.
             break;
         }
     }
+    // A type of an earlier version that no extension names any more.
+    RemoveUnusedFileTypes();
 
     // Running setup again (after an upgrade, or to find a new Visual Studio)
     // keeps the settings the user chose.
