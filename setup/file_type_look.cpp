@@ -20,9 +20,6 @@ static const wchar_t kChooseCommandFormat[] = L"\"%s\" /choose \"%%1\"";
 // longer than that is left out rather than cut into another path.
 static const DWORD kCopiedValueUnits = 1024;
 
-// Every suite file type there has been, this version's first.
-static const wchar_t* const kOurFileTypes[] = {kSlnFileType, kSlnxFileType};
-
 // The class roots that removal cleans: the machine's and the user's.
 static const HKEY kClassRoots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
 static const wchar_t kClassesKey[] = L"Software\\Classes";
@@ -168,9 +165,12 @@ static void RemoveOpenWithEntries(HKEY root, const wchar_t* fileType) {
     }
 }
 
+// The kinds' types are all the suite has ever made: earlier versions gave
+// both extensions PikroSln.
 int RemoveUnusedFileTypes() {
     int nRemoved = 0;
-    for (const wchar_t* fileType : kOurFileTypes) {
+    for (const SolutionKind& owner : kSolutionKinds) {
+        const wchar_t* fileType = owner.fileType;
         if (IsFileTypeNamed(fileType)) continue;
         for (HKEY root : kClassRoots) {
             wchar_t szKey[64];
