@@ -24,11 +24,12 @@ static const wchar_t kKeyVsFix[] = L"ixVsFix";
 static const wchar_t kKeyNoVsProc[] = L"NoVsProc";
 static const wchar_t kKeyNoVsFix[] = L"ixNoVsFix";
 
-// File association: both kinds of solution file open with the launcher's
-// one file type.
+// File association: each kind of solution file opens with a file type of
+// the launcher's own. Earlier versions gave .slnx the type of .sln.
 static const wchar_t kSlnExtension[] = L".sln";
 static const wchar_t kSlnxExtension[] = L".slnx";
 static const wchar_t kSlnFileType[] = L"PikroSln";
+static const wchar_t kSlnxFileType[] = L"PikroSlnx";
 
 // Program files of the installed layout.
 static const wchar_t kLauncherExe[] = L"Pikro.exe";

@@ -37,9 +37,10 @@ RequestExecutionLevel admin
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\PikroSuite"
 !define UNINSTALLER "Uninstall.exe"
 !define INSTALL_LOG "Install.log"
-; The launcher's file type, as PikroInstall.exe defines it, and the
-; extensions that may be associated with it.
+; The launcher's file types, as PikroInstall.exe defines them: one for
+; .sln, and .slnx's own.
 !define FILE_TYPE "PikroSln"
+!define FILE_TYPE_SLNX "PikroSlnx"
 !define CLASSES "Software\Classes"
 !define CAPABILITIES_KEY "Software\PikroSuite\Capabilities"
 !define STORE_KEY "Software\PikroSuite"
@@ -93,8 +94,10 @@ Var FinishText
 
 LangString ShortcutName ${LANG_ENGLISH} "${PIKRO_PRODUCT}"
 LangString ShortcutName ${LANG_JAPANESE} "${PIKRO_PRODUCT}"
-LangString AppDescription ${LANG_ENGLISH} "Opens each Visual Studio solution in the right one of the installed Visual Studio versions."
-LangString AppDescription ${LANG_JAPANESE} "Visual Studio のソリューションを、インストールされている中から適切な Visual Studio で開きます。"
+; Default apps shows the launcher's own strings (launcher/resource.h), each
+; user's in their language.
+!searchparse /file "${__FILEDIR__}/../launcher/resource.h" "#define IDS_APP_DESCRIPTION " IDS_APP_DESCRIPTION
+!searchparse /file "${__FILEDIR__}/../launcher/resource.h" "#define IDS_APP_NAME " IDS_APP_NAME
 LangString Finished ${LANG_ENGLISH} "${PIKRO_PRODUCT} has been installed. Double-click a solution file to open it in the right Visual Studio."
 LangString Finished ${LANG_JAPANESE} "${PIKRO_PRODUCT} をインストールしました。ソリューション ファイルをダブルクリックすると、適切な Visual Studio で開きます。"
 LangString FoundEditor ${LANG_ENGLISH} "Visual Studio found:"
@@ -243,16 +246,16 @@ FunctionEnd
 ; may change that choice. The launcher is offered where the user makes it:
 ; Default apps (Capabilities and RegisteredApplications) and "Open with"
 ; (OpenWithProgids and the application's own entry).
-!macro RegisterExtension ext
+!macro RegisterExtension ext type
   ReadRegStr $0 HKLM "${CLASSES}\${ext}" ""
-  ${If} $0 == "${FILE_TYPE}"
-    WriteRegStr HKLM "${CAPABILITIES_KEY}\FileAssociations" "${ext}" "${FILE_TYPE}"
-    WriteRegStr HKLM "${CLASSES}\${ext}\OpenWithProgids" "${FILE_TYPE}" ""
+  ${If} $0 == "${type}"
+    WriteRegStr HKLM "${CAPABILITIES_KEY}\FileAssociations" "${ext}" "${type}"
+    WriteRegStr HKLM "${CLASSES}\${ext}\OpenWithProgids" "${type}" ""
     WriteRegStr HKLM "${CLASSES}\Applications\Pikro.exe\SupportedTypes" "${ext}" ""
     StrCpy $1 1
     ReadRegStr $0 HKCU "${USER_CHOICE}\${ext}\UserChoice" "ProgId"
     ${If} $0 != ""
-    ${AndIf} $0 != "${FILE_TYPE}"
+    ${AndIf} $0 != "${type}"
       StrCpy $0 "${ext}"
       !insertmacro LogLine "$(KeptChoice)"
       StrCpy $FinishText "$FinishText$\r$\n$\r$\n$(KeptChoice)"
@@ -264,16 +267,15 @@ Function RegisterDefaultApps
   Push $0
   Push $1
   StrCpy $1 0
-  !insertmacro RegisterExtension ".sln"
-  !insertmacro RegisterExtension ".slnx"
+  !insertmacro RegisterExtension ".sln" "${FILE_TYPE}"
+  !insertmacro RegisterExtension ".slnx" "${FILE_TYPE_SLNX}"
   ${If} $1 = 1
-    WriteRegStr HKLM "${CAPABILITIES_KEY}" "ApplicationName" "${PIKRO_PRODUCT}"
-    WriteRegStr HKLM "${CAPABILITIES_KEY}" "ApplicationDescription" "$(AppDescription)"
+    WriteRegStr HKLM "${CAPABILITIES_KEY}" "ApplicationName" "@$INSTDIR\Pikro.exe,-${IDS_APP_NAME}"
+    WriteRegStr HKLM "${CAPABILITIES_KEY}" "ApplicationDescription" "@$INSTDIR\Pikro.exe,-${IDS_APP_DESCRIPTION}"
     WriteRegStr HKLM "${CAPABILITIES_KEY}" "ApplicationIcon" '"$INSTDIR\Pikro.exe",0'
     WriteRegStr HKLM "Software\RegisteredApplications" "${PIKRO_PRODUCT}" "${CAPABILITIES_KEY}"
     WriteRegStr HKLM "${CLASSES}\Applications\Pikro.exe" "FriendlyAppName" "${PIKRO_PRODUCT}"
     WriteRegStr HKLM "${CLASSES}\Applications\Pikro.exe\shell\open\command" "" '"$INSTDIR\Pikro.exe" "%1"'
-    WriteRegStr HKLM "${CLASSES}\${FILE_TYPE}" "FriendlyTypeName" "${PIKRO_PRODUCT}"
   ${EndIf}
   Pop $1
   Pop $0

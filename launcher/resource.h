@@ -29,3 +29,11 @@
 // Lines that tell the user what to do and what is about to open.
 #define IDC_TXT_DROPHINT 1040
 #define IDC_TXT_SOLUTION 1041
+// Strings the shell reads out of the launcher through indirect strings
+// ("@<path of Pikro.exe>,-<id>") that setup and the installer write, so that
+// every user sees them in their own language.
+#define IDS_APP_DESCRIPTION 2001
+#define IDS_APP_NAME 2002
+#define IDS_SLN_TYPE_NAME 2003
+#define IDS_SLNX_TYPE_NAME 2004
+#define IDS_VERB_CHOOSE 2005

@@ -1,5 +1,6 @@
 // The removal program: gives .sln and .slnx back the file types they had
-// before setup and deletes everything the suite keeps in the settings store.
+// before setup, deletes the suite's file types that no extension names any
+// more and everything the suite keeps in the settings store.
 #include "setup.h"
 
 #include "store_keys.h"
@@ -19,6 +20,8 @@ int RunUninstall() {
             ComposeAssocRestore(szType, szCommand, kind.extension))
             RunCommandInterpreter(szCommand);
     }
+    // A type still named (no earlier type was remembered) keeps working.
+    RemoveUnusedFileTypes();
     KalDelProfileSectW(kSectVsInst);
     KalDelProfileSectW(kSectProfiles);
     return 0;

@@ -8,25 +8,27 @@
 #include "store_keys.h"
 
 // One kind of solution file that setup associates with the launcher: its
-// extension, the stored value that remembers its earlier file type, and the
-// file in the temporary folder that receives the answer of "assoc".
+// extension, the stored value that remembers its earlier file type, the
+// suite's file type for it (each kind has its own, as Visual Studio gives
+// each its own icon and name) and the launcher's string that names that
+// type where the remembered one had no name.
 struct SolutionKind {
     const wchar_t* extension;
     const wchar_t* orgFTypeKey;
-    const wchar_t* answerFile;
+    const wchar_t* fileType;
+    int typeNameId;
 };
 const int kSolutionKindCount = 2;
 // .sln, then .slnx.
 extern const SolutionKind kSolutionKinds[kSolutionKindCount];
 
 // The setup program's module-level record. Paths are 260 units, composed
-// command lines 1024, the first line of the association output 324.
+// command lines 1024, the first line of the association's answer 324.
 struct SetupState {
     int nKept;                      // editors of earlier runs that are still there
     DiscoveryState discovery;       // the walk and the list of this run
     // the remembered file type of each kind of solution, kept across runs
     wchar_t szOrgFType[kSolutionKindCount][260];
-    wchar_t szTempFile[260];        // receives the output of "assoc"
     wchar_t szLauncher[260];        // Pikro.exe beside the setup program
     wchar_t szCommand[1024];
     wchar_t szLine[324];
@@ -34,12 +36,12 @@ struct SetupState {
 
 extern SetupState g_setup;
 
-// What the association output says about .sln.
+// What the answer of "assoc" says about .sln (or another extension).
 enum {
     SLN_ASSOC_UNKNOWN = -1,  // the output could not be read or makes no sense
     SLN_ASSOC_NONE = 0,      // .sln has no file type
     SLN_ASSOC_OTHER = 1,     // .sln has a file type of its own (in the type buffer)
-    SLN_ASSOC_PIKRO = 2,     // .sln is already ours
+    SLN_ASSOC_PIKRO = 2,     // .sln is already one of ours (in the type buffer)
     SLN_ASSOC_REFUSED = 3    // a type that was cut, or is unfit for a command line
 };
 
@@ -74,20 +76,27 @@ int IsSafeFileType(const wchar_t* type);
 // quotes) and no control characters.
 int IsQuotablePath(const wchar_t* path);
 
-// Reads the first line of an "assoc .sln" output file (of "assoc" for
-// another extension when one is given) into type. Returns one of the
-// SLN_ASSOC_ values; type is filled only for SLN_ASSOC_OTHER.
-int ReadSlnAssociation(const wchar_t* outputFile, wchar_t (&type)[260],
-                       const wchar_t* extension = kSlnExtension);
+// 1 when a file type name is one of the suite's own (PikroSln, PikroSlnx),
+// in any case.
+int IsOurFileType(const wchar_t* type);
+
+// Reads the first line of the answer of "assoc .sln" (of "assoc" for another
+// extension when one is given), count bytes as the interpreter wrote them.
+// Returns one of the SLN_ASSOC_ values; type is filled for SLN_ASSOC_OTHER
+// and SLN_ASSOC_PIKRO.
+int ParseAssocAnswer(const unsigned char* bytes, size_t count, wchar_t (&type)[260],
+                     const wchar_t* extension = kSlnExtension);
 
 // The commands that setup and removal give the command interpreter, for
 // .sln unless another extension is given. Each returns 1, or 0 (and an
 // empty buffer) when the argument is refused or the command does not fit.
-int ComposeAssocQuery(const wchar_t* outputFile, wchar_t (&command)[1024],
-                      const wchar_t* extension = kSlnExtension);
-int ComposeFTypeCommand(const wchar_t* launcher, wchar_t (&command)[1024]);
+int ComposeFTypeCommand(const wchar_t* fileType, const wchar_t* launcher, wchar_t (&command)[1024]);
 int ComposeAssocRestore(const wchar_t* type, wchar_t (&command)[324],
                         const wchar_t* extension = kSlnExtension);
+
+// Runs "assoc" for the kind's extension and reads its answer, straight from
+// the interpreter's output, as ParseAssocAnswer does.
+int QuerySlnAssociation(const SolutionKind& kind, wchar_t (&type)[260]);
 
 // Runs one command line through "<system folder>\cmd.exe /d /c" without a
 // console window and waits for it to end. Returns 1 when the interpreter
@@ -103,6 +112,19 @@ int ReadRememberedFileType(wchar_t (&type)[260], const wchar_t* key = kKeyOrgFTy
 // remembering each one's previous file type, and writes 0 for each of the
 // six settings not stored yet.
 int AssociateSolutions();
+
+// --- the look of the suite's file types ---------------------------------------
+
+// Gives the kind's file type the icon, icon handler and name of the type the
+// extension had before (remembered, may be empty), the suite's own where
+// that type has none, and the right-click verb that shows the choice list.
+// launcher is the quotable path of Pikro.exe. Returns 1 when written.
+int ApplyFileTypeLook(const SolutionKind& kind, const wchar_t* remembered, const wchar_t* launcher);
+
+// Deletes each of the suite's file types, of this version and earlier ones,
+// that no solution extension names any more, from the machine's and the
+// user's classes, with the "Open with" entries that offer it.
+int RemoveUnusedFileTypes();
 
 // --- removal ----------------------------------------------------------------
 

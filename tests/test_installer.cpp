@@ -222,7 +222,7 @@ protected:
             EXPECT_TRUE(!built.empty() && built == installed) << ToUtf8(name) << " is not this build's";
         }
         EXPECT_EQ(SlnType(), L"PikroSln");
-        EXPECT_EQ(SlnType(kSlnxKey), L"PikroSln");
+        EXPECT_EQ(SlnType(kSlnxKey), L"PikroSlnx");
         std::wstring open;
         RegGetString(HKEY_LOCAL_MACHINE, kOpenKey, NULL, &open);
         EXPECT_EQ(open, L"\"" + Installed(L"Pikro.exe") + L"\" \"%1\"");
@@ -267,9 +267,16 @@ protected:
         std::wstring value;
         EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, kRegisteredApps, product.c_str(), &value));
         EXPECT_EQ(value, kCapabilitiesKey);
+        // Default apps reads its name and description out of the launcher,
+        // in each user's language.
         value.clear();
         EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationName", &value));
-        EXPECT_EQ(value, product);
+        EXPECT_EQ(value, L"@" + Installed(L"Pikro.exe") + L",-2002");
+        EXPECT_EQ(IndirectText(value), product);
+        value.clear();
+        EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationDescription", &value));
+        EXPECT_EQ(value, L"@" + Installed(L"Pikro.exe") + L",-2001");
+        EXPECT_NE(IndirectText(value).find(L"Visual Studio"), std::wstring::npos) << ToUtf8(value);
         value.clear();
         EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kCapabilitiesKey) + L"\\FileAssociations",
                                  L".sln", &value));
@@ -277,9 +284,9 @@ protected:
         value.clear();
         EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kCapabilitiesKey) + L"\\FileAssociations",
                                  L".slnx", &value));
-        EXPECT_EQ(value, L"PikroSln");
+        EXPECT_EQ(value, L"PikroSlnx");
         EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, kOpenWithKey, L"PikroSln"));
-        EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, kSlnxOpenWithKey, L"PikroSln"));
+        EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, kSlnxOpenWithKey, L"PikroSlnx"));
         value.clear();
         EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, kApplicationKey, L"FriendlyAppName", &value));
         EXPECT_EQ(value, product);
@@ -298,11 +305,15 @@ protected:
         EXPECT_EQ(SlnType(), kOldType);
         EXPECT_EQ(SlnType(kSlnxKey), kOldSlnxType);
         EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kStoreKey));
-        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\PikroSln"));
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            EXPECT_FALSE(RegKeyExists(root, L"Software\\Classes\\PikroSln"));
+            EXPECT_FALSE(RegKeyExists(root, L"Software\\Classes\\PikroSlnx"));
+        }
         EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kCapabilitiesKey));
         EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, kRegisteredApps, Wide(PIKRO_PRODUCT_NAME).c_str()));
         EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, kOpenWithKey, L"PikroSln"));
         EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, kSlnxOpenWithKey, L"PikroSln"));
+        EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, kSlnxOpenWithKey, L"PikroSlnx"));
         EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kApplicationKey));
         if (folderGone) {
             std::string left;

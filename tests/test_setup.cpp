@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "launcher.h"
+#include "resource.h"
 #include "setup.h"
 #include "store_keys.h"
 #include "testutil.h"
+#include "version.h"
 
 #include <shellapi.h>  // CommandLineToArgvW
 
@@ -47,10 +49,81 @@ void SetSlnType(const std::wstring& type, const wchar_t* extension = L".sln") {
 }
 void SetSlnxType(const std::wstring& type) { SetSlnType(type, L".slnx"); }
 
-std::wstring PikroOpenCommand() {
+std::wstring PikroOpenCommand(const wchar_t* type = L"PikroSln") {
     std::wstring command;
-    RegGetString(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln\\shell\\open\\command"), NULL, &command);
+    RegGetString(HKEY_LOCAL_MACHINE, ClassKey(type) + L"\\shell\\open\\command", NULL, &command);
     return command;
+}
+
+// One value of a file type's key or of a key under it (name null: the
+// default value), as stored: its registry type and its bytes.
+struct ClassValue {
+    const wchar_t* subKey;  // null: the type's own key
+    const wchar_t* name;
+    DWORD type;
+    std::string bytes;
+};
+
+// The bytes of a string value, terminator included.
+std::string Sz(const std::wstring& text) {
+    return Utf16Bytes(text) + std::string(2, '\0');
+}
+
+std::wstring ValueKey(const std::wstring& fileType, const wchar_t* subKey) {
+    return ClassKey(fileType) + (subKey ? L"\\" + std::wstring(subKey) : L"");
+}
+
+bool PutClassValue(const std::wstring& fileType, const ClassValue& value) {
+    HKEY key = NULL;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, ValueKey(fileType, value.subKey).c_str(), 0, NULL, 0,
+                        KEY_SET_VALUE, NULL, &key, NULL) != ERROR_SUCCESS)
+        return false;
+    const LONG result = RegSetValueExW(key, value.name, 0, value.type,
+                                       reinterpret_cast<const BYTE*>(value.bytes.data()),
+                                       static_cast<DWORD>(value.bytes.size()));
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+// The value as stored, with its type; type REG_NONE and no bytes when absent.
+ClassValue GetClassValue(const std::wstring& fileType, const wchar_t* subKey, const wchar_t* name) {
+    ClassValue value{subKey, name, REG_NONE, ""};
+    HKEY key = NULL;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, ValueKey(fileType, subKey).c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
+        return value;
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, name, NULL, &type, NULL, &size) == ERROR_SUCCESS) {
+        value.bytes.resize(size);
+        if (RegQueryValueExW(key, name, NULL, &type, reinterpret_cast<BYTE*>(&value.bytes[0]), &size) ==
+            ERROR_SUCCESS)
+            value.type = type;
+        value.bytes.resize(size);
+    }
+    RegCloseKey(key);
+    return value;
+}
+
+// The suite's file types and the classes of both roots that hold anything
+// of the suite: its types and their "Open with" entries.
+std::vector<std::string> SuiteLeftInClasses() {
+    std::vector<std::string> left;
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        const char* where = root == HKEY_LOCAL_MACHINE ? "HKLM " : "HKCU ";
+        for (const wchar_t* type : {L"PikroSln", L"PikroSlnx"}) {
+            if (RegKeyExists(root, ClassKey(type))) left.push_back(where + ToUtf8(type));
+            for (const wchar_t* extension : {L".sln", L".slnx"}) {
+                HKEY key = NULL;
+                const std::wstring openWith = ClassKey(extension) + L"\\OpenWithProgids";
+                if (RegOpenKeyExW(root, openWith.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) continue;
+                if (RegQueryValueExW(key, type, NULL, NULL, NULL, NULL) == ERROR_SUCCESS)
+                    left.push_back(where + ToUtf8(extension) + " opens with " + ToUtf8(type));
+                RegCloseKey(key);
+            }
+        }
+    }
+    return left;
 }
 
 // The folders of the stored catalogue, in key order VS00, VS01, ...
@@ -468,16 +541,18 @@ TEST_F(SetupAssociationLang, TakesOverOnlyAForeignPlainFileType) {
         std::wstring slnxBefore, orgFTypeSlnx, slnxAfter;
     } cases[] = {
         {L"VisualStudio.Launcher.sln", L"", L"VisualStudio.Launcher.sln", L"PikroSln", slnx, slnx,
-         L"PikroSln"},
+         L"PikroSlnx"},
         // Read back whole, not through a code page.
         {L"VisualStudio.ソリューション", L"", L"VisualStudio.ソリューション", L"PikroSln", L"", absent, L""},
-        {L"", L"", absent, L"", slnx, slnx, L"PikroSln"},
-        // Already ours: the open command is set when missing or stale.
-        {L"pIKROsLN", L"", L"Earlier.Type", L"pIKROsLN", L"PIKROSLN", L"Earlier.Slnx", L"PIKROSLN"},
+        {L"", L"", absent, L"", slnx, slnx, L"PikroSlnx"},
+        // Already ours: the open command is set when missing or stale. An
+        // .slnx that an earlier version gave PikroSln gets its own type.
+        {L"pIKROsLN", L"", L"Earlier.Type", L"pIKROsLN", L"PIKROSLN", L"Earlier.Slnx", L"PikroSlnx"},
+        {L"", L"", absent, L"", L"pikroSLNX", L"Earlier.Slnx", L"pikroSLNX"},
         {L"PikroSln", stale, L"Earlier.Type", L"PikroSln", L"", absent, L""},
         {L"VisualStudio.Launcher.sln", L"", L"VisualStudio.Launcher.sln", L"PikroSln", L"", absent, L""},
         {L"A&mkdir " + hit, L"", absent, L"A&mkdir " + hit, L"A&mkdir " + hit, absent, L"A&mkdir " + hit},
-        {L"A|B", L"", absent, L"A|B", L"pikrosln", L"Earlier.Slnx", L"pikrosln"},
+        {L"A|B", L"", absent, L"A|B", L"pikrosln", L"Earlier.Slnx", L"PikroSlnx"},
         {L"A B", L"", absent, L"A B", L"A B", absent, L"A B"},
         {L"A%PATH%", L"", absent, L"A%PATH%", L"", absent, L""},
         {std::wstring(400, L'L'), L"", absent, std::wstring(400, L'L'), std::wstring(400, L'X'), absent,
@@ -501,12 +576,18 @@ TEST_F(SetupAssociationLang, TakesOverOnlyAForeignPlainFileType) {
         EXPECT_EQ(SlnType(), c.after);
         EXPECT_EQ(StoredOrgFTypeSlnx(), c.orgFTypeSlnx);
         EXPECT_EQ(SlnxType(), c.slnxAfter);
-        // The type is defined with this launcher whenever an extension is
-        // the launcher's, taken over now or before.
-        if (_wcsicmp(c.after.c_str(), L"PikroSln") == 0 || _wcsicmp(c.slnxAfter.c_str(), L"PikroSln") == 0)
-            EXPECT_EQ(PikroOpenCommand(), L"\"" + ProgramPath(L"Pikro.exe") + L"\" \"%1\"");
+        // Each type is defined with this launcher while its extension is the
+        // launcher's, taken over now or before; none is left that no
+        // extension names.
+        const std::wstring opens = L"\"" + ProgramPath(L"Pikro.exe") + L"\" \"%1\"";
+        if (_wcsicmp(c.after.c_str(), L"PikroSln") == 0)
+            EXPECT_EQ(PikroOpenCommand(), opens);
         else
             EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln")));
+        if (_wcsicmp(c.slnxAfter.c_str(), L"PikroSlnx") == 0)
+            EXPECT_EQ(PikroOpenCommand(L"PikroSlnx"), opens);
+        else
+            EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSlnx")));
         EXPECT_FALSE(FolderExists(hit));
         // A setting the user chose stays; the others start at 0.
         ExpectSettings({0, 0, 1, 0, 0, 0});
@@ -526,7 +607,7 @@ TEST_F(SetupAssociationLang, RepeatedSetupKeepsTheFirstFileTypeForRemoval) {
     EXPECT_EQ(StoredOrgFTypeSlnx(), L"VisualStudio.Launcher.slnx");
     EXPECT_EQ(StoredFolders(), std::vector<std::wstring>{editor});
     EXPECT_EQ(SlnType(), L"PikroSln");
-    EXPECT_EQ(SlnxType(), L"PikroSln");
+    EXPECT_EQ(SlnxType(), L"PikroSlnx");
     // Also through a run that finds no editor any more.
     ASSERT_TRUE(RemoveSystemVisualStudios());
     RunInstallerWithoutEditors();
@@ -538,24 +619,43 @@ TEST_F(SetupAssociationLang, RepeatedSetupKeepsTheFirstFileTypeForRemoval) {
     EXPECT_EQ(SlnxType(), L"VisualStudio.Launcher.slnx");
 }
 
-TEST_F(SetupAssociationLang, TemporaryFolderWithBlanksAndAStaleAnswer) {
+// Setup reads the answer of "assoc" straight from the interpreter, through
+// no file: links planted at the names earlier versions wrote the answer to
+// (in a temporary folder with blanks) leave their targets as they were,
+// and a stale answer found there never passes for the current one. Under
+// Wine a file link shows as an ordinary file, and writing or deleting it
+// reaches its target, as an elevated setup would have done.
+TEST_F(SetupAssociationLang, LinksPlantedAtTemporaryNamesLeaveTheirTargetsAlone) {
     Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
     TempDir temp(kTempBlanks | (TestLangId() == 1041 ? kTempJapanese : 0));
-    const std::wstring answer = temp.Sub(L"Pikro.tmp");
-    // An earlier run's answer must not pass for this one's.
-    ASSERT_TRUE(WriteFileBytes(answer, ".sln=Stale.Type\r\n"));
+    const std::string stale = ".sln=Stale.Type\r\n";
+    for (const wchar_t* name : {L"Pikro.tmp", L"PikroSlnx.tmp"}) {
+        const std::wstring target = outside_.Sub(std::wstring(L"target of ") + name);
+        ASSERT_TRUE(WriteFileBytes(target, stale));
+        ASSERT_TRUE(MakeFileLink(temp.Sub(name), target)) << ToUtf8(name);
+    }
     const EnvOverrides env = {L"TEMP=" + temp.Path(), L"TMP=" + temp.Path()};
     RunInstaller(env);
     EXPECT_EQ(StoredOrgFType(), L"<absent>");
     EXPECT_EQ(SlnType(), L"");
 
     SetSlnType(L"My.Type");
+    SetSlnxType(L"VisualStudio.ソリューション.slnx");
     RunInstaller(env);
     EXPECT_EQ(StoredOrgFType(), L"My.Type");
+    EXPECT_EQ(StoredOrgFTypeSlnx(), L"VisualStudio.ソリューション.slnx");
     EXPECT_EQ(SlnType(), L"PikroSln");
-    std::string bytes;
-    ASSERT_TRUE(ReadFileBytes(answer, &bytes));
-    EXPECT_EQ(bytes.substr(0, 24), Utf16Bytes(L".sln=My.Type"));
+    EXPECT_EQ(SlnxType(), L"PikroSlnx");
+    for (const wchar_t* name : {L"Pikro.tmp", L"PikroSlnx.tmp"}) {
+        SCOPED_TRACE(ToUtf8(name));
+        std::string bytes;
+        EXPECT_TRUE(ReadFileBytes(outside_.Sub(std::wstring(L"target of ") + name), &bytes));
+        EXPECT_EQ(bytes, stale);
+        // The link itself is still there, reaching the same file.
+        bytes.clear();
+        EXPECT_TRUE(ReadFileBytes(temp.Sub(name), &bytes));
+        EXPECT_EQ(bytes, stale);
+    }
 }
 
 // The command interpreter is the system folder's, whatever COMSPEC names,
@@ -572,6 +672,116 @@ TEST_F(SetupAssociationLang, CommandInterpreterIgnoresComSpecAndAutoRun) {
     for (HKEY root : roots) RegDeleteKeyValueW(root, processor, L"AutoRun");
     EXPECT_EQ(StoredOrgFType(), L"VisualStudio.Launcher.sln");
     EXPECT_EQ(SlnType(), L"PikroSln");
+}
+
+// Explorer shows the suite's types as it showed the types they replaced:
+// each value of a remembered type's icon, icon handler and name is copied
+// as data, of its own registry type, or left out, never expanded, cut or
+// run; what is left out is the launcher's own icon and a type name in the
+// user's language. Both types carry "Choose Visual Studio…", "open" staying
+// the default verb.
+TEST_F(SetupAssociationLang, SuiteTypesLookAsTheTypesTheyReplaced) {
+    Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
+    const std::wstring launcher = ProgramPath(L"Pikro.exe");
+    const std::wstring hit = outside_.Sub(L"hit");
+    const std::wstring vsLauncher = L"C:\\Program Files (x86)\\Common Files\\Microsoft Shared\\MSEnv\\VSLauncher.exe";
+    const ClassValue icon{L"DefaultIcon", nullptr, REG_SZ, Sz(L"\"" + vsLauncher + L"\",0")};
+    const ClassValue handler{L"ShellEx\\IconHandler", nullptr, REG_SZ, Sz(L"{9A2B23E4-2A50-48DB-B3C3-F5EA12947CB8}")};
+    const ClassValue name{nullptr, nullptr, REG_SZ, Sz(L"Microsoft Visual Studio Solution")};
+    const ClassValue expandIcon{L"DefaultIcon", nullptr, REG_EXPAND_SZ, Sz(L"%ProgramFiles%\\VS\\x.exe,-3")};
+    const ClassValue expandName{nullptr, L"FriendlyTypeName", REG_EXPAND_SZ, Sz(L"@%SystemRoot%\\x.dll,-5")};
+    const ClassValue hostileIcon{L"DefaultIcon", nullptr, REG_SZ,
+                                 Sz(L"\"C:\\a b\\x.exe\" & mkdir " + hit + L" | ^%PATH%!,1")};
+    const ClassValue hostileName{nullptr, L"FriendlyTypeName", REG_SZ, Sz(L"\"Sol\" & mkdir " + hit + L" >nul")};
+    const ClassValue quotedName{nullptr, nullptr, REG_SZ, Sz(L"\"%USERPROFILE%\" ^& (Solution)")};
+    const ClassValue longName{nullptr, nullptr, REG_SZ, Sz(std::wstring(1023, L'N'))};
+    const ClassValue tooLongIcon{L"DefaultIcon", nullptr, REG_SZ, Sz(std::wstring(1100, L'I'))};
+    const ClassValue emptyIcon{L"DefaultIcon", nullptr, REG_SZ, Sz(L"")};
+    const ClassValue dwordIcon{L"DefaultIcon", nullptr, REG_DWORD, std::string("\x01\0\0\0", 4)};
+    const ClassValue binaryName{nullptr, L"FriendlyTypeName", REG_BINARY, "@C:\\x.dll,-1"};
+    const ClassValue multiName{nullptr, nullptr, REG_MULTI_SZ, Sz(L"A") + Sz(L"")};
+    const ClassValue dwordHandler{L"ShellEx\\IconHandler", nullptr, REG_DWORD, std::string(4, '\0')};
+    struct Case {
+        const char* what;
+        std::vector<ClassValue> remembered, copied;
+        bool ownIcon, ownName;
+    } cases[] = {
+        {"Visual Studio's", {icon, handler, name}, {icon, handler, name}, false, false},
+        {"expandable and indirect", {expandIcon, expandName}, {expandIcon, expandName}, false, false},
+        {"hostile", {hostileIcon, hostileName, quotedName}, {hostileIcon, hostileName, quotedName}, false,
+         false},
+        {"long, too long and empty", {tooLongIcon, longName}, {longName}, true, false},
+        {"empty icon", {emptyIcon}, {}, true, true},
+        {"wrong types", {dwordIcon, binaryName, multiName, dwordHandler}, {}, true, true},
+        {"no such type", {}, {}, true, true},
+    };
+    const std::wstring slnxIcon = L"\"" + vsLauncher + L"\",1";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetStore();
+        DeleteSlnAssociation();
+        DeleteRegTree(HKEY_LOCAL_MACHINE, ClassKey(L"Remembered.Sln"));
+        for (const ClassValue& value : c.remembered) ASSERT_TRUE(PutClassValue(L"Remembered.Sln", value));
+        ASSERT_TRUE(PutClassValue(L"Remembered.Slnx", {L"DefaultIcon", nullptr, REG_SZ, Sz(slnxIcon)}));
+        SetSlnType(L"Remembered.Sln");
+        SetSlnxType(L"Remembered.Slnx");
+        RunInstaller();
+        ASSERT_EQ(SlnType(), L"PikroSln");
+        ASSERT_EQ(SlnxType(), L"PikroSlnx");
+
+        for (const ClassValue& value : c.copied) {
+            const ClassValue ours = GetClassValue(L"PikroSln", value.subKey, value.name);
+            EXPECT_EQ(ours.type, value.type) << ToUtf8(value.subKey ? value.subKey : L"") << " "
+                                             << ToUtf8(value.name ? value.name : L"(default)");
+            EXPECT_EQ(ours.bytes, value.bytes);
+        }
+        const ClassValue ownIcon = GetClassValue(L"PikroSln", L"DefaultIcon", nullptr);
+        if (c.ownIcon) {
+            EXPECT_EQ(ownIcon.type, static_cast<DWORD>(REG_SZ));
+            EXPECT_EQ(ownIcon.bytes, Sz(L"\"" + launcher + L"\",0"));
+        }
+        const ClassValue friendly = GetClassValue(L"PikroSln", nullptr, L"FriendlyTypeName");
+        if (c.ownName) {
+            EXPECT_EQ(friendly.bytes, Sz(L"@" + launcher + L",-2003"));
+            EXPECT_EQ(IndirectText(L"@" + launcher + L",-2003"),
+                      TestLangId() == 1041 ? L"Visual Studio ソリューション" : L"Visual Studio Solution");
+        }
+        bool handlerCopied = false;
+        for (const ClassValue& value : c.copied) handlerCopied |= value.subKey && wcscmp(value.subKey, handler.subKey) == 0;
+        EXPECT_EQ(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln\\ShellEx")), handlerCopied);
+        EXPECT_FALSE(FolderExists(hit));
+        // .slnx shows its own type's icon.
+        EXPECT_EQ(GetClassValue(L"PikroSlnx", L"DefaultIcon", nullptr).bytes, Sz(slnxIcon));
+
+        for (const wchar_t* type : {L"PikroSln", L"PikroSlnx"}) {
+            SCOPED_TRACE(ToUtf8(type));
+            std::wstring verb, command, defaultVerb;
+            EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, ValueKey(type, L"shell\\choose"), L"MUIVerb", &verb));
+            EXPECT_EQ(IndirectText(verb),
+                      TestLangId() == 1041 ? L"Visual Studio を選んで開く…" : L"Choose Visual Studio…");
+            EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, ValueKey(type, L"shell\\choose\\command"), NULL,
+                                     &command));
+            EXPECT_EQ(command, L"\"" + launcher + L"\" /choose \"%1\"");
+            RegGetString(HKEY_LOCAL_MACHINE, ValueKey(type, L"shell"), NULL, &defaultVerb);
+            EXPECT_TRUE(defaultVerb.empty() || defaultVerb == L"open") << ToUtf8(defaultVerb);
+        }
+    }
+
+    // Run again after the remembered type changed: the suite's follows, and
+    // keeps nothing the remembered one no longer has.
+    const ClassValue newIcon{L"DefaultIcon", nullptr, REG_SZ, Sz(L"\"" + vsLauncher + L"\",7")};
+    DeleteRegTree(HKEY_LOCAL_MACHINE, ClassKey(L"Remembered.Sln"));
+    for (const ClassValue& value : {icon, handler, name}) ASSERT_TRUE(PutClassValue(L"Remembered.Sln", value));
+    SetSlnType(L"Remembered.Sln");
+    RunInstaller();
+    DeleteRegTree(HKEY_LOCAL_MACHINE, ClassKey(L"Remembered.Sln\\ShellEx"));
+    ASSERT_TRUE(PutClassValue(L"Remembered.Sln", newIcon));
+    RunInstaller();
+    EXPECT_EQ(GetClassValue(L"PikroSln", L"DefaultIcon", nullptr).bytes, newIcon.bytes);
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln\\ShellEx")));
+    EXPECT_EQ(GetClassValue(L"PikroSln", nullptr, nullptr).bytes, name.bytes);
+    DeleteRegTree(HKEY_LOCAL_MACHINE, ClassKey(L"Remembered.Sln"));
+    DeleteRegTree(HKEY_LOCAL_MACHINE, ClassKey(L"Remembered.Slnx"));
 }
 
 // DelayedExpansion for the user, for one test.
@@ -635,12 +845,13 @@ TEST_F(SetupRemovalTest, GivesTheFileTypeBackOnceAndDeletesBothSections) {
     SetSlnxType(L"VisualStudio.Launcher.slnx");
     RunInstaller();
     ASSERT_EQ(SlnType(), L"PikroSln");
-    ASSERT_EQ(SlnxType(), L"PikroSln");
+    ASSERT_EQ(SlnxType(), L"PikroSlnx");
     RunUninstaller();
     EXPECT_EQ(SlnType(), L"VisualStudio.Launcher.sln");
     EXPECT_EQ(SlnxType(), L"VisualStudio.Launcher.slnx");
     EXPECT_FALSE(StoreSectionExists(kSectVsInst));
     EXPECT_FALSE(StoreSectionExists(kSectProfiles));
+    EXPECT_EQ(SuiteLeftInClasses(), std::vector<std::string>{});
 
     // Again, as without any setup: nothing is remembered, nothing is run.
     SetSlnType(L"Changed.Meanwhile");
@@ -669,6 +880,59 @@ TEST_F(SetupRemovalTest, EachExtensionGetsBackItsOwnTypeOnly) {
     RunUninstaller();
     EXPECT_EQ(SlnType(), L"PikroSln");
     EXPECT_EQ(SlnxType(), L"Only.Slnx");
+}
+
+// Removal takes away each file type the suite made, this version's and an
+// earlier one's (which gave .slnx PikroSln), from the machine's and the
+// user's classes with the "Open with" entries that offer it, unless an
+// extension, in either, still names it.
+TEST_F(SetupRemovalTest, TakesAwayEveryTypeNoExtensionStillNames) {
+    const std::wstring oldSln = L"VisualStudio.Launcher.sln", oldSlnx = L"VisualStudio.Launcher.slnx";
+    struct Case {
+        const char* what;
+        std::wstring sln, slnx, userSln;  // the types before removal
+        bool rememberSln, rememberSlnx;
+        bool keepSln, keepSlnx;  // PikroSln, PikroSlnx stay
+    } cases[] = {
+        {"both given back", L"PikroSln", L"PikroSlnx", L"", true, true, false, false},
+        {"an earlier version's .slnx", L"PikroSln", L"PikroSln", L"", true, true, false, false},
+        {"nothing remembered", L"PikroSln", L"PikroSlnx", L"", false, false, true, true},
+        {"only .slnx remembered", L"pikrosln", L"PikroSln", L"", false, true, true, false},
+        {"the user's .sln names it", L"Other.Sln", L"Other.Slnx", L"PIKROSLN", false, false, true, false},
+        {"no extension names any", L"Other.Sln", L"", L"", false, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetStore();
+        DeleteSlnAssociation();
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            for (const wchar_t* type : {L"PikroSln", L"PikroSlnx"}) {
+                ASSERT_TRUE(RegPutString(root, ClassKey(type) + L"\\shell\\open\\command", NULL, L"x \"%1\""));
+                for (const wchar_t* extension : {L".sln", L".slnx"})
+                    ASSERT_TRUE(RegPutString(root, ClassKey(extension) + L"\\OpenWithProgids", type, L""));
+            }
+        }
+        if (!c.sln.empty()) SetSlnType(c.sln);
+        if (!c.slnx.empty()) SetSlnxType(c.slnx);
+        if (!c.userSln.empty()) {
+            ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, ClassKey(L".sln"), NULL, c.userSln));
+        }
+        if (c.rememberSln) PutStoreString(kSectVsInst, kKeyOrgFType, oldSln);
+        if (c.rememberSlnx) PutStoreString(kSectVsInst, kKeyOrgFTypeSlnx, oldSlnx);
+        RunUninstaller();
+        EXPECT_EQ(SlnType(), c.rememberSln ? oldSln : c.sln);
+        EXPECT_EQ(SlnxType(), c.rememberSlnx ? oldSlnx : c.slnx);
+        std::vector<std::string> kept;
+        for (const char* root : {"HKLM ", "HKCU "}) {
+            for (const char* type : {"PikroSln", "PikroSlnx"}) {
+                if (!(std::string(type) == "PikroSln" ? c.keepSln : c.keepSlnx)) continue;
+                kept.push_back(root + std::string(type));
+                kept.push_back(root + std::string(".sln opens with ") + type);
+                kept.push_back(root + std::string(".slnx opens with ") + type);
+            }
+        }
+        EXPECT_EQ(SuiteLeftInClasses(), kept);
+    }
 }
 
 TEST_F(SetupRemovalTest, RefusesAStoredTypeThatWouldRunACommand) {
@@ -731,12 +995,36 @@ TEST(SetupPrograms, AsInvokerManifestAndWindowsSubsystem) {
     }
 }
 
+// What Windows shows of the suite (the Default apps description and name,
+// the type names, the verb) comes out of the launcher's resources in the
+// user's language, read by the shell's own reader of indirect strings.
+TEST(SetupStringsLang, IndirectStringsResolveInTheUsersLanguage) {
+    struct Case {
+        int id;
+        const wchar_t* english;
+        const wchar_t* japanese;
+    } cases[] = {
+        {IDS_APP_DESCRIPTION,
+         L"Opens each Visual Studio solution in the right one of the installed Visual Studio versions.",
+         L"Visual Studio のソリューションを、インストールされている中から適切な Visual Studio で開きます。"},
+        {IDS_APP_NAME, L"" PIKRO_PRODUCT_NAME, L"" PIKRO_PRODUCT_NAME},
+        {IDS_SLN_TYPE_NAME, L"Visual Studio Solution", L"Visual Studio ソリューション"},
+        {IDS_SLNX_TYPE_NAME, L"Visual Studio XML Solution", L"Visual Studio XML ソリューション"},
+        {IDS_VERB_CHOOSE, L"Choose Visual Studio…", L"Visual Studio を選んで開く…"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.id);
+        EXPECT_EQ(IndirectText(L"@" + ProgramPath(L"Pikro.exe") + L",-" + std::to_wstring(c.id)),
+                  TestLangId() == 1041 ? c.japanese : c.english);
+    }
+}
+
 // --- command composition ------------------------------------------------------
 
 TEST(SetupCommands, OpenCommandSplitsIntoLauncherAndSolution) {
     wchar_t command[1024];
     const wchar_t launcher[] = L"C:\\Program Files\\Pikro Suite\\Pikro.exe";
-    ASSERT_TRUE(ComposeFTypeCommand(launcher, command));
+    ASSERT_TRUE(ComposeFTypeCommand(L"PikroSln", launcher, command));
     std::wstring line(wcschr(command, L'=') + 1);
     line.replace(line.find(L"%1"), 2, L"D:\\my work\\A B.sln");
     int argc = 0;
@@ -746,16 +1034,14 @@ TEST(SetupCommands, OpenCommandSplitsIntoLauncherAndSolution) {
     EXPECT_STREQ(argv[1], L"D:\\my work\\A B.sln");
     LocalFree(argv);
     // cmd expands %...% even between quotes.
-    EXPECT_FALSE(ComposeFTypeCommand(L"C:\\100%\\x%\\Pikro.exe", command));
+    EXPECT_FALSE(ComposeFTypeCommand(L"PikroSln", L"C:\\100%\\x%\\Pikro.exe", command));
     EXPECT_EQ(command[0], L'\0');
 }
 
 // The answer of "assoc" as "cmd /u" writes it (UTF-16), or in plain ASCII:
-// however it spells the extension and the type, PikroSln is ours; a type
-// is taken whole or, in bytes of a code page, refused.
+// however it spells the extension and the type, PikroSln and PikroSlnx are
+// ours; a type is taken whole or, in bytes of a code page, refused.
 TEST(SetupCommands, AnswersAreReadWholeOrRefused) {
-    TempDir dir;
-    const std::wstring answer = dir.Sub(L"Pikro.tmp");
     const std::wstring japanese = L"VisualStudio.ソリューション";
     struct Case {
         std::string bytes;
@@ -763,9 +1049,10 @@ TEST(SetupCommands, AnswersAreReadWholeOrRefused) {
         int result;
         std::wstring type;
     } cases[] = {
-        {".SLN=pikrosln\r\n", L".sln", SLN_ASSOC_PIKRO, L""},
+        {".SLN=pikrosln\r\n", L".sln", SLN_ASSOC_PIKRO, L"pikrosln"},
         {".SLN=pikrosln.1\r\n", L".sln", SLN_ASSOC_OTHER, L"pikrosln.1"},
-        {Utf16Bytes(L".sln=PIKROSLN\r\n"), L".sln", SLN_ASSOC_PIKRO, L""},
+        {Utf16Bytes(L".sln=PIKROSLN\r\n"), L".sln", SLN_ASSOC_PIKRO, L"PIKROSLN"},
+        {Utf16Bytes(L".sln=PikroSlnx"), L".sln", SLN_ASSOC_PIKRO, L"PikroSlnx"},
         {Utf16Bytes(L".sln=" + japanese + L"\r\n"), L".sln", SLN_ASSOC_OTHER, japanese},
         {"\xFF\xFE" + Utf16Bytes(L".sln=" + japanese + L"\r\n"), L".sln", SLN_ASSOC_OTHER, japanese},
         // Shift-JIS of the same, as cmd writes it without /u under Japanese.
@@ -774,7 +1061,10 @@ TEST(SetupCommands, AnswersAreReadWholeOrRefused) {
         {"", L".sln", SLN_ASSOC_NONE, L""},
         {Utf16Bytes(L"File association not found for extension .sln\r\n"), L".sln", SLN_ASSOC_NONE, L""},
         // Each extension reads only its own answer.
-        {Utf16Bytes(L".SLNX=pikrosln\r\n"), L".slnx", SLN_ASSOC_PIKRO, L""},
+        {Utf16Bytes(L".SLNX=pikrosln\r\n"), L".slnx", SLN_ASSOC_PIKRO, L"pikrosln"},
+        {Utf16Bytes(L".slnx=PikroSlnx\r\n"), L".slnx", SLN_ASSOC_PIKRO, L"PikroSlnx"},
+        // A line longer than the buffer names a cut type.
+        {Utf16Bytes(L".slnx=" + std::wstring(400, L'T') + L"\r\n"), L".slnx", SLN_ASSOC_REFUSED, L""},
         {Utf16Bytes(L".SLNX=pikrosln\r\n"), L".sln", SLN_ASSOC_NONE, L""},
         {Utf16Bytes(L".slnx=VisualStudio.Launcher.slnx\r\n"), L".slnx", SLN_ASSOC_OTHER,
          L"VisualStudio.Launcher.slnx"},
@@ -783,8 +1073,9 @@ TEST(SetupCommands, AnswersAreReadWholeOrRefused) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes);
         wchar_t type[260];
-        ASSERT_TRUE(WriteFileBytes(answer, c.bytes));
-        EXPECT_EQ(ReadSlnAssociation(answer.c_str(), type, c.extension), c.result);
+        EXPECT_EQ(ParseAssocAnswer(reinterpret_cast<const unsigned char*>(c.bytes.data()), c.bytes.size(),
+                                   type, c.extension),
+                  c.result);
         EXPECT_EQ(std::wstring(type), c.type);
     }
 }

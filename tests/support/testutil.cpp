@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
@@ -424,7 +425,7 @@ int PutStoreCatalogue(const std::vector<StoredEditor>& editors) {
 int DeleteSlnAssociation() {
     int ok = 1;
     const wchar_t* keys[] = {L"Software\\Classes\\.sln", L"Software\\Classes\\.slnx",
-                             L"Software\\Classes\\PikroSln"};
+                             L"Software\\Classes\\PikroSln", L"Software\\Classes\\PikroSlnx"};
     for (const wchar_t* key : keys) {
         if (!DeleteRegTree(HKEY_LOCAL_MACHINE, key)) ok = 0;
         if (!DeleteRegTree(HKEY_CURRENT_USER, key)) ok = 0;
@@ -928,6 +929,22 @@ int MakeFolderLink(const std::wstring& linkPath, const std::wstring& targetPath)
                    (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         },
         5000);
+}
+
+int MakeFileLink(const std::wstring& linkPath, const std::wstring& targetPath) {
+    std::wstring link = UnixPath(linkPath);
+    std::wstring target = UnixPath(targetPath);
+    if (link.empty() || target.empty()) return 0;
+    if (GetFileAttributesW(linkPath.c_str()) != INVALID_FILE_ATTRIBUTES) return 0;
+    return RunUnixProgram(
+        L"/bin/ln", {L"-s", L"--", target, link},
+        [&linkPath]() { return GetFileAttributesW(linkPath.c_str()) != INVALID_FILE_ATTRIBUTES; }, 5000);
+}
+
+std::wstring IndirectText(const std::wstring& indirect) {
+    wchar_t text[1024] = L"";
+    if (FAILED(SHLoadIndirectString(indirect.c_str(), text, _countof(text), NULL))) return L"";
+    return text;
 }
 
 }  // namespace testutil

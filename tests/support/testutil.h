@@ -171,8 +171,8 @@ int RegKeyExists(HKEY root, const std::wstring& subKey);
 // Deletes a key with all its sub-keys. Returns 1 when it is gone afterwards.
 int DeleteRegTree(HKEY root, const std::wstring& subKey);
 
-// Deletes HKLM\Software\Classes\.sln, \.slnx and \PikroSln (and HKCU's
-// copies), so the next test starts with no association.
+// Deletes HKLM\Software\Classes\.sln, \.slnx, \PikroSln and \PikroSlnx
+// (and HKCU's copies), so the next test starts with no association.
 int DeleteSlnAssociation();
 
 // ---------------------------------------------------------------------------
@@ -473,6 +473,15 @@ private:
 // target goes instead of the link) and DeleteFileW refuses a folder.
 // RemoveTree and TempDir remove links with the Unix rm.
 int MakeFolderLink(const std::wstring& linkPath, const std::wstring& targetPath);
+
+// Makes linkPath a link to the file targetPath (a Unix symbolic link). Wine 8
+// shows it as an ordinary file: writing to it, and deleting it, reaches the
+// target. Removed like any file with RemoveTree or the Unix rm.
+int MakeFileLink(const std::wstring& linkPath, const std::wstring& targetPath);
+
+// What the shell makes of an indirect string ("@file,-id") through
+// SHLoadIndirectString; "" when it cannot resolve it.
+std::wstring IndirectText(const std::wstring& indirect);
 
 // The Unix path of a Windows path ("Z:\tmp\x" gives "/tmp/x"); the last
 // elements need not exist. Empty when Wine cannot tell.
