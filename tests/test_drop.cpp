@@ -275,12 +275,19 @@ TEST_F(EditorDrop, CountFollowsFilledSlotsNotTheStoredCount) {
     ExpectRowsPaired(list_, vsFix_, noVsFix_);
 }
 
+// The editor chosen in each combo box stays chosen; a prerelease keeps its
+// mark through the sort, and the dropped editor is a release.
 TEST_F(EditorDrop, EachComboKeepsItsEditor) {
     StoreEditors({L"VS B", L"VS C", L"VS D"});
     StoreSettings(0, 0, 1, 1, 1, 0);
+    ASSERT_TRUE(PutStoreDword(kSectVsPre, EditorFolder(1).c_str(), 1));
     Open();
     ASSERT_EQ(1, ComboSel(vsFix_));
+    ASSERT_EQ(1, g_catalogue.entries[1].fPrerelease);
     Drop({NewEditor(L"new", L"VS A")});
+    EXPECT_EQ(1, g_catalogue.entries[2].fPrerelease);
+    EXPECT_EQ(0, g_catalogue.entries[0].fPrerelease + g_catalogue.entries[1].fPrerelease +
+                     g_catalogue.entries[3].fPrerelease);
     EXPECT_EQ(2, ComboSel(vsFix_));
     EXPECT_EQ(L"VS C", WindowText(vsFix_));
     EXPECT_EQ(2u, g_settings.ixVsFix);

@@ -809,15 +809,25 @@ TEST_F(SetupAssociationLang, ShellOpensSolutionsWithTheLauncherBesideSetup) {
 
 TEST_F(SetupRemovalTest, GivesTheFileTypeBackOnceAndDeletesBothSections) {
     Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
+    // A prerelease Windows lists, whose mark goes with the catalogue.
+    FakeSetupConfiguration server;
+    ASSERT_TRUE(server.Ready());
+    const std::wstring preview = JoinPath(kOtherInstalls, L"Preview");
+    ASSERT_NE(CreateFakeDevenv(JoinPath(preview, L"Common7\\IDE"), L"Visual Studio 2022", L"17.15"), L"");
+    FakeInstance listed{preview};
+    listed.prerelease = L"-1";
+    ASSERT_TRUE(server.List({listed}));
     SetSlnType(L"VisualStudio.Launcher.sln");
     SetSlnxType(L"VisualStudio.Launcher.slnx");
     RunInstaller();
     ASSERT_EQ(SlnType(), L"PikroSln");
     ASSERT_EQ(SlnxType(), L"PikroSln");
+    ASSERT_EQ(MarkedFolders(), std::vector<std::wstring>{JoinPath(preview, L"Common7\\IDE")});
     RunUninstaller();
     EXPECT_EQ(SlnType(), L"VisualStudio.Launcher.sln");
     EXPECT_EQ(SlnxType(), L"VisualStudio.Launcher.slnx");
     EXPECT_FALSE(StoreSectionExists(kSectVsInst));
+    EXPECT_FALSE(StoreSectionExists(kSectVsPre));
     EXPECT_FALSE(StoreSectionExists(kSectProfiles));
 
     // Again, as without any setup: nothing is remembered, nothing is run.
