@@ -124,8 +124,8 @@ int StoreFoundEditors(DiscoveryState* state) {
     FoundEditors* found = &state->found;
     UINT* numbers = nullptr;
     const int storedCount = StoredEntryNumbers(&numbers);
-    StoredEntry* stored =
-        static_cast<StoredEntry*>(calloc(static_cast<size_t>(storedCount) + 1, sizeof(StoredEntry)));
+    StoredEntry* stored = static_cast<StoredEntry*>(
+        calloc(static_cast<size_t>(storedCount) + 1, sizeof(StoredEntry)));
     int* storedAs = static_cast<int*>(calloc(static_cast<size_t>(found->count) + 1, sizeof(int)));
     if (!stored || !storedAs) {
         free(numbers);
@@ -193,7 +193,8 @@ int StoreFoundEditors(DiscoveryState* state) {
         }
         // Only a list read whole says which editors are releases now; one
         // that did not answer leaves the marks as they were.
-        if (state->fListAnswered) MarkPrerelease(editor.szFolder, editor.fListed && editor.fPrerelease);
+        if (state->fListAnswered)
+            MarkPrerelease(editor.szFolder, editor.fListed && editor.fPrerelease);
     }
     DropOrphanMarks();
     free(stored);

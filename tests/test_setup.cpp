@@ -529,7 +529,8 @@ TEST_F(SetupDiscoveryTest, AFullCatalogueKeepsTheFoundEditorsAndNamesWhatItLeave
     std::vector<std::wstring> listedFolders, listedLines;
     for (int i = 0; i < 34; ++i) {
         wchar_t name[16];
-        KalSnPrintFW(name, i == 0 ? L"VS 2026" : L"Listed %02d", i);
+        KalSnPrintFW(name, L"Listed %02d", i);
+        if (i == 0) wcscpy_s(name, L"VS 2026");
         const std::wstring install = JoinPath(kOtherInstalls, name);
         ASSERT_NE(CreateFakeDevenv(JoinPath(install, ide), name, L"18.0.11"), L"");
         FakeInstance instance{install};
