@@ -34,8 +34,7 @@ int CompactStoredCatalogue(int dropGone, int* present) {
     HANDLE lock = nullptr;
     if (!LockCatalogue(&lock)) return -1;
     UINT* numbers = nullptr;
-    const UINT stored = KalGetProfileUIntW(kSectVsInst, kKeyCount, 0);
-    const int found = stored ? StoredEntryNumbers(stored, &numbers) : 0;
+    const int found = StoredEntryNumbers(&numbers);
     UINT kept = 0;
     for (int i = 0; i < found; ++i) {
         wchar_t key[kKeyUnits];
@@ -71,16 +70,18 @@ int CompactStoredCatalogue(int dropGone, int* present) {
 }
 
 int PruneStoredCatalogue() {
-    if (!KalGetProfileUIntW(kSectVsInst, kKeyCount, 0)) return 0;
+    UINT* numbers = nullptr;
+    const int entries = StoredEntryNumbers(&numbers);
+    free(numbers);
+    if (!entries && !KalGetProfileUIntW(kSectVsInst, kKeyCount, 0)) return 0;
     int present = 0;
     return CompactStoredCatalogue(1, &present) < 0 ? 0 : present;
 }
 
 int LoadCatalogue() {
     g_catalogue.count = 0;
-    const UINT stored = KalGetProfileUIntW(kSectVsInst, kKeyCount, 0);
     UINT* numbers = nullptr;
-    const int found = stored ? StoredEntryNumbers(stored, &numbers) : 0;
+    const int found = StoredEntryNumbers(&numbers);
     int gone = 0;
     for (int i = 0; i < found && g_catalogue.count < kCatalogueSlots; ++i) {
         wchar_t key[kKeyUnits];
@@ -100,9 +101,16 @@ int LoadCatalogue() {
         wcsncpy_s(entry->description, fields.description, _TRUNCATE);
         wcsncpy_s(entry->version, fields.version, _TRUNCATE);
         wcscpy_s(entry->folder, folder);
+        entry->fPrerelease = 0;
         ++g_catalogue.count;
     }
     free(numbers);
+    // Most catalogues mark no editor: one look at the key then costs the
+    // start nothing more.
+    if (g_catalogue.count > 0 && KalProfileSectExistsW(kSectVsPre) == 1) {
+        for (int i = 0; i < g_catalogue.count; ++i)
+            g_catalogue.entries[i].fPrerelease = IsMarkedPrerelease(g_catalogue.entries[i].folder);
+    }
     // The gone editors leave the store in one rewrite under the lock, which
     // tests every entry again: another program may have pruned or added
     // meanwhile.

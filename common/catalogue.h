@@ -26,9 +26,11 @@ extern EditorCatalogue g_catalogue;
 // Loads the stored catalogue into g_catalogue, sorts it and returns the
 // number of entries loaded (0 to 32; further loadable entries stay stored).
 // Entries are found by listing the section, never by counting up to
-// "Count". An entry whose devenv.exe or folder is reported not found leaves
-// the store, which is then rewritten under the keys 0 to Count - 1; an entry
-// that cannot be checked now (denied, unreachable) stays stored, unloaded.
+// "Count", whatever number it holds. An entry whose devenv.exe or folder is
+// reported not found leaves the store, which is then rewritten under the
+// keys 0 to Count - 1; an entry that cannot be checked now (denied,
+// unreachable) stays stored, unloaded. Each entry's fPrerelease is its
+// folder's mark (IsMarkedPrerelease).
 int LoadCatalogue();
 
 // Every change of the stored catalogue, by any program of the suite in the
@@ -53,10 +55,20 @@ int IsEditorRegistered(const wchar_t* exePath);
 int PruneStoredCatalogue();
 
 // Reads the executable's description and version into entry, computes its
-// folder, appends the entry to the stored catalogue and returns the new
-// "Count". Returns 0 and stores nothing when the path's folder does not fit
-// an entry or the catalogue lock cannot be had.
+// folder, appends the entry to the stored catalogue as a release and returns
+// the new "Count". The entry goes under "Count", or behind the highest
+// stored entry when "Count" is lower, never over a stored one. Returns 0 and
+// stores nothing when the path's folder does not fit an entry, the
+// catalogue already stores 32 entries or its lock cannot be had.
 int RegisterEditor(const wchar_t* exePath, EditorEntry* entry);
+
+// Marks the editor in folder as a prerelease (1) or takes the mark away (0).
+// Returns 1 when the store holds what was asked.
+int MarkPrerelease(const wchar_t* folder, int fPrerelease);
+
+// 1 when the store marks the editor in folder as a prerelease (a REG_DWORD
+// of 1); no mark, or a mark of another type or value, is a release: 0.
+int IsMarkedPrerelease(const wchar_t* folder);
 
 // The folder of an executable path: drive and directory without the trailing
 // backslash (a root keeps its backslash). Returns 1, or 0 when it does not fit.

@@ -111,18 +111,19 @@ int CompareNumbers(const void* a, const void* b) {
 
 }  // namespace
 
-// The numbers of the entry keys stored below "Count", ascending: the
-// entries the catalogue holds. Found by listing the section, so that the
-// time taken follows what is stored, whatever "Count" claims. The caller
-// frees *numbers. Returns how many there are.
-int StoredEntryNumbers(UINT below, UINT** numbers) {
+// The numbers of the stored entry keys, ascending: the entries the
+// catalogue holds. Found by listing the section, so that the time taken
+// follows what is stored and no entry is missed, whatever "Count" claims
+// (absent beside a VS00, or lowered by hand). The caller frees *numbers.
+// Returns how many there are.
+int StoredEntryNumbers(UINT** numbers) {
     *numbers = nullptr;
     int count = 0;
     int capacity = 0;
     wchar_t name[kKeyUnits];
     for (DWORD index = 0; KalEnumProfileKeyW(kSectVsInst, index, name); ++index) {
         UINT number = 0;
-        if (!name[0] || !EntryNumberOfKey(name, &number) || number >= below) continue;
+        if (!name[0] || !EntryNumberOfKey(name, &number)) continue;
         if (count == capacity) {
             const int grown = capacity ? capacity * 2 : 16;
             UINT* more = static_cast<UINT*>(

@@ -41,9 +41,10 @@ const wchar_t* ResolveEntryFolder(const EntryFields& fields, int* holds);
 // one trailing backslash on either or none.
 int IsSameFolder(const wchar_t* a, const wchar_t* b);
 
-// The numbers of the entry keys stored below "Count", ascending, found by
-// listing the section. The caller frees *numbers. Returns how many there are.
-int StoredEntryNumbers(UINT below, UINT** numbers);
+// The numbers of the stored entry keys, ascending, found by listing the
+// section whatever "Count" says. The caller frees *numbers. Returns how many
+// there are.
+int StoredEntryNumbers(UINT** numbers);
 
 // A stored line read whole, however long, into memory the caller frees.
 // NULL when the key holds no string.

@@ -5,7 +5,6 @@
 
 #include <wchar.h>
 
-#include "catalogue.h"
 #include "store_keys.h"
 
 static const wchar_t kVsFolderPrefix[] = L"Microsoft Visual Studio";
@@ -23,24 +22,13 @@ static int IsDotEntry(const wchar_t* name) {
     return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;
 }
 
-// Registers folder\devenv.exe unless the catalogue holds it already (an
-// earlier run found it). A path that does not fit, or an editor the
-// catalogue refuses to store, does not end the search: a later devenv.exe
-// of the same tree may still be usable.
+// Adds folder\devenv.exe to what the discovery found. A path that does not
+// fit an entry does not end the search: a later devenv.exe of the same tree
+// may still be usable.
 static int RegisterFoundEditor(DiscoveryState* state, const wchar_t* folder) {
     wchar_t szEditor[260];
     if (wcscpy_s(szEditor, folder) != 0 || !KalPathCatW(szEditor, kEditorExe)) return 0;
-    HANDLE lock = nullptr;
-    if (!LockCatalogue(&lock)) return 0;
-    int found = IsEditorRegistered(szEditor);
-    if (!found) {
-        EditorEntry entry;
-        ZeroMemory(&entry, sizeof(entry));
-        found = RegisterEditor(szEditor, &entry) > 0;
-        if (found) state->nAdded++;
-    }
-    UnlockCatalogue(lock);
-    if (!found) return 0;
+    if (!AddFoundEditor(&state->found, szEditor, 0, 0)) return 0;
     state->nEditors++;
     state->fFound = 1;
     return 1;
@@ -144,8 +132,10 @@ static void SearchProgramFiles(DiscoveryState* state) {
 
 int DiscoverInstalledEditors(DiscoveryState* state) {
     SearchProgramFiles(state);
-    // Then the instances Windows lists, wherever they lie; the catalogue's
-    // duplicate test passes over those the walk found.
-    state->nAdded += RegisterInstalledInstances();
+    // Then the instances Windows lists, wherever they lie; one the walk found
+    // already only gets its marks.
+    ListInstalledInstances(state);
+    StoreFoundEditors(state);
+    FreeFoundEditors(&state->found);
     return state->nAdded;
 }

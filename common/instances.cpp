@@ -2,7 +2,7 @@
 // 2017 is recorded by its installer and listed by the Setup Configuration
 // server, wherever it was installed (another folder, another drive) and
 // however many share one "Microsoft Visual Studio" folder. Each usable one
-// that the catalogue does not hold yet is registered.
+// is taken with whether it is a prerelease channel.
 //
 // The server is code of someone else's running in this process, and what it
 // answers is taken as untrusted text: every value is bounded, and the
@@ -12,7 +12,6 @@
 #include <string.h>
 #include <wchar.h>
 
-#include "catalogue.h"
 #include "setup_config.h"
 #include "store_keys.h"
 
@@ -177,47 +176,48 @@ int UsableEditorOf(const ComLibrary& com, ISetupInstance* instance, wchar_t (&ed
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Registers editor unless the catalogue holds its folder already. The lock
-// keeps the test and the registration one step for other programs.
-int RegisterNewEditor(const wchar_t* editor) {
-    HANDLE lock = nullptr;
-    if (!LockCatalogue(&lock)) return 0;
-    int added = 0;
-    if (!IsEditorRegistered(editor)) {
-        EditorEntry entry;
-        ZeroMemory(&entry, sizeof(entry));
-        added = RegisterEditor(editor, &entry) > 0;
-    }
-    UnlockCatalogue(lock);
-    return added;
+// Whether Windows' list calls the instance a prerelease channel (Preview,
+// Insiders): what the instance's catalog says. A server without that
+// interface, a failing call or any answer but VARIANT_TRUE is a release.
+int IsPrereleaseInstance(ISetupInstance* instance) {
+    OwnedRef<ISetupInstanceCatalog> catalog;
+    if (instance->QueryInterface(kIidSetupInstanceCatalog,
+                                 reinterpret_cast<void**>(&catalog.ref)) != S_OK ||
+        !catalog.ref)
+        return 0;
+    VARIANT_BOOL prerelease = VARIANT_FALSE;
+    return catalog.ref->IsPrerelease(&prerelease) == S_OK && prerelease == VARIANT_TRUE;
 }
 
-int RegisterListedInstances(const ComLibrary& com, ISetupConfiguration2* configuration) {
+// Reads the instances of the list. Returns 1 when the enumeration ran to its
+// end (or to the bound on instances), 0 when it could not be had.
+int ReadListedInstances(const ComLibrary& com, ISetupConfiguration2* configuration,
+                        FoundEditors* listed) {
     OwnedRef<IEnumSetupInstances> instances;
     if (FAILED(configuration->EnumAllInstances(&instances.ref)) || !instances.ref) return 0;
-    int added = 0;
     for (int i = 0; i < kMaxInstances; ++i) {
         OwnedRef<ISetupInstance> instance;
         ULONG fetched = 0;
-        if (instances.ref->Next(1, &instance.ref, &fetched) != S_OK || fetched != 1 ||
-            !instance.ref)
-            break;
+        const HRESULT next = instances.ref->Next(1, &instance.ref, &fetched);
+        if (next == S_FALSE && !instance.ref) return 1;
+        if (next != S_OK || fetched != 1 || !instance.ref) return 0;
         wchar_t szEditor[260];
-        if (UsableEditorOf(com, instance.ref, szEditor)) added += RegisterNewEditor(szEditor);
+        if (UsableEditorOf(com, instance.ref, szEditor))
+            AddFoundEditor(listed, szEditor, 1, IsPrereleaseInstance(instance.ref));
     }
-    return added;
+    return 1;
 }
 
 }  // namespace
 
-int RegisterInstalledInstances() {
+int ReadInstanceList(FoundEditors* listed) {
     ComLibrary com;
     if (!BindComLibrary(&com)) return 0;
     // A thread of a program that uses COM already keeps its apartment; only
     // an initialization made here is undone here.
     const HRESULT initialized = com.initializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(initialized) && initialized != RPC_E_CHANGED_MODE) return 0;
-    int added = 0;
+    int answered = 0;
     {
         // No class registered (no Visual Studio 2017 or later on the
         // machine) or any failure: nothing is added, silently.
@@ -230,8 +230,8 @@ int RegisterInstalledInstances() {
             SUCCEEDED(configuration.ref->QueryInterface(
                 kIidSetupConfiguration2, reinterpret_cast<void**>(&configuration2.ref))) &&
             configuration2.ref)
-            added = RegisterListedInstances(com, configuration2.ref);
+            answered = ReadListedInstances(com, configuration2.ref, listed);
     }
     if (SUCCEEDED(initialized)) com.uninitialize();
-    return added;
+    return answered;
 }

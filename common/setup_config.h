@@ -43,6 +43,14 @@ struct ISetupInstance2 : public ISetupInstance {
     virtual HRESULT STDMETHODCALLTYPE IsLaunchable(VARIANT_BOOL* launchable) = 0;
 };
 
+// {9AD8E40F-39A2-40F1-BF64-0A6C50DD9EEB}: the catalog an instance was
+// installed from, queried from the instance. Servers older than the
+// interface lack it.
+struct ISetupInstanceCatalog : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetCatalogInfo(IUnknown** catalogInfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE IsPrerelease(VARIANT_BOOL* prerelease) = 0;
+};
+
 // {6380BCFF-41D3-4B2E-8B2E-BF8A6810C848}
 struct IEnumSetupInstances : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Next(ULONG count, ISetupInstance** instances,
@@ -78,3 +86,5 @@ static const IID kIidSetupInstance = {
     0xB41463C3, 0x8866, 0x43B5, {0xBC, 0x33, 0x2B, 0x06, 0x76, 0xF7, 0xF4, 0x2E}};
 static const IID kIidSetupInstance2 = {
     0x89143C9A, 0x05AF, 0x49B0, {0xB7, 0x17, 0x72, 0xE2, 0x18, 0xA2, 0x18, 0x5C}};
+static const IID kIidSetupInstanceCatalog = {
+    0x9AD8E40F, 0x39A2, 0x40F1, {0xBF, 0x64, 0x0A, 0x6C, 0x50, 0xDD, 0x9E, 0xEB}};

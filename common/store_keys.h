@@ -11,6 +11,16 @@ static const wchar_t kKeyCount[] = L"Count";
 // VS00 to VS99, then VS100 and on; unsigned, so that a number past the
 // range of int names its own key too.
 static const wchar_t kKeyEntryFormat[] = L"VS%02u";
+// Which editors are a prerelease channel (Preview, Insiders): a key inside
+// the catalogue's own section, so that whatever deletes the catalogue
+// deletes the marks too, and the entry lines stay as they are. One REG_DWORD
+// per editor, named by its folder (without a trailing backslash); 1 marks a
+// prerelease, and anything else, or no value, a release.
+static const wchar_t kSectVsPre[] = L"VS-INST\\Prerelease";
+// The editors setup left out because the catalogue was full, each
+// "description (folder)": Omitted0, Omitted1, ...
+static const wchar_t kKeyOmittedPrefix[] = L"Omitted";
+static const wchar_t kKeyOmittedFormat[] = L"Omitted%u";
 // The file type that .sln had before setup, and beside it that of .slnx.
 static const wchar_t kKeyOrgFType[] = L"OrgFType";
 static const wchar_t kKeyOrgFTypeSlnx[] = L"OrgFTypeSlnx";

@@ -55,6 +55,10 @@ int KalProfileSectExistsW(const wchar_t* section);
 // (the call still returns 1 with an empty name). The order is the store's.
 int KalEnumProfileKeyW(const wchar_t* section, DWORD index, wchar_t* name, size_t size);
 
+// 1 with *value set when the key holds a REG_DWORD (nothing else: not a
+// string of digits, not a value of another size); 0 otherwise, *value 0.
+int KalGetProfileDwordW(const wchar_t* section, const wchar_t* key, DWORD* value);
+
 // Create or replace a value. Return 1 on success, 0 on failure.
 int KalPutProfileUIntW(const wchar_t* section, const wchar_t* key, UINT value);
 int KalPutProfileStrW(const wchar_t* section, const wchar_t* key, const wchar_t* value);

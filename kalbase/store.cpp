@@ -100,6 +100,21 @@ UINT KalGetProfileUIntW(const wchar_t* section, const wchar_t* key, UINT dflt) {
     return result;
 }
 
+int KalGetProfileDwordW(const wchar_t* section, const wchar_t* key, DWORD* value) {
+    *value = 0;
+    if (!key || !key[0]) return 0;
+    HKEY hk;
+    if (!OpenSection(section, KEY_QUERY_VALUE, &hk)) return 0;
+    DWORD type = 0;
+    DWORD data = 0;
+    DWORD bytes = sizeof(data);
+    const LONG rc = RegQueryValueExW(hk, key, NULL, &type, reinterpret_cast<BYTE*>(&data), &bytes);
+    RegCloseKey(hk);
+    if (rc != ERROR_SUCCESS || type != REG_DWORD || bytes != sizeof(data)) return 0;
+    *value = data;
+    return 1;
+}
+
 int KalGetProfileStrW(const wchar_t* section, const wchar_t* key, const wchar_t* dflt,
                       wchar_t* buf, size_t size) {
     if (!buf || size == 0) return 0;

@@ -14,6 +14,10 @@ SetupState g_setup;
 static const wchar_t kNotFoundTextJa[] = L"インストール済の VisualStudio が見つかりませんでした。";
 static const wchar_t kNotFoundTextEn[] = L"No installed Visual Studio was found.";
 static const wchar_t kInstallCaption[] = L"PikroInstall";
+static const wchar_t kOmittedTextJa[] =
+    L"VisualStudio は 32 個までしか登録できないため、次のものを登録しませんでした。\n";
+static const wchar_t kOmittedTextEn[] =
+    L"The catalogue holds at most 32 editors of Visual Studio; these were left out:\n";
 
 int DiscoverEditors() {
     // What the user made stays: an editor an earlier run found or a drop
@@ -27,7 +31,28 @@ int DiscoverEditors() {
     }
     g_setup.nKept = PruneStoredCatalogue();
 
-    return g_setup.nKept + DiscoverInstalledEditors(&g_setup.discovery);
+    const int nAdded = DiscoverInstalledEditors(&g_setup.discovery);
+    return g_setup.nKept + nAdded - g_setup.discovery.nLeftOut;
+}
+
+// Tells the user which editors the full catalogue left out, one a line, as
+// many as the message holds.
+static void ShowOmittedEditors(int nOmitted) {
+    wchar_t szText[4096];
+    wcscpy_s(szText, KalGetLangId() == 1041 ? kOmittedTextJa : kOmittedTextEn);
+    for (int i = 0; i < nOmitted; ++i) {
+        wchar_t szKey[32];
+        wchar_t szName[1024];
+        KalSnPrintFW(szKey, kKeyOmittedFormat, static_cast<UINT>(i));
+        if (KalGetProfileStrW(kSectVsInst, szKey, L"", szName) == 0) continue;
+        if (wcslen(szText) + wcslen(szName) + 3 >= _countof(szText)) {
+            wcsncat_s(szText, _countof(szText), L"\x2026", _TRUNCATE);
+            break;
+        }
+        wcsncat_s(szText, _countof(szText), L"\n", _TRUNCATE);
+        wcsncat_s(szText, _countof(szText), szName, _TRUNCATE);
+    }
+    MessageBoxW(NULL, szText, kInstallCaption, MB_OK | MB_ICONWARNING);
 }
 
 int IsQuietSwitch(const wchar_t* cmdLine) {
@@ -50,6 +75,7 @@ int RunInstall(int fQuiet) {
         }
         return 0;
     }
+    if (!fQuiet && g_setup.discovery.nOmitted > 0) ShowOmittedEditors(g_setup.discovery.nOmitted);
     AssociateSolutions();
     return 0;
 }

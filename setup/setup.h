@@ -50,9 +50,10 @@ enum {
 // Drops the stored editors whose devenv.exe is gone, keeping the others
 // (found by an earlier run or added by a drop) and the remembered file type
 // of .sln; then runs the discovery (DiscoverInstalledEditors) through
-// g_setup.discovery, adding what the catalogue does not hold yet. Returns
-// the number of editors the catalogue then holds: g_setup.nKept +
-// g_setup.discovery.nAdded.
+// g_setup.discovery, adding what the catalogue does not hold yet and
+// leaving out what does not fit it. Returns the number of editors the
+// catalogue then holds: g_setup.nKept + g_setup.discovery.nAdded -
+// g_setup.discovery.nLeftOut.
 int DiscoverEditors();
 
 // 1 when the setup program's command line is the quiet switch "/quiet" (in
@@ -60,8 +61,9 @@ int DiscoverEditors();
 // an unattended install never waits for a person.
 int IsQuietSwitch(const wchar_t* cmdLine);
 
-// The whole setup program; fQuiet leaves out the message box when no editor
-// is found. Always returns 0.
+// The whole setup program; fQuiet leaves out the message boxes: the one when
+// no editor is found and the one naming the editors a full catalogue left
+// out. Always returns 0.
 int RunInstall(int fQuiet);
 
 // --- association ------------------------------------------------------------

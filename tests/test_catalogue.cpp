@@ -101,12 +101,28 @@ TEST_F(Catalogue, SortOfNoneOrOneEntryChangesNothing) {
     EXPECT_STREQ(L"a", g_catalogue.entries[0].description);
 }
 
-TEST_F(Catalogue, EmptyOrAbsentStoreLoadsNothing) {
-    EXPECT_EQ(0, LoadCatalogue());
-    PutStoreDword(kSectVsInst, kKeyCount, 0);
-    PutStoreString(kSectVsInst, L"VS00", L"a;1;" + EditorFolder(L"a"));
+// An absent store loads nothing. A stored entry counts whatever "Count"
+// says beside it (0, or none at all), and the next registration goes behind
+// it, never over it.
+TEST_F(Catalogue, EntriesCountWhateverCountSays) {
     EXPECT_EQ(0, LoadCatalogue());
     EXPECT_EQ(0, g_catalogue.count);
+    const std::wstring a = EditorFolder(L"a");
+    const std::wstring exe = CreateFakeDevenv(dir_.Sub(L"b"), L"b", L"17.0");
+    for (int withCount = 0; withCount < 2; ++withCount) {
+        SCOPED_TRACE(withCount ? "Count 0" : "no Count");
+        ResetStore();
+        if (withCount) PutStoreDword(kSectVsInst, kKeyCount, 0);
+        PutStoreString(kSectVsInst, L"VS00", L"a;1;" + a);
+        EXPECT_EQ(1, LoadCatalogue());
+        EXPECT_EQ(1, IsEditorRegistered((a + L"\\devenv.exe").c_str()));
+        EditorEntry entry;
+        EXPECT_EQ(2, RegisterEditor(exe.c_str(), &entry));
+        EXPECT_EQ(L"a;1;" + a, StoredLine(0));
+        EXPECT_EQ(L"b;17.0;" + dir_.Sub(L"b"), StoredLine(1));
+        EXPECT_EQ(2u, StoredCount());
+        EXPECT_EQ(2, LoadCatalogue());
+    }
 }
 
 TEST_F(Catalogue, UnreadableLinesStayStoredAndUnloaded) {
@@ -251,6 +267,81 @@ TEST_F(Catalogue, LoadsAtMostThirtyTwoAndKeepsTheRestStored) {
     EXPECT_STREQ(L"E08", g_catalogue.entries[0].description);
     EXPECT_STREQ(L"E39", g_catalogue.entries[31].description);
     EXPECT_EQ(L"E00;17.0;" + dir_.Sub(L"E00"), StoredLine(39));
+
+    // No registration stores a 33rd entry, whatever "Count" says; one below
+    // 32 still does.
+    const std::wstring exe = CreateFakeDevenv(dir_.Sub(L"new"), L"New", L"18.0");
+    for (size_t stored : {40u, 32u, 31u}) {
+        SCOPED_TRACE(stored);
+        ResetStore();
+        PutStoreCatalogue(std::vector<StoredEditor>(editors.begin(), editors.begin() + stored));
+        PutStoreDword(kSectVsInst, kKeyCount, 3);
+        EditorEntry entry;
+        EXPECT_EQ(stored < 32 ? 32 : 0, RegisterEditor(exe.c_str(), &entry));
+        EXPECT_EQ(stored < 32 ? 32u : 3u, StoredCount());
+        EXPECT_EQ(stored < 32, IsEditorRegistered(exe.c_str()));
+    }
+}
+
+// Which editors are a prerelease is stored apart from the entry lines, one
+// REG_DWORD per folder inside the catalogue's section. Only a 1 of that
+// type marks one: a catalogue stored before there were marks, and a mark of
+// another type or value (edited by hand), load as releases.
+TEST_F(Catalogue, OnlyAStoredDwordOneMarksAPrerelease) {
+    const std::wstring release = EditorFolder(L"release");
+    const std::wstring preview = EditorFolder(L"Preview\\IDE");
+    std::wstring upper = preview;
+    for (wchar_t& c : upper)
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+    const DWORD one = 1, zero = 0, two = 2, all = 0xFFFFFFFF;
+    const ULONGLONG wide = 1;
+    struct Case {
+        const char* what;
+        std::wstring name;
+        DWORD type;
+        const void* data;
+        DWORD bytes;
+        int prerelease;
+    } cases[] = {
+        {"no mark at all", L"", REG_NONE, nullptr, 0, 0},
+        {"marked", preview, REG_DWORD, &one, 4, 1},
+        {"marked, folder spelled otherwise", upper, REG_DWORD, &one, 4, 1},
+        {"marked as a release", preview, REG_DWORD, &zero, 4, 0},
+        {"a value of 2", preview, REG_DWORD, &two, 4, 0},
+        {"a value of all ones", preview, REG_DWORD, &all, 4, 0},
+        {"a string of 1", preview, REG_SZ, L"1", 4, 0},
+        {"binary", preview, REG_BINARY, &one, 4, 0},
+        {"a QWORD", preview, REG_QWORD, &wide, 8, 0},
+        {"another folder's", release + L"x", REG_DWORD, &one, 4, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetStore();
+        PutStoreCatalogue({{L"Release", L"17.14", release}, {L"Preview", L"17.15", preview}});
+        if (!c.name.empty()) {
+            ASSERT_EQ(ERROR_SUCCESS,
+                      RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\PikroSuite\\VS-INST\\Prerelease",
+                                      c.name.c_str(), c.type, c.data, c.bytes));
+        }
+        memset(&g_catalogue, 0xA5, sizeof(g_catalogue));
+        ASSERT_EQ(2, LoadCatalogue());
+        EXPECT_STREQ(L"Preview", g_catalogue.entries[0].description);
+        EXPECT_EQ(c.prerelease, g_catalogue.entries[0].fPrerelease);
+        EXPECT_EQ(0, g_catalogue.entries[1].fPrerelease);
+    }
+
+    // An editor registered anew (a drop) is a release, whatever mark its
+    // folder had from an editor there before.
+    ResetStore();
+    MarkPrerelease(preview.c_str(), 1);
+    EditorEntry entry;
+    entry.fPrerelease = 1;
+    const std::wstring exe = CreateFakeDevenv(preview, L"Dropped", L"17.15");
+    ASSERT_EQ(1, RegisterEditor(exe.c_str(), &entry));
+    EXPECT_EQ(0, entry.fPrerelease);
+    EXPECT_EQ(0, IsMarkedPrerelease(preview.c_str()));
+    ASSERT_EQ(1, LoadCatalogue());
+    EXPECT_EQ(0, g_catalogue.entries[0].fPrerelease);
 }
 
 TEST_F(Catalogue, OverlongStoredFieldsAreCutOrPassedOverSafely) {

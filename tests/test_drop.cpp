@@ -268,7 +268,7 @@ TEST_F(EditorDrop, ThirtyThirdEditorIsRefusedSilently) {
 // in-memory count must follow the slots actually filled.
 TEST_F(EditorDrop, CountFollowsFilledSlotsNotTheStoredCount) {
     std::vector<StoredEditor> editors;
-    for (int n = 0; n < 34; ++n) {
+    for (int n = 0; n < 30; ++n) {
         std::wstring folder = EditorFolder(static_cast<size_t>(n));
         ASSERT_EQ(1, WriteFileBytes(folder + L"\\devenv.exe", "MZ"));
         // Every third entry lacks its version and cannot be read.
@@ -276,21 +276,37 @@ TEST_F(EditorDrop, CountFollowsFilledSlotsNotTheStoredCount) {
     }
     ASSERT_EQ(1, PutStoreCatalogue(editors));
     Open();
-    ASSERT_EQ(22, g_catalogue.count);
+    ASSERT_EQ(20, g_catalogue.count);
     Drop({NewEditor(L"new", L"VS 000")});
-    EXPECT_EQ(35u, StoredCount());
-    EXPECT_EQ(23, g_catalogue.count);
+    EXPECT_EQ(31u, StoredCount());
+    EXPECT_EQ(21, g_catalogue.count);
     EXPECT_STREQ(L"VS 000", g_catalogue.entries[0].description);
     for (int i = 0; i < g_catalogue.count; ++i) EXPECT_NE(L'\0', g_catalogue.entries[i].folder[0]);
     ExpectRowsPaired(list_, vsFix_, noVsFix_);
+    // The store holds 32 entries at most, the lines it cannot read among
+    // them: the 32nd is taken, a 33rd is not.
+    Drop({NewEditor(L"newer", L"VS 001")});
+    EXPECT_EQ(32u, StoredCount());
+    EXPECT_EQ(22, g_catalogue.count);
+    Drop({NewEditor(L"newest", L"VS 002")});
+    EXPECT_EQ(32u, StoredCount());
+    EXPECT_EQ(22, g_catalogue.count);
+    ExpectRowsPaired(list_, vsFix_, noVsFix_);
 }
 
+// The editor chosen in each combo box stays chosen; a prerelease keeps its
+// mark through the sort, and the dropped editor is a release.
 TEST_F(EditorDrop, EachComboKeepsItsEditor) {
     StoreEditors({L"VS B", L"VS C", L"VS D"});
     StoreSettings(0, 0, 1, 1, 1, 0);
+    ASSERT_TRUE(PutStoreDword(kSectVsPre, EditorFolder(1).c_str(), 1));
     Open();
     ASSERT_EQ(1, ComboSel(vsFix_));
+    ASSERT_EQ(1, g_catalogue.entries[1].fPrerelease);
     Drop({NewEditor(L"new", L"VS A")});
+    EXPECT_EQ(1, g_catalogue.entries[2].fPrerelease);
+    EXPECT_EQ(0, g_catalogue.entries[0].fPrerelease + g_catalogue.entries[1].fPrerelease +
+                     g_catalogue.entries[3].fPrerelease);
     EXPECT_EQ(2, ComboSel(vsFix_));
     EXPECT_EQ(L"VS C", WindowText(vsFix_));
     EXPECT_EQ(2u, g_settings.ixVsFix);

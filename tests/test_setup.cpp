@@ -148,6 +148,17 @@ std::wstring StoredLine(const wchar_t* key) {
     return line;
 }
 
+// The folders the store marks as a prerelease (a REG_DWORD of 1), in
+// registry order.
+std::vector<std::wstring> MarkedFolders() {
+    std::vector<std::wstring> marked;
+    for (const std::wstring& name : StoreValueNames(kSectVsPre)) {
+        DWORD value = 0;
+        if (GetStoreDword(kSectVsPre, name.c_str(), &value) && value == 1) marked.push_back(name);
+    }
+    return marked;
+}
+
 std::wstring StoredOrgFType(const wchar_t* key = kKeyOrgFType) {
     std::wstring type;
     if (!GetStoreString(kSectVsInst, key, &type)) return L"<absent>";
@@ -425,7 +436,11 @@ TEST_F(SetupDiscoveryTest, ACraftedVersionResourceIsReadNoFurtherThanTheImage) {
 // Windows keeps of them, after the walk, each once. The walk finds the first
 // editor of the shared "Microsoft Visual Studio" folder (18, for 2026); the
 // list adds 2022 beside it and 2019 outside Program Files, and no list of a
-// broken or hostile server costs setup what the walk found.
+// broken or hostile server costs setup what the walk found. The list says
+// which are a prerelease channel, also of an editor the walk found first;
+// a catalog that cannot say, or says garbage, leaves a release. A list that
+// never answers, or answers too late, costs setup a few seconds and nothing
+// of the walk's editors.
 TEST_F(SetupDiscoveryTest, AddsTheUsableInstancesWindowsListsEachOnce) {
     const std::wstring shared = JoinPath(ProgramFiles(), L"Microsoft Visual Studio");
     const std::wstring vs2026 = JoinPath(shared, L"18\\Community");
@@ -454,32 +469,59 @@ TEST_F(SetupDiscoveryTest, AddsTheUsableInstancesWindowsListsEachOnce) {
     notLaunchable.launchable = false;
     longPath.path = L"C:\\" + std::wstring(5000, L'p');
     garbage.version = L"17.8\x00ff\x202e;rm -rf";
+    // What the catalog of each says (-1 is VARIANT_TRUE).
+    FakeInstance preview2022 = i2022, insiders2026 = i2026, failing2022 = i2022, bare2019 = i2019,
+                 garbage2026 = i2026, one2026 = i2026;
+    preview2022.prerelease = insiders2026.prerelease = L"-1";
+    failing2022.prerelease = L"fail";
+    bare2019.prerelease = L"none";
+    garbage2026.prerelease = L"4660";
+    one2026.prerelease = L"1";
 
     const std::wstring d2026 = JoinPath(vs2026, ide), d2022 = JoinPath(vs2022, ide),
                        d2019 = JoinPath(vs2019, ide);
+    const int kNoStall = -1, kNever = 0;
     struct Case {
         const char* what;
         std::vector<FakeInstance> listed;
         bool registered, endless, createFails;
         std::vector<std::wstring> stored;
+        std::vector<std::wstring> marked;
+        int stallMs;
     } cases[] = {
-        {"side by side", {i2022, i2026, i2019}, true, false, false, {d2026, d2022, d2019}},
-        {"passed over", {buildTools, gone, notDone, notLaunchable}, true, false, false, {d2026}},
-        {"no class registered", {i2022}, false, false, false, {d2026}},
-        {"creating fails", {i2022}, true, false, true, {d2026}},
-        {"hostile values", {longPath, empty, garbage, i2026}, true, true, false, {d2026}},
+        {"side by side", {preview2022, i2026, i2019}, true, false, false, {d2026, d2022, d2019},
+         {d2022}, kNoStall},
+        {"the walk's editor is a prerelease", {insiders2026}, true, false, false, {d2026}, {d2026},
+         kNoStall},
+        {"no catalog, a failing one, garbage", {failing2022, bare2019, garbage2026}, true, false, false,
+         {d2026, d2022, d2019}, {}, kNoStall},
+        {"a catalog that says 1, not -1", {one2026}, true, false, false, {d2026}, {}, kNoStall},
+        {"passed over", {buildTools, gone, notDone, notLaunchable}, true, false, false, {d2026}, {},
+         kNoStall},
+        {"no class registered", {i2022}, false, false, false, {d2026}, {}, kNoStall},
+        {"creating fails", {i2022}, true, false, true, {d2026}, {}, kNoStall},
+        {"hostile values", {longPath, empty, garbage, i2026}, true, true, false, {d2026}, {},
+         kNoStall},
+        {"a list that never ends", {preview2022, insiders2026}, true, false, false, {d2026}, {},
+         kNever},
+        {"a list that ends too late", {preview2022}, true, false, false, {d2026}, {},
+         kInstanceListDeadlineMs + 3000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ResetStore();
         FakeSetupConfiguration server;
         ASSERT_TRUE(server.Ready());
-        ASSERT_TRUE(server.List(c.listed, c.endless, c.createFails));
+        ASSERT_TRUE(server.List(c.listed, c.endless, c.createFails, c.stallMs));
         if (!c.registered) {
             ASSERT_TRUE(FakeSetupConfiguration::Unregister());
         }
+        const ULONGLONG started = GetTickCount64();
         RunInstaller(EnvOverrides(), cwd.Path());
+        // Setup waits for the list until its deadline and no longer.
+        EXPECT_LT(GetTickCount64() - started, kInstanceListDeadlineMs + 10000ull);
         EXPECT_EQ(StoredFolders(), c.stored);
+        EXPECT_EQ(MarkedFolders(), c.marked);
         EXPECT_EQ(SlnType(), L"");
         ExpectSixZeros();
     }
@@ -499,9 +541,11 @@ TEST_F(SetupDiscoveryTest, RunAgainKeepsTheUsersSettingsAndEditors) {
     FakeSetupConfiguration server;
     ASSERT_TRUE(server.Ready());
     FakeInstance i2022{JoinPath(kOtherInstalls, L"2022")}, i2019{JoinPath(kOtherInstalls, L"2019")};
+    i2022.prerelease = L"-1";
     ASSERT_TRUE(server.List({i2022}));
     RunInstaller();
     ASSERT_EQ(StoredFolders(), (std::vector<std::wstring>{vs2026, vs2022}));
+    EXPECT_EQ(MarkedFolders(), std::vector<std::wstring>{vs2022});
     ExpectSixZeros();
 
     // The user fixes an editor for both rules and drops a copy Windows does
@@ -515,12 +559,147 @@ TEST_F(SetupDiscoveryTest, RunAgainKeepsTheUsersSettingsAndEditors) {
     ASSERT_TRUE(PutStoreDword(kSectVsInst, kKeyCount, 3));
     FakeInstance listedCopy{JoinPath(kOtherInstalls, L"Copy")};
     listedCopy.product = L"IDE\\devenv.exe";
+    listedCopy.prerelease = L"-1";
     ASSERT_TRUE(RemoveTree(JoinPath(kOtherInstalls, L"2022")));
     ASSERT_TRUE(server.List({i2022, i2019, listedCopy}));
     RunInstaller();
     EXPECT_EQ(StoredFolders(), (std::vector<std::wstring>{vs2026, dropped + L"\\", vs2019}));
     EXPECT_EQ(StoredLine(L"VS01"), L"My copy;17.0;" + dropped + L"\\");
+    // The removed editor's mark goes with it; the copy Windows now lists as
+    // a prerelease gets one.
+    EXPECT_EQ(MarkedFolders(), std::vector<std::wstring>{dropped});
     ExpectSettings(chosen);
+
+    // Listed as a release now: its mark goes, the editor stays.
+    listedCopy.prerelease = L"0";
+    ASSERT_TRUE(server.List({i2019, listedCopy}));
+    RunInstaller();
+    EXPECT_EQ(StoredFolders(), (std::vector<std::wstring>{vs2026, dropped + L"\\", vs2019}));
+    EXPECT_EQ(MarkedFolders(), std::vector<std::wstring>{});
+}
+
+// The catalogue holds 32 editors, as the launcher does. When the editors
+// found and those stored together are more, the ones found come first, in
+// the order found, then the user's own in their stored order; the others
+// leave the store and are named ("Omitted0", ...), in setup's message too
+// unless it runs quietly. Names of an earlier run go first. The Visual
+// Studio 2026 that only Windows lists then opens a v18 solution.
+TEST_F(SetupDiscoveryTest, AFullCatalogueKeepsTheFoundEditorsAndNamesWhatItLeavesOut) {
+    const std::wstring ide = L"Common7\\IDE";
+    const std::wstring vs2019 = Editor(L"Microsoft Visual Studio\\2019\\Community\\Common7\\IDE",
+                                       L"Visual Studio 2019", L"16.11.5");
+    std::vector<StoredEditor> mine;
+    std::vector<std::wstring> mineLines;
+    for (int i = 0; i < 32; ++i) {
+        wchar_t name[16];
+        KalSnPrintFW(name, L"Mine %02d", i);
+        const std::wstring folder = JoinPath(kOtherInstalls, std::wstring(name) + L"\\IDE");
+        ASSERT_NE(CreateFakeDevenv(folder, name, L"17.0"), L"");
+        mine.push_back({name, L"17.0", folder});
+        mineLines.push_back(std::wstring(name) + L" (" + folder + L")");
+    }
+    std::vector<FakeInstance> listed;
+    std::vector<std::wstring> listedFolders, listedLines;
+    for (int i = 0; i < 34; ++i) {
+        wchar_t name[16];
+        KalSnPrintFW(name, L"Listed %02d", i);
+        if (i == 0) wcscpy_s(name, L"VS 2026");
+        const std::wstring install = JoinPath(kOtherInstalls, name);
+        ASSERT_NE(CreateFakeDevenv(JoinPath(install, ide), name, L"18.0.11"), L"");
+        FakeInstance instance{install};
+        instance.version = L"18.0.11";
+        listed.push_back(instance);
+        listedFolders.push_back(JoinPath(install, ide));
+        listedLines.push_back(std::wstring(name) + L" (" + JoinPath(install, ide) + L")");
+    }
+    // One of the user's editors is the 2019 the walk finds.
+    std::vector<StoredEditor> mineWith2019 = mine;
+    mineWith2019[5] = {L"Visual Studio 2019", L"16.11.5", vs2019};
+
+    FakeSetupConfiguration server;
+    ASSERT_TRUE(server.Ready());
+    auto range = [](const auto& v, size_t from, size_t to) {
+        return std::decay_t<decltype(v)>(v.begin() + from, v.begin() + to);
+    };
+    auto join = [](std::vector<std::wstring> a, const std::vector<std::wstring>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    std::vector<std::wstring> mineFolders;
+    for (const StoredEditor& e : mine) mineFolders.push_back(e.folder);
+    std::vector<std::wstring> with2019Folders = mineFolders;
+    with2019Folders[5] = vs2019;
+    struct Case {
+        const char* what;
+        std::vector<StoredEditor> stored;
+        size_t listedCount;
+        bool quiet;
+        std::vector<std::wstring> folders;  // stored afterwards, in key order
+        std::vector<std::wstring> omitted;
+    } cases[] = {
+        {"32 stored, 2 found", mine, 1, false, join(range(mineFolders, 0, 30), {vs2019, listedFolders[0]}),
+         range(mineLines, 30, 32)},
+        {"the same, quietly", mine, 1, true, join(range(mineFolders, 0, 30), {vs2019, listedFolders[0]}),
+         range(mineLines, 30, 32)},
+        {"32 stored, one of them found again", mineWith2019, 1, false,
+         join(range(with2019Folders, 0, 31), {listedFolders[0]}), range(mineLines, 31, 32)},
+        {"30 stored, 2 found", range(mine, 0, 30), 1, false,
+         join(range(mineFolders, 0, 30), {vs2019, listedFolders[0]}), {}},
+        {"34 found, none stored", {}, 34, false, join({vs2019}, range(listedFolders, 0, 31)),
+         range(listedLines, 31, 34)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetStore();
+        PutStoreCatalogue(c.stored);
+        PutStoreString(kSectVsInst, L"Omitted0", L"an earlier run's");
+        PutStoreString(kSectVsInst, L"Omitted7", L"an earlier run's");
+        ASSERT_TRUE(server.List(std::vector<FakeInstance>(listed.begin(), listed.begin() + c.listedCount)));
+        DWORD pid = 0;
+        HANDLE process = StartProgram(ProgramPath(L"PikroInstall.exe"), c.quiet ? L"/quiet" : L"", L"", &pid);
+        ASSERT_NE(process, (HANDLE)NULL);
+        if (!c.quiet && !c.omitted.empty()) {
+            HWND box = WaitForMessageBox(L"PikroInstall", pid, 30000);
+            EXPECT_NE(box, (HWND)NULL);
+            if (box != NULL) {
+                const std::wstring text = MessageBoxText(box);
+                for (const std::wstring& name : c.omitted)
+                    EXPECT_NE(text.find(L"\n" + name), std::wstring::npos) << ToUtf8(name);
+                EXPECT_TRUE(CloseMessageBox(box));
+            }
+        }
+        DWORD code = 1;
+        EXPECT_TRUE(EndProgram(process, 30000, &code)) << "setup waited for someone";
+        EXPECT_EQ(code, 0u);
+        DWORD count = 0;
+        EXPECT_TRUE(GetStoreDword(kSectVsInst, kKeyCount, &count));
+        EXPECT_EQ(count, c.folders.size());
+        EXPECT_EQ(StoredFolders(), c.folders);
+        std::vector<std::wstring> omitted;
+        for (const std::wstring& name : StoreValueNames(kSectVsInst)) {
+            if (name.compare(0, 7, L"Omitted") == 0) omitted.push_back(name);
+        }
+        EXPECT_EQ(omitted.size(), c.omitted.size());
+        for (size_t i = 0; i < c.omitted.size(); ++i)
+            EXPECT_EQ(StoredLine((L"Omitted" + std::to_wstring(i)).c_str()), c.omitted[i]);
+        EXPECT_EQ(SlnType(), L"");
+    }
+
+    // The 2026 that only Windows lists opens a solution it last saved.
+    ResetStore();
+    PutStoreCatalogue(mine);
+    ASSERT_TRUE(server.List({listed[0]}));
+    DWORD code = 1;
+    ASSERT_TRUE(RunProgram(ProgramPath(L"PikroInstall.exe"), L"/quiet", L"", kRunTimeout, &code));
+    EXPECT_EQ(DWORD{32}, StoredFolders().size());
+    TempDir solutions;
+    const std::wstring sln = solutions.Sub(L"App\\App.sln");
+    ASSERT_TRUE(WriteFileBytes(sln, "Microsoft Visual Studio Solution File\r\n"));
+    ASSERT_TRUE(MakeFolders(solutions.Sub(L"App\\.vs\\App\\v18")));
+    ASSERT_TRUE(RunProgram(ProgramPath(L"Pikro.exe"), QuoteArg(sln), L"", kRunTimeout, &code));
+    ASSERT_TRUE(WaitForFakeDevenvLog(listedFolders[0], 1, 20000));
+    EXPECT_EQ(ReadFakeDevenvLog(listedFolders[0]).back().commandLine,
+              L"\"" + listedFolders[0] + L"\\devenv.exe\" \"" + sln + L"\"");
 }
 
 // --- association ------------------------------------------------------------
@@ -841,15 +1020,25 @@ TEST_F(SetupAssociationLang, ShellOpensSolutionsWithTheLauncherBesideSetup) {
 
 TEST_F(SetupRemovalTest, GivesTheFileTypeBackOnceAndDeletesBothSections) {
     Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
+    // A prerelease Windows lists, whose mark goes with the catalogue.
+    FakeSetupConfiguration server;
+    ASSERT_TRUE(server.Ready());
+    const std::wstring preview = JoinPath(kOtherInstalls, L"Preview");
+    ASSERT_NE(CreateFakeDevenv(JoinPath(preview, L"Common7\\IDE"), L"Visual Studio 2022", L"17.15"), L"");
+    FakeInstance listed{preview};
+    listed.prerelease = L"-1";
+    ASSERT_TRUE(server.List({listed}));
     SetSlnType(L"VisualStudio.Launcher.sln");
     SetSlnxType(L"VisualStudio.Launcher.slnx");
     RunInstaller();
     ASSERT_EQ(SlnType(), L"PikroSln");
     ASSERT_EQ(SlnxType(), L"PikroSlnx");
+    ASSERT_EQ(MarkedFolders(), std::vector<std::wstring>{JoinPath(preview, L"Common7\\IDE")});
     RunUninstaller();
     EXPECT_EQ(SlnType(), L"VisualStudio.Launcher.sln");
     EXPECT_EQ(SlnxType(), L"VisualStudio.Launcher.slnx");
     EXPECT_FALSE(StoreSectionExists(kSectVsInst));
+    EXPECT_FALSE(StoreSectionExists(kSectVsPre));
     EXPECT_FALSE(StoreSectionExists(kSectProfiles));
     EXPECT_EQ(SuiteLeftInClasses(), std::vector<std::string>{});
 

@@ -707,6 +707,72 @@ TEST_F(LauncherProgramLang, NoEditorOpensTheSettingsAloneAndTellsASolutionSo) {
     EXPECT_EQ(0u, count);
 }
 
+// A user's first start asks Windows' list of instances with a deadline. A
+// list that never answers costs that start a few seconds, never the start:
+// a double-click opens the editor the version folder names among those the
+// walk found. One that answers after the launcher stopped waiting changes
+// nothing, and the launcher, its settings dialog open, runs on unharmed.
+TEST_F(LauncherProgram, AStalledListOfInstancesOnlyDelaysTheFirstStart) {
+    SystemVisualStudios installs;
+    FakeSetupConfiguration server;
+    ASSERT_TRUE(server.Ready());
+    ASSERT_TRUE(MakeFolders(JoinPath(install_, L"PikroExec")));
+    ASSERT_TRUE(CopyFileW(ProgramPath(L"PikroExec\\PikroExec.exe").c_str(),
+                          JoinPath(install_, L"PikroExec\\PikroExec.exe").c_str(), FALSE));
+    const std::wstring vs2019 = JoinPath(SystemProgramFiles(false),
+                                         L"Microsoft Visual Studio\\2019\\Community\\Common7\\IDE");
+    ASSERT_NE(L"", CreateFakeDevenv(vs2019, L"Visual Studio 2019", L"16.11.5"));
+    ASSERT_NE(L"", CreateFakeDevenv(dir_.Sub(L"VS 2022\\Common7\\IDE"), L"Visual Studio 2022",
+                                    L"17.8.3"));
+    const std::wstring sln = dir_.Sub(L"App\\App.sln");
+    ASSERT_TRUE(WriteFileBytes(sln, "Microsoft Visual Studio Solution File\r\n"));
+    ASSERT_TRUE(MakeFolders(dir_.Sub(L"App\\.vs\\App\\v16")));
+    struct Case {
+        const char* what;
+        int stallMs;
+        bool settings;
+    } cases[] = {
+        {"never answers, a double-click", 0, false},
+        {"answers too late, the settings", kInstanceListDeadlineMs + 2000, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetStore();
+        ASSERT_TRUE(server.List({{dir_.Sub(L"VS 2022")}}, false, false, c.stallMs));
+        const ULONGLONG started = GetTickCount64();
+        DWORD code = 99;
+        if (!c.settings) {
+            ASSERT_TRUE(RunProgram(Launcher(), QuoteArg(sln), L"", 30000, &code));
+            EXPECT_EQ(0u, code);
+            EXPECT_LT(GetTickCount64() - started, kInstanceListDeadlineMs + 10000ull);
+            ASSERT_TRUE(WaitForFakeDevenvLog(vs2019, 1, 20000));
+            EXPECT_EQ(ReadFakeDevenvLog(vs2019).back().commandLine,
+                      L"\"" + vs2019 + L"\\devenv.exe\" \"" + sln + L"\"");
+        } else {
+            DWORD pid = 0;
+            HANDLE process = StartProgram(Launcher(), L"", L"", &pid);
+            ASSERT_TRUE(process != nullptr);
+            HWND frame = WaitForWindow(L"PikroBack", nullptr, pid, 20000, true);
+            HWND dialog = frame ? FindWindowExW(frame, nullptr, L"#32770", nullptr) : nullptr;
+            EXPECT_TRUE(dialog != nullptr);
+            if (dialog) {
+                EXPECT_EQ(ListBoxItems(GetDlgItem(dialog, IDC_LST_EDITORS)),
+                          std::vector<std::wstring>{L"Visual Studio 2019"});
+                // Past the moment the list answers, the launcher runs on.
+                while (GetTickCount64() - started < static_cast<ULONGLONG>(c.stallMs) + 2000) Sleep(100);
+                EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(process, 0));
+                ClickButton(dialog, IDCANCEL);
+            }
+            EXPECT_TRUE(EndProgram(process, 20000, &code));
+            EXPECT_EQ(0u, code);
+        }
+        std::wstring line;
+        EXPECT_TRUE(GetStoreString(kSectVsInst, L"VS00", &line));
+        EXPECT_EQ(L"Visual Studio 2019;16.11.5;" + vs2019, line);
+        EXPECT_FALSE(StoreValueExists(kSectVsInst, L"VS01"));
+    }
+}
+
 TEST_F(LauncherProgram, OverlongCommandLineEndsWithoutAWindow) {
     StoreOneEditor();
     CreatedWindows seen;

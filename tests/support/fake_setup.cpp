@@ -36,14 +36,15 @@ int FakeSetupConfiguration::Unregister() {
 }
 
 int FakeSetupConfiguration::List(const std::vector<FakeInstance>& instances, bool endless,
-                                 bool createFails) {
+                                 bool createFails, int stallMs) {
     std::wstring text;
     for (const FakeInstance& instance : instances) {
         text += L"instance\t" + instance.path + L"\t" + instance.version + L"\t" +
                 std::to_wstring(instance.state) + L"\t" + (instance.launchable ? L"1" : L"0") +
-                L"\t" + instance.product + L"\r\n";
+                L"\t" + instance.product + L"\t" + instance.prerelease + L"\r\n";
     }
     if (endless) text += L"endless\r\n";
+    if (stallMs >= 0) text += L"stall\t" + std::to_wstring(stallMs) + L"\r\n";
     if (createFails) text += L"create-fails\r\n";
     return WriteFileUtf16(dir_.Sub(L"instances.txt"), text);
 }

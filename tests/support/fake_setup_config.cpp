@@ -5,11 +5,17 @@
 // each:
 //
 //   instance<TAB>installation path<TAB>version<TAB>state<TAB>launchable<TAB>product path
+//           [<TAB>prerelease]
 //       one instance: its state a number (4294967295 is complete),
 //       launchable 1 or 0, the product path relative to the installation
-//       path ("" for a product without one)
+//       path ("" for a product without one); prerelease is what its
+//       catalog's IsPrerelease answers: a number (-1 VARIANT_TRUE, 0
+//       VARIANT_FALSE, anything else garbage), "fail" (the call fails) or
+//       "none" (the instance has no catalog interface); 0 when left out
 //   endless         the enumeration never ends: after the listed instances
 //                   it hands out the last one again and again
+//   stall<TAB>ms    after the listed instances, Next does not return for ms
+//                   milliseconds (0: never), then ends the list
 //   create-fails    the class factory refuses to create the object
 //
 // It answers like the real server: ResolvePath joins the installation path
@@ -34,11 +40,14 @@ struct InstanceData {
     unsigned state = 0;
     bool launchable = false;
     std::wstring product;
+    std::wstring prerelease = L"0";
 };
 
 struct InstanceList {
     std::vector<InstanceData> instances;
     bool endless = false;
+    bool stall = false;
+    DWORD stallMs = 0;
     bool createFails = false;
 };
 
@@ -84,13 +93,17 @@ InstanceList ReadInstanceList() {
             list.endless = true;
         } else if (fields[0] == L"create-fails") {
             list.createFails = true;
-        } else if (fields[0] == L"instance" && fields.size() == 6) {
+        } else if (fields[0] == L"stall" && fields.size() == 2) {
+            list.stall = true;
+            list.stallMs = static_cast<DWORD>(wcstoul(fields[1].c_str(), nullptr, 0));
+        } else if (fields[0] == L"instance" && (fields.size() == 6 || fields.size() == 7)) {
             InstanceData data;
             data.path = fields[1];
             data.version = fields[2];
             data.state = static_cast<unsigned>(wcstoul(fields[3].c_str(), nullptr, 0));
             data.launchable = fields[4] == L"1";
             data.product = fields[5];
+            if (fields.size() == 7) data.prerelease = fields[6];
             list.instances.push_back(data);
         }
     }
@@ -130,10 +143,39 @@ private:
     LONG refs_ = 1;
 };
 
+// The catalog an instance was installed from; it keeps its instance alive.
+class Catalog : public Object<ISetupInstanceCatalog> {
+public:
+    Catalog(IUnknown* instance, const std::wstring& prerelease)
+        : instance_(instance), prerelease_(prerelease) {
+        instance_->AddRef();
+    }
+    ~Catalog() override { instance_->Release(); }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, kIidSetupInstanceCatalog)) return Answer(out, true);
+        return instance_->QueryInterface(iid, out);
+    }
+    HRESULT STDMETHODCALLTYPE GetCatalogInfo(IUnknown**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE IsPrerelease(VARIANT_BOOL* prerelease) override {
+        if (!prerelease) return E_POINTER;
+        if (prerelease_ == L"fail") return E_FAIL;
+        *prerelease = static_cast<VARIANT_BOOL>(wcstol(prerelease_.c_str(), nullptr, 0));
+        return S_OK;
+    }
+
+private:
+    IUnknown* instance_;
+    std::wstring prerelease_;
+};
+
 class Instance : public Object<ISetupInstance2> {
 public:
     explicit Instance(const InstanceData& data) : data_(data) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, kIidSetupInstanceCatalog) && out && data_.prerelease != L"none") {
+            *out = static_cast<ISetupInstanceCatalog*>(new Catalog(this, data_.prerelease));
+            return S_OK;
+        }
         return Answer(out, IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, kIidSetupInstance) ||
                                IsEqualIID(iid, kIidSetupInstance2));
     }
@@ -198,6 +240,8 @@ public:
                 data = &list_.instances[next_++];
             else if (list_.endless && !list_.instances.empty())
                 data = &list_.instances.back();
+            else if (list_.stall)
+                Sleep(list_.stallMs ? list_.stallMs : INFINITE);
             if (!data) break;
             instances[given++] = new Instance(*data);
         }

@@ -434,6 +434,9 @@ struct FakeInstance {
     unsigned state = 0xFFFFFFFFu;                      // complete
     bool launchable = true;
     std::wstring product = L"Common7\\IDE\\devenv.exe";  // relative; "" for none
+    // What its catalog's IsPrerelease answers: "-1" (VARIANT_TRUE), "0", any
+    // other number (garbage), "fail", or "none" (no catalog interface).
+    std::wstring prerelease = L"0";
 };
 
 class FakeSetupConfiguration {
@@ -446,10 +449,11 @@ public:
     // 1 when the stand-in is in place and registered.
     int Ready() const { return ready_; }
     // Lists these instances; endless makes the enumeration hand out the last
-    // one for ever, createFails makes creating the object fail. Returns 1 on
-    // success.
+    // one for ever, createFails makes creating the object fail, and a
+    // stallMs of 0 or more makes Next not return for that long (0: never)
+    // after the listed instances. Returns 1 on success.
     int List(const std::vector<FakeInstance>& instances, bool endless = false,
-             bool createFails = false);
+             bool createFails = false, int stallMs = -1);
     // Deletes the registration now (as the scope's end does). Returns 1 when
     // it is gone.
     static int Unregister();
