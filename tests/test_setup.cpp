@@ -4,6 +4,7 @@
 // read back from the registry.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -700,6 +701,84 @@ TEST_F(SetupDiscoveryTest, AFullCatalogueKeepsTheFoundEditorsAndNamesWhatItLeave
     ASSERT_TRUE(WaitForFakeDevenvLog(listedFolders[0], 1, 20000));
     EXPECT_EQ(ReadFakeDevenvLog(listedFolders[0]).back().commandLine,
               L"\"" + listedFolders[0] + L"\\devenv.exe\" \"" + sln + L"\"");
+}
+
+// Two editors of each version, a release and a prerelease, as Windows lists
+// them: every road that picks an editor by version opens the release, and
+// of two releases of one version the higher.
+TEST_F(SetupDiscoveryTest, ReleasesOpenBeforeThePrereleasesOfTheirVersion) {
+    struct Installed {
+        const wchar_t* edition;
+        const wchar_t* version;
+        const wchar_t* prerelease;
+    };
+    const Installed installed[] = {
+        {L"2022\\Preview", L"17.15.36301.6", L"-1"},
+        {L"2022\\Professional", L"17.14.36310.24", L"0"},
+        {L"18\\Insiders", L"18.3.11206.111", L"-1"},
+        {L"18\\Community", L"18.0.11123.170", L"0"},
+    };
+    std::vector<FakeInstance> listed;
+    std::vector<std::wstring> folders;
+    for (const Installed& i : installed) {
+        FakeInstance instance{JoinPath(kOtherInstalls, i.edition)};
+        instance.version = i.version;
+        instance.prerelease = i.prerelease;
+        listed.push_back(instance);
+        folders.push_back(JoinPath(instance.path, L"Common7\\IDE"));
+        ASSERT_NE(CreateFakeDevenv(folders.back(), L"Microsoft Visual Studio", i.version), L"");
+    }
+    FakeSetupConfiguration server;
+    ASSERT_TRUE(server.Ready());
+    ASSERT_TRUE(server.List(listed));
+    DWORD code = 1;
+    ASSERT_TRUE(RunProgram(ProgramPath(L"PikroInstall.exe"), L"/quiet", L"", kRunTimeout, &code));
+    // Listed in the order the store lists its values: by name.
+    ASSERT_EQ(MarkedFolders(), (std::vector<std::wstring>{folders[2], folders[0]}));
+    // Without a version folder the version the solution names decides.
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyNoVsProc, 2));
+
+    const std::wstring& professional = folders[1];
+    const std::wstring& community2026 = folders[3];
+    struct Road {
+        const char* what;
+        const wchar_t* versionFolder;  // under .vs\App, or null
+        const wchar_t* file;
+        const char* text;
+        const std::wstring& opens;
+    };
+    const Road roads[] = {
+        {"version folder v17", L"v17", L"App.sln", "", professional},
+        {"version folder v18", L"v18", L"App.sln", "", community2026},
+        {".sln naming 17", nullptr, L"App.sln",
+         "\r\nMicrosoft Visual Studio Solution File, Format Version 12.00\r\n"
+         "VisualStudioVersion = 17.8.34330.188\r\n",
+         professional},
+        {".slnx naming 18", nullptr, L"App.slnx",
+         "<Solution>\r\n  <Properties Name=\"Visual Studio\">\r\n"
+         "    <Property Name=\"OpenWith\" Value=\"Visual Studio Version 18\" />\r\n"
+         "  </Properties>\r\n</Solution>\r\n",
+         community2026},
+        {".slnx naming nothing", nullptr, L"App.slnx", "<Solution>\r\n</Solution>\r\n",
+         community2026},
+    };
+    std::map<std::wstring, size_t> runs;
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.what);
+        TempDir solutions;
+        const std::wstring sln = solutions.Sub(std::wstring(L"App\\") + road.file);
+        ASSERT_TRUE(WriteFileBytes(sln, road.text));
+        if (road.versionFolder)
+            ASSERT_TRUE(MakeFolders(solutions.Sub(std::wstring(L"App\\.vs\\App\\") +
+                                                  road.versionFolder)));
+        ASSERT_TRUE(RunProgram(ProgramPath(L"Pikro.exe"), QuoteArg(sln), L"", kRunTimeout, &code));
+        const size_t expected = ++runs[road.opens];
+        ASSERT_TRUE(WaitForFakeDevenvLog(road.opens, expected, 20000));
+        EXPECT_EQ(ReadFakeDevenvLog(road.opens).back().commandLine,
+                  L"\"" + road.opens + L"\\devenv.exe\" \"" + sln + L"\"");
+    }
+    for (const std::wstring& prerelease : {folders[0], folders[2]})
+        EXPECT_TRUE(ReadFakeDevenvLog(prerelease).empty()) << prerelease.c_str();
 }
 
 // --- association ------------------------------------------------------------
