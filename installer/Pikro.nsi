@@ -9,7 +9,8 @@
 ; editors and associates .sln and .slnx with the launcher), registers the launcher
 ; with Windows' Default apps and "Open with", and registers itself in
 ; Apps & features. What setup found, and anything the user has to do, goes
-; to the details list and to Install.log in the installed folder.
+; to the details list and to Install.log in the installed folder
+; (report.nsh).
 ;
 ; Its uninstaller runs PikroUninstall.exe (which gives .sln and .slnx
 ; their old types back and deletes the stored settings) and then removes everything else
@@ -91,6 +92,8 @@ Var FinishText
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "Japanese"
 
+!include "${__FILEDIR__}/report.nsh"
+
 LangString ShortcutName ${LANG_ENGLISH} "${PIKRO_PRODUCT}"
 LangString ShortcutName ${LANG_JAPANESE} "${PIKRO_PRODUCT}"
 LangString AppDescription ${LANG_ENGLISH} "Opens each Visual Studio solution in the right one of the installed Visual Studio versions."
@@ -169,74 +172,6 @@ Section "Install"
   Call ReportEditors
   Call RegisterDefaultApps
 SectionEnd
-
-; One line in the details list and in Install.log (UTF-16, as the texts
-; may be Japanese).
-!macro LogLine text
-  Push "${text}"
-  Call LogLine
-!macroend
-
-Function LogLine
-  Exch $R0
-  Push $R1
-  DetailPrint "$R0"
-  ClearErrors
-  FileOpen $R1 "$INSTDIR\${INSTALL_LOG}" a
-  ${IfNot} ${Errors}
-    FileSeek $R1 0 END
-    FileWriteUTF16LE /BOM $R1 "$R0$\r$\n"
-    FileClose $R1
-  ${EndIf}
-  Pop $R1
-  Pop $R0
-FunctionEnd
-
-; The editors setup stored, each as "description (folder)", read from the
-; user's catalogue ("VS<n>" = "description;version;folder"); or that none
-; was found.
-Function ReportEditors
-  Push $0
-  Push $1
-  Push $2
-  Push $3
-  Push $4
-  StrCpy $0 0
-  StrCpy $4 0
-  ${Do}
-    ClearErrors
-    EnumRegValue $1 HKCU "${STORE_KEY}\VS-INST" $0
-    ${If} ${Errors}
-    ${OrIf} $1 == ""
-      ${Break}
-    ${EndIf}
-    IntOp $0 $0 + 1
-    StrCpy $2 $1 2
-    StrCpy $3 $1 1 2
-    ${If} $2 != "VS"
-    ${OrIf} $3 < "0"
-    ${OrIf} $3 > "9"
-      ${Continue}
-    ${EndIf}
-    ReadRegStr $1 HKCU "${STORE_KEY}\VS-INST" $1
-    ${WordFind} "$1" ";" "+1" $2
-    ${WordFind} "$1" ";" "-1" $3
-    ${If} $2 == $1
-      ${Continue}
-    ${EndIf}
-    !insertmacro LogLine "$(FoundEditor) $2 ($3)"
-    IntOp $4 $4 + 1
-  ${Loop}
-  ${If} $4 = 0
-    !insertmacro LogLine "$(NoEditor)"
-    StrCpy $FinishText "$(NoEditor)"
-  ${EndIf}
-  Pop $4
-  Pop $3
-  Pop $2
-  Pop $1
-  Pop $0
-FunctionEnd
 
 ; Windows 10 and 11 open a file type with the program the user once chose
 ; with "Always use this app", whatever the file type says, and no program
