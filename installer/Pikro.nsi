@@ -9,8 +9,8 @@
 ; editors and associates .sln and .slnx with the launcher), registers the launcher
 ; with Windows' Default apps and "Open with", and registers itself in
 ; Apps & features. What setup found, and anything the user has to do, goes
-; to the details list and to Install.log in the installed folder
-; (report.nsh).
+; to the details list, to Install.log in the installed folder and to the
+; Finish page (report.nsh).
 ;
 ; Its uninstaller runs PikroUninstall.exe (which gives .sln and .slnx
 ; their old types back and deletes the stored settings) and then removes everything else
@@ -75,15 +75,12 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Pikro"
 !include "LogicLib.nsh"
 !include "WordFunc.nsh"
 
-; What the finish page says: the usual words, and what the user still has
-; to do when Windows keeps another program for solutions.
-Var FinishText
-
 !define MUI_ABORTWARNING
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_TEXT "$FinishText"
+!define MUI_FINISHPAGE_TEXT "$(Finished)"
 !define MUI_FINISHPAGE_TEXT_LARGE
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishPageShow
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -92,6 +89,7 @@ Var FinishText
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "Japanese"
 
+!include "${__FILEDIR__}/program_name.nsh"
 !include "${__FILEDIR__}/report.nsh"
 
 LangString ShortcutName ${LANG_ENGLISH} "${PIKRO_PRODUCT}"
@@ -104,8 +102,16 @@ LangString FoundEditor ${LANG_ENGLISH} "Visual Studio found:"
 LangString FoundEditor ${LANG_JAPANESE} "見つかった Visual Studio:"
 LangString NoEditor ${LANG_ENGLISH} "No installed Visual Studio was found, so solution files were not associated with ${PIKRO_PRODUCT}. After installing Visual Studio, run PikroInstall.exe in the installation folder, or this installer, again."
 LangString NoEditor ${LANG_JAPANESE} "インストールされた Visual Studio が見つからないため、ソリューション ファイルを ${PIKRO_PRODUCT} に関連付けませんでした。Visual Studio をインストールした後、インストール先の PikroInstall.exe かこのインストーラーをもう一度実行してください。"
-LangString KeptChoice ${LANG_ENGLISH} "Windows keeps another program for $0 files, chosen earlier with $\"Always use this app$\". To open solutions with ${PIKRO_PRODUCT}: right-click a $0 file, choose $\"Open with$\" and then $\"Choose another app$\", select ${PIKRO_PRODUCT} and tick $\"Always use this app to open $0 files$\"."
-LangString KeptChoice ${LANG_JAPANESE} "Windows は $0 ファイルに、以前「常にこのアプリを使う」で選ばれた別のプログラムを使います。${PIKRO_PRODUCT} でソリューションを開くには、$0 ファイルを右クリックして「プログラムから開く」→「別のプログラムを選択」を選び、${PIKRO_PRODUCT} を選択して「常にこのアプリを使って $0 ファイルを開く」にチェックを入れてください。"
+LangString KeptChoice ${LANG_ENGLISH} "Windows keeps $2 for $0 files, chosen earlier with $\"Always use this app$\", so a double-click on a $0 file opens $2, not ${PIKRO_PRODUCT}. To open solutions with ${PIKRO_PRODUCT}: right-click a $0 file, choose $\"Open with$\" and then $\"Choose another app$\", select ${PIKRO_PRODUCT} and tick $\"Always use this app to open $0 files$\"."
+LangString KeptChoice ${LANG_JAPANESE} "Windows は $0 ファイルに、以前「常にこのアプリを使う」で選ばれた $2 を使います。$0 ファイルをダブルクリックすると、${PIKRO_PRODUCT} ではなく $2 で開きます。${PIKRO_PRODUCT} でソリューションを開くには、$0 ファイルを右クリックして「プログラムから開く」→「別のプログラムを選択」を選び、${PIKRO_PRODUCT} を選択して「常にこのアプリを使って $0 ファイルを開く」にチェックを入れてください。"
+LangString Installed ${LANG_ENGLISH} "${PIKRO_PRODUCT} has been installed."
+LangString Installed ${LANG_JAPANESE} "${PIKRO_PRODUCT} をインストールしました。"
+LangString LeftOut ${LANG_ENGLISH} "Left out, as the list holds at most 32 editors:"
+LangString LeftOut ${LANG_JAPANESE} "一覧には 32 個までしか入らないため、入れなかったもの:"
+LangString LeftOutEditor ${LANG_ENGLISH} "Left out (the list holds at most 32 editors):"
+LangString LeftOutEditor ${LANG_JAPANESE} "一覧に入れなかったもの (32 個まで):"
+LangString LogPlace ${LANG_ENGLISH} "All of this is also written in $INSTDIR\${INSTALL_LOG}."
+LangString LogPlace ${LANG_JAPANESE} "この内容は $INSTDIR\${INSTALL_LOG} にも書かれています。"
 LangString KeptFiles ${LANG_ENGLISH} "The folder $INSTDIR was kept: it holds files that were not installed with ${PIKRO_PRODUCT}."
 LangString KeptFiles ${LANG_JAPANESE} "フォルダー $INSTDIR は残しました。${PIKRO_PRODUCT} と一緒にインストールされたものではないファイルがあります。"
 
@@ -163,7 +169,6 @@ Section "Install"
   ; associated with the launcher beside it. Nobody sees a silent install: setup must not
   ; wait there on a message box.
   Delete "$INSTDIR\${INSTALL_LOG}"
-  StrCpy $FinishText "$(Finished)"
   ${If} ${Silent}
     ExecWait '"$INSTDIR\PikroInstall.exe" /quiet'
   ${Else}
@@ -185,13 +190,8 @@ SectionEnd
     WriteRegStr HKLM "${CLASSES}\${ext}\OpenWithProgids" "${FILE_TYPE}" ""
     WriteRegStr HKLM "${CLASSES}\Applications\Pikro.exe\SupportedTypes" "${ext}" ""
     StrCpy $1 1
-    ReadRegStr $0 HKCU "${USER_CHOICE}\${ext}\UserChoice" "ProgId"
-    ${If} $0 != ""
-    ${AndIf} $0 != "${FILE_TYPE}"
-      StrCpy $0 "${ext}"
-      !insertmacro LogLine "$(KeptChoice)"
-      StrCpy $FinishText "$FinishText$\r$\n$\r$\n$(KeptChoice)"
-    ${EndIf}
+    StrCpy $0 "${ext}"
+    Call KeptChoice
   ${EndIf}
 !macroend
 

@@ -35,6 +35,13 @@ const wchar_t kApplicationKey[] = L"Software\\Classes\\Applications\\Pikro.exe";
 const wchar_t kUserChoiceKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.sln\\UserChoice";
 const wchar_t kOldSlnxType[] = L"VisualStudio.Launcher.slnx";
+const wchar_t kSlnxUserChoiceKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.slnx\\UserChoice";
+const wchar_t kClassesKey[] = L"Software\\Classes\\";
+
+// Program names the tests give to file types a UserChoice may name.
+const wchar_t* const kNamedTypes[] = {L"Contoso.Solution", L"Fabrikam.Solution",
+                                      L"Applications\\contoso.exe", L"Applications\\northwind.exe"};
 
 std::wstring SetupPath() {
     return JoinPath(BinDir(), L"..\\installer\\PikroSetup.exe");
@@ -108,6 +115,27 @@ bool HasValue(HKEY root, const std::wstring& key, const wchar_t* name) {
     return present;
 }
 
+// The text of an Edit control under window (at any depth) that holds part,
+// or "" when there is none.
+std::wstring EditHolding(HWND window, const std::wstring& part) {
+    struct Query {
+        const std::wstring* part;
+        std::wstring text;
+    } query = {&part, L""};
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM param) -> BOOL {
+            Query* q = reinterpret_cast<Query*>(param);
+            if (_wcsicmp(ClassName(child).c_str(), L"Edit") != 0) return TRUE;
+            const std::wstring text = WindowText(child);
+            if (text.find(*q->part) == std::wstring::npos) return TRUE;
+            q->text = text;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&query));
+    return query.text;
+}
+
 // Bytes of every file under a folder.
 ULONGLONG FolderBytes(const std::wstring& folder) {
     ULONGLONG total = 0;
@@ -161,6 +189,8 @@ protected:
         ResetStore();
         DeleteRegTree(HKEY_CURRENT_USER, kStoreKey);
         DeleteRegTree(HKEY_CURRENT_USER, kUserChoiceKey);
+        DeleteRegTree(HKEY_CURRENT_USER, kSlnxUserChoiceKey);
+        for (const wchar_t* type : kNamedTypes) DeleteRegTree(HKEY_LOCAL_MACHINE, kClassesKey + std::wstring(type));
         DeleteRegTree(HKEY_LOCAL_MACHINE, kCapabilitiesKey);
         DeleteRegTree(HKEY_LOCAL_MACHINE, kApplicationKey);
         DeleteRegTree(HKEY_LOCAL_MACHINE, kOpenWithKey);
@@ -376,27 +406,69 @@ TEST_F(InstallerTest, RemovalKeepsTheUsersOwnFiles) {
 
 // What the installer tells the user, by what Windows and the machine hold:
 // a choice the user once made with "Always use this app" that only the user
-// can change, or no Visual Studio at all (a silent install must not wait
-// for anyone then). The notice is logged for an unattended install.
+// can change, named as Windows shows the program, or no Visual Studio at all
+// (a silent install must not wait for anyone then). The notice is logged for
+// an unattended install. A choice of the suite itself, or one that cannot be
+// read, is no reason for a notice.
 TEST_F(InstallerTest, LogsWhatTheUserStillHasToDo) {
+    // The programs a choice may name, each named its own way: a type's
+    // FriendlyTypeName or default value, an application's FriendlyAppName or
+    // the FileDescription of the program its open command starts.
+    TempDir programs(kTempBlanks);
+    const std::wstring northwind = CreateFakeDevenv(programs.Path(), L"Northwind Editor", L"1.0", L"northwind.exe");
+    ASSERT_NE(northwind, L"");
+    const std::wstring classes = kClassesKey;
+    auto nameTheTypes = [&] {
+        return RegPutString(HKEY_LOCAL_MACHINE, classes + L"Contoso.Solution", L"FriendlyTypeName",
+                            L"Contoso Solution Editor") &&
+               RegPutString(HKEY_LOCAL_MACHINE, classes + L"Contoso.Solution", NULL, L"Contoso Solution File") &&
+               RegPutString(HKEY_LOCAL_MACHINE, classes + L"Fabrikam.Solution", NULL, L"Fabrikam Studio") &&
+               RegPutString(HKEY_LOCAL_MACHINE, classes + L"Applications\\contoso.exe", L"FriendlyAppName",
+                            L"Contoso Code") &&
+               RegPutString(HKEY_LOCAL_MACHINE, classes + L"Applications\\contoso.exe\\shell\\open\\command",
+                            NULL, QuoteArg(northwind) + L" \"%1\"") &&
+               RegPutString(HKEY_LOCAL_MACHINE, classes + L"Applications\\northwind.exe\\shell\\open\\command",
+                            NULL, QuoteArg(northwind) + L" \"%1\"");
+    };
     struct Case {
         const wchar_t* userChoice;  // null: none
         bool editors;
         bool choiceNotice, noEditorNotice;
+        const wchar_t* shown = nullptr;  // the program's name in the notice
+        const wchar_t* extension = L".sln";
+        DWORD type = REG_SZ;  // REG_DWORD: ProgId is a number; REG_NONE: the key has no ProgId
     } cases[] = {
-        {L"VisualStudio.Launcher.sln", true, true, false},
+        {L"VisualStudio.Launcher.sln", true, true, false, L"VisualStudio.Launcher.sln"},
         {L"PikroSln", true, false, false},
         {nullptr, true, false, false},
         {nullptr, false, false, true},
         {L"VisualStudio.Launcher.sln", false, false, true},
+        {L"Contoso.Solution", true, true, false, L"Contoso Solution Editor"},
+        {L"Fabrikam.Solution", true, true, false, L"Fabrikam Studio"},
+        {L"Applications\\contoso.exe", true, true, false, L"Contoso Code"},
+        {L"Applications\\northwind.exe", true, true, false, L"Northwind Editor"},
+        {L"Contoso.Solution", true, true, false, L"Contoso Solution Editor", L".slnx"},
+        {L"Applications\\Pikro.exe", true, false, false},
+        {L"applications\\PIKRO.EXE", true, false, false, nullptr, L".slnx"},
+        {L"PikroSlnx", true, false, false, nullptr, L".slnx"},
+        {L"", true, false, false},
+        {L"Contoso.Solution", true, false, false, nullptr, L".sln", REG_DWORD},
+        {L"Contoso.Solution", true, false, false, nullptr, L".slnx", REG_NONE},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(ToUtf8(c.userChoice ? c.userChoice : L"(no choice)") + (c.editors ? "" : ", no editor"));
+        SCOPED_TRACE(ToUtf8(c.userChoice ? c.userChoice : L"(no choice)") + " for " + ToUtf8(c.extension) +
+                     (c.editors ? "" : ", no editor"));
         Clean();
         ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, kOldType));
         ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnxKey, NULL, kOldSlnxType));
-        if (c.userChoice) {
-            ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, kUserChoiceKey, L"ProgId", c.userChoice));
+        ASSERT_TRUE(nameTheTypes());
+        const wchar_t* choiceKey = wcscmp(c.extension, L".sln") == 0 ? kUserChoiceKey : kSlnxUserChoiceKey;
+        if (c.userChoice && c.type == REG_SZ) {
+            ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, choiceKey, L"ProgId", c.userChoice));
+        } else if (c.userChoice && c.type == REG_DWORD) {
+            ASSERT_TRUE(RegPutDword(HKEY_CURRENT_USER, choiceKey, L"ProgId", 7));
+        } else if (c.userChoice) {
+            ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, choiceKey, L"Hash", L"x"));
         }
         // Without an editor: the one the fixture made is put out of setup's
         // sight while the installer runs.
@@ -411,6 +483,11 @@ TEST_F(InstallerTest, LogsWhatTheUserStillHasToDo) {
         }
         const std::wstring log = InstallLog();
         EXPECT_EQ(log.find(L"Always use this app") != std::wstring::npos, c.choiceNotice) << ToUtf8(log);
+        if (c.shown) {
+            EXPECT_NE(log.find(std::wstring(L"Windows keeps ") + c.shown + L" for " + c.extension + L" files"),
+                      std::wstring::npos)
+                << ToUtf8(log);
+        }
         EXPECT_EQ(log.find(L"No installed Visual Studio was found") != std::wstring::npos, c.noEditorNotice)
             << ToUtf8(log);
         EXPECT_TRUE(FileExists(Installed(L"Pikro.exe")));
@@ -418,6 +495,128 @@ TEST_F(InstallerTest, LogsWhatTheUserStillHasToDo) {
         Uninstall();
         ExpectRemoved();
     }
+}
+
+// The Finish page of an install the user watches, in the user's language:
+// a box that leads with the notice about a choice Windows keeps (and then
+// promises nothing a double-click cannot keep), lists the editors setup
+// found or says that none was, and names Install.log. It stays until the
+// user closes it, so the list can be read.
+class InstallerFinishLang : public InstallerTest {};
+
+TEST_F(InstallerFinishLang, FinishPageShowsWhatWasFound) {
+    const bool ja = TestLangId() == 1041;
+    const std::wstring promise = ja ? Wide("ソリューション ファイルをダブルクリックすると、適切な Visual Studio で開きます")
+                                    : L"Double-click a solution file to open it in the right Visual Studio";
+    const std::wstring found = ja ? Wide("見つかった Visual Studio:") : L"Visual Studio found:";
+    const std::wstring none = ja ? Wide("インストールされた Visual Studio が見つからないため")
+                                 : L"No installed Visual Studio was found";
+    const std::wstring notice = ja ? Wide("Windows は .sln ファイルに、以前「常にこのアプリを使う」で選ばれた "
+                                          "Contoso Solution Editor を使います")
+                                   : L"Windows keeps Contoso Solution Editor for .sln files";
+    struct Case {
+        const wchar_t* userChoice;  // null: none
+        bool editors;
+    } cases[] = {
+        {nullptr, true},
+        {L"Contoso.Solution", true},
+        {nullptr, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.userChoice ? c.userChoice : L"(no choice)") + (c.editors ? "" : ", no editor"));
+        Clean();
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, kOldType));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnxKey, NULL, kOldSlnxType));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kClassesKey + std::wstring(L"Contoso.Solution"),
+                                 L"FriendlyTypeName", L"Contoso Solution Editor"));
+        if (c.userChoice) {
+            ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, kUserChoiceKey, L"ProgId", c.userChoice));
+        }
+        const std::wstring devenv = JoinPath(editor_, L"devenv.exe");
+        const std::wstring aside = devenv + L".aside";
+        if (!c.editors) {
+            ASSERT_TRUE(MoveFileW(devenv.c_str(), aside.c_str()));
+        }
+        DWORD pid = 0;
+        HANDLE setup = StartProgram(SetupPath(), L"", L"", &pid);
+        ASSERT_TRUE(setup != NULL);
+        // Each step is waited for briefly, so that a page that never comes
+        // fails the row rather than the whole test's time.
+        const DWORD stepMs = 20000;
+        // The wizard is the top-level window; its page, a dialog inside it,
+        // may show before it does.
+        HWND wizard = WaitForWindow(L"#32770", nullptr, pid, stepMs, true);
+        ASSERT_TRUE(wizard != NULL);
+        wizard = GetAncestor(wizard, GA_ROOT);
+        // The folder page: Install, pressed while the page shows the folder
+        // and its button is enabled (the installer checks the folder first
+        // and ignores the button meanwhile), until the page has gone.
+        EXPECT_TRUE(PumpUntil(
+            [&] {
+                if (EditHolding(wizard, InstallFolder()) != InstallFolder()) return false;
+                HWND install = GetDlgItem(wizard, IDOK);
+                if (install && IsWindowEnabled(install)) ClickButton(wizard, IDOK);
+                PumpMessages(300);
+                return EditHolding(wizard, InstallFolder()) != InstallFolder();
+            },
+            stepMs));
+        // Setup, run where someone watches, says so when it finds nothing.
+        if (!c.editors) {
+            HWND box = WaitForMessageBox(L"PikroInstall", 0, stepMs);
+            EXPECT_TRUE(box != NULL);
+            if (box) CloseMessageBox(box);
+        }
+        const std::wstring log = Installed(L"Install.log");
+        std::wstring text;
+        EXPECT_TRUE(PumpUntil([&] { return !(text = EditHolding(wizard, log)).empty(); }, stepMs));
+        EXPECT_TRUE(ClickButton(wizard, IDOK));
+        DWORD code = 1;
+        EXPECT_TRUE(EndProgram(setup, stepMs, &code));
+        EXPECT_EQ(code, 0u);
+        if (!c.editors) {
+            ASSERT_TRUE(MoveFileW(aside.c_str(), devenv.c_str()));
+        }
+
+        EXPECT_EQ(text.find(notice) == 0, c.userChoice != nullptr) << ToUtf8(text);
+        EXPECT_EQ(text.find(promise) != std::wstring::npos, c.editors && !c.userChoice) << ToUtf8(text);
+        EXPECT_EQ(text.find(found + L"\r\nVisual Studio 2022 (" + editor_ + L")") != std::wstring::npos,
+                  c.editors)
+            << ToUtf8(text);
+        EXPECT_EQ(text.find(none) != std::wstring::npos, !c.editors) << ToUtf8(text);
+        Uninstall();
+        ExpectRemoved();
+    }
+}
+
+// Editors setup had to leave out because the catalogue holds at most 32 are
+// listed after those it stored. Here 32 editors of the user's own and the
+// one Windows has installed make 33: setup keeps the installed one and the
+// user's first 31, and names the 32nd as left out (written here beforehand
+// too, as setup itself writes it, so that the listing is shown whichever
+// way setup settles a full catalogue).
+TEST_F(InstallerTest, ListsTheEditorsSetupLeftOut) {
+    TempDir copies;
+    std::vector<StoredEditor> stored;
+    for (int i = 0; i < 32; ++i) {
+        const std::wstring folder = copies.Sub(L"Copy" + std::to_wstring(i));
+        const std::wstring description = L"My copy " + std::to_wstring(i);
+        ASSERT_NE(CreateFakeDevenv(folder, description, L"17.0"), L"");
+        stored.push_back({description, L"17.0", folder});
+    }
+    ASSERT_TRUE(PutStoreCatalogue(stored));
+    const std::wstring leftOut = stored.back().description + L" (" + stored.back().folder + L")";
+    ASSERT_TRUE(PutStoreString(kSectVsInst, L"Omitted0", leftOut));
+    Install();
+    const std::wstring log = InstallLog();
+    EXPECT_NE(log.find(L"Visual Studio found: Visual Studio 2022 (" + editor_ + L")"), std::wstring::npos)
+        << ToUtf8(log);
+    EXPECT_NE(log.find(L"Visual Studio found: " + stored[0].description + L" (" + stored[0].folder + L")"),
+              std::wstring::npos)
+        << ToUtf8(log);
+    EXPECT_NE(log.find(L"Left out (the list holds at most 32 editors): " + leftOut), std::wstring::npos)
+        << ToUtf8(log);
+    Uninstall();
+    ExpectRemoved();
 }
 
 }  // namespace
