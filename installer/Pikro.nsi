@@ -5,7 +5,9 @@
 ;            installer/Pikro.nsi
 ;
 ; It copies the programs into "Pikro Suite" under Program Files in their
-; installed layout, runs PikroInstall.exe from there (which finds the
+; installed layout (never among files it did not install, folder.nsh),
+; replaces an install of the suite by the installer of the other
+; architecture, runs PikroInstall.exe from there (which finds the
 ; editors and associates .sln and .slnx with the launcher), registers the launcher
 ; with Windows' Default apps and "Open with", and registers itself in
 ; Apps & features. What setup found, and anything the user has to do, goes
@@ -74,8 +76,10 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Pikro"
 !include "FileFunc.nsh"
 !include "LogicLib.nsh"
 !include "WordFunc.nsh"
+!include "x64.nsh"
 
 !define MUI_ABORTWARNING
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE FolderPageLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_TEXT "$(Finished)"
@@ -91,6 +95,7 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Pikro"
 
 !include "${__FILEDIR__}/program_name.nsh"
 !include "${__FILEDIR__}/report.nsh"
+!include "${__FILEDIR__}/folder.nsh"
 
 LangString ShortcutName ${LANG_ENGLISH} "${PIKRO_PRODUCT}"
 LangString ShortcutName ${LANG_JAPANESE} "${PIKRO_PRODUCT}"
@@ -112,6 +117,14 @@ LangString LeftOutEditor ${LANG_ENGLISH} "Left out (the list holds at most 32 ed
 LangString LeftOutEditor ${LANG_JAPANESE} "一覧に入れなかったもの (32 個まで):"
 LangString LogPlace ${LANG_ENGLISH} "All of this is also written in $INSTDIR\${INSTALL_LOG}."
 LangString LogPlace ${LANG_JAPANESE} "この内容は $INSTDIR\${INSTALL_LOG} にも書かれています。"
+LangString FolderTaken ${LANG_ENGLISH} "The folder $INSTDIR holds other files, and so does its folder ${SUITE_FOLDER}. ${PIKRO_PRODUCT} is installed only into a new or empty folder: choose another one."
+LangString FolderTaken ${LANG_JAPANESE} "フォルダー $INSTDIR にも、その中の ${SUITE_FOLDER} にも、ほかのファイルがあります。${PIKRO_PRODUCT} は新しいフォルダーか空のフォルダーにだけインストールします。別のフォルダーを選んでください。"
+LangString InsideFolder ${LANG_ENGLISH} "The chosen folder holds other files, so ${PIKRO_PRODUCT} was installed into $INSTDIR."
+LangString InsideFolder ${LANG_JAPANESE} "選ばれたフォルダーにはほかのファイルがあるため、${PIKRO_PRODUCT} を $INSTDIR にインストールしました。"
+LangString ReplacedOther ${LANG_ENGLISH} "This replaces the ${PIKRO_PRODUCT} installed earlier for the other kind of Windows (32-bit or 64-bit) in $OtherDir; its editors, settings and file types are kept."
+LangString ReplacedOther ${LANG_JAPANESE} "$OtherDir に以前インストールされた別の種類 (32 ビットまたは 64 ビット) の ${PIKRO_PRODUCT} を置き換えました。エディターの一覧、設定、ファイルの種類はそのまま引き継ぎます。"
+LangString KeptOtherFiles ${LANG_ENGLISH} "The folder $OtherDir was kept: it holds files that were not installed with ${PIKRO_PRODUCT}."
+LangString KeptOtherFiles ${LANG_JAPANESE} "フォルダー $OtherDir は残しました。${PIKRO_PRODUCT} と一緒にインストールされたものではないファイルがあります。"
 LangString KeptFiles ${LANG_ENGLISH} "The folder $INSTDIR was kept: it holds files that were not installed with ${PIKRO_PRODUCT}."
 LangString KeptFiles ${LANG_JAPANESE} "フォルダー $INSTDIR は残しました。${PIKRO_PRODUCT} と一緒にインストールされたものではないファイルがあります。"
 
@@ -127,6 +140,7 @@ LangString KeptFiles ${LANG_JAPANESE} "フォルダー $INSTDIR は残しまし�
 
 Function .onInit
   !insertmacro PikroViews
+  Call FindOtherInstall
 FunctionEnd
 
 !macro UnregisterExtension ext
@@ -139,6 +153,17 @@ Function un.onInit
 FunctionEnd
 
 Section "Install"
+  ; The folder page has settled the folder already; a silent install
+  ; (/D=...) settles it here, and ends with nothing written when neither the
+  ; folder nor a "Pikro Suite" folder inside it can take the suite.
+  Call SettleFolder
+  Pop $0
+  ${If} $0 = 0
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$(FolderTaken)" /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
+
   ; Installing over an earlier version replaces its files; PikroInstall.exe
   ; keeps the file type it remembered the first time.
   SetOutPath "$INSTDIR"
@@ -169,6 +194,10 @@ Section "Install"
   ; associated with the launcher beside it. Nobody sees a silent install: setup must not
   ; wait there on a message box.
   Delete "$INSTDIR\${INSTALL_LOG}"
+  ${If} $FolderMoved = 1
+    !insertmacro LogLine "$(InsideFolder)"
+  ${EndIf}
+  Call ReplaceOtherInstall
   ${If} ${Silent}
     ExecWait '"$INSTDIR\PikroInstall.exe" /quiet'
   ${Else}

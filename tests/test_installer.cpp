@@ -39,6 +39,56 @@ const wchar_t kSlnxUserChoiceKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.slnx\\UserChoice";
 const wchar_t kClassesKey[] = L"Software\\Classes\\";
 
+// The registry view the installer of the other architecture records itself
+// in (the 32-bit one beside this x64 test program, the 64-bit one beside an
+// x86 one), and the Program Files folder it installs into.
+const REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
+std::wstring OtherInstallFolder() {
+    return JoinPath(SystemProgramFiles(sizeof(void*) == 8), L"Pikro Suite");
+}
+
+bool OtherPutString(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+    HKEY opened = NULL;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, NULL, 0, KEY_SET_VALUE | kOtherView, NULL,
+                        &opened, NULL) != ERROR_SUCCESS)
+        return false;
+    const LONG rc = RegSetValueExW(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(opened);
+    return rc == ERROR_SUCCESS;
+}
+
+// 1 when the key (with name: that value) exists in the other view.
+bool OtherHas(const std::wstring& key, const wchar_t* name = nullptr) {
+    HKEY opened = NULL;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | kOtherView, &opened) !=
+        ERROR_SUCCESS)
+        return false;
+    const bool present = !name || RegQueryValueExW(opened, name, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+    RegCloseKey(opened);
+    return present;
+}
+
+void OtherDeleteTree(const std::wstring& key) {
+    HKEY opened = NULL;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS | kOtherView, &opened) !=
+        ERROR_SUCCESS)
+        return;
+    RegDeleteTreeW(opened, NULL);
+    RegCloseKey(opened);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), kOtherView, 0);
+}
+
+void OtherDeleteValue(const std::wstring& key, const wchar_t* name) {
+    HKEY opened = NULL;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_SET_VALUE | kOtherView, &opened) !=
+        ERROR_SUCCESS)
+        return;
+    RegDeleteValueW(opened, name);
+    RegCloseKey(opened);
+}
+
 // Program names the tests give to file types a UserChoice may name.
 const wchar_t* const kNamedTypes[] = {L"Contoso.Solution", L"Fabrikam.Solution",
                                       L"Applications\\contoso.exe", L"Applications\\northwind.exe"};
@@ -191,6 +241,10 @@ protected:
         DeleteRegTree(HKEY_CURRENT_USER, kUserChoiceKey);
         DeleteRegTree(HKEY_CURRENT_USER, kSlnxUserChoiceKey);
         for (const wchar_t* type : kNamedTypes) DeleteRegTree(HKEY_LOCAL_MACHINE, kClassesKey + std::wstring(type));
+        OtherDeleteTree(kUninstallKey);
+        OtherDeleteTree(kStoreKey);
+        OtherDeleteValue(kRegisteredApps, Wide(PIKRO_PRODUCT_NAME).c_str());
+        EXPECT_TRUE(RemoveTree(OtherInstallFolder()));
         DeleteRegTree(HKEY_LOCAL_MACHINE, kCapabilitiesKey);
         DeleteRegTree(HKEY_LOCAL_MACHINE, kApplicationKey);
         DeleteRegTree(HKEY_LOCAL_MACHINE, kOpenWithKey);
@@ -199,9 +253,10 @@ protected:
         EXPECT_TRUE(RemoveTree(InstallFolder()));
         EXPECT_TRUE(DeleteRegTree(HKEY_LOCAL_MACHINE, kUninstallKey));
         DeleteFileW(Shortcut().c_str());
+        folder_ = InstallFolder();
     }
 
-    std::wstring Installed(const wchar_t* name) const { return JoinPath(InstallFolder(), name); }
+    std::wstring Installed(const wchar_t* name) const { return JoinPath(folder_, name); }
 
     // Install.log, the installer's record of what setup found and what the
     // user still has to do: UTF-16 with a byte order mark.
@@ -214,11 +269,12 @@ protected:
         return text;
     }
 
-    // Runs the installer silently and expects it to succeed.
-    void Install() {
+    // Runs the installer silently (into the folder given, else its own
+    // choice) and expects it to end with that code.
+    void Install(const std::wstring& folder = L"", DWORD expected = 0) {
         DWORD code = 1;
-        ASSERT_TRUE(RunProgram(SetupPath(), L"/S", L"", kWaitMs, &code));
-        ASSERT_EQ(code, 0u);
+        ASSERT_TRUE(RunProgram(SetupPath(), folder.empty() ? L"/S" : L"/S /D=" + folder, L"", kWaitMs, &code));
+        ASSERT_EQ(code, expected);
     }
 
     // Runs the uninstaller as Apps & features' quiet removal does. It copies
@@ -278,14 +334,14 @@ protected:
         EXPECT_NE(UninstallValue(L"Publisher"), L"<absent>");
         EXPECT_NE(UninstallValue(L"Publisher"), L"");
         EXPECT_EQ(UninstallValue(L"DisplayIcon"), L"\"" + Installed(L"Pikro.exe") + L"\",0");
-        EXPECT_EQ(UninstallValue(L"InstallLocation"), InstallFolder());
+        EXPECT_EQ(UninstallValue(L"InstallLocation"), folder_);
         const std::wstring uninstaller = L"\"" + Installed(L"Uninstall.exe") + L"\"";
         EXPECT_EQ(UninstallValue(L"UninstallString"), uninstaller);
         EXPECT_EQ(UninstallValue(L"QuietUninstallString"), uninstaller + L" /S");
         EXPECT_EQ(UninstallDword(L"NoModify"), 1u);
         EXPECT_EQ(UninstallDword(L"NoRepair"), 1u);
         // In KiB, of the folder as installed (give or take the rounding).
-        const ULONGLONG kib = FolderBytes(InstallFolder()) / 1024;
+        const ULONGLONG kib = FolderBytes(folder_) / 1024;
         const DWORD estimated = UninstallDword(L"EstimatedSize");
         EXPECT_TRUE(kib > 0 && estimated + 2 >= kib && estimated <= kib + 2)
             << "EstimatedSize " << estimated << ", folder " << kib << " KiB";
@@ -336,15 +392,21 @@ protected:
         EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kApplicationKey));
         if (folderGone) {
             std::string left;
-            for (const std::wstring& name : ListFolder(InstallFolder())) left += " " + ToUtf8(name);
-            EXPECT_FALSE(FolderExists(InstallFolder())) << "left:" << left;
+            for (const std::wstring& name : ListFolder(folder_)) left += " " + ToUtf8(name);
+            EXPECT_FALSE(FolderExists(folder_)) << "left:" << left;
         }
         EXPECT_FALSE(FileExists(Shortcut()));
         EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+        // Nor anything in the other architecture's registry view.
+        EXPECT_FALSE(OtherHas(kUninstallKey));
+        EXPECT_FALSE(OtherHas(kCapabilitiesKey));
+        EXPECT_FALSE(OtherHas(kRegisteredApps, Wide(PIKRO_PRODUCT_NAME).c_str()));
     }
 
     SystemVisualStudios installs_;
     std::wstring editor_;
+    // Where the suite is installed: Program Files unless a test chose.
+    std::wstring folder_ = InstallFolder();
 };
 
 // A user's road: install, double-click a solution last opened by Visual
@@ -617,6 +679,135 @@ TEST_F(InstallerTest, ListsTheEditorsSetupLeftOut) {
         << ToUtf8(log);
     Uninstall();
     ExpectRemoved();
+}
+
+// The suite is one product on a machine: x86 installed, then x64 (or the
+// reverse), leaves one Apps & features entry and the programs of the second,
+// with the user's catalogue, settings and remembered file types; its removal
+// then leaves nothing of the suite. Wine here runs 64-bit programs only, so
+// the first install is laid out as the other architecture's installer
+// leaves it on 64-bit Windows: its files in its Program Files folder, its
+// entries in its registry view, the file types (shared by both views on
+// Windows, though not under Wine 8) pointing at its launcher. A file the
+// user put into its folder stays there, with the folder.
+TEST_F(InstallerTest, ReplacesTheInstallOfTheOtherArchitecture) {
+    TempDir copies;
+    const std::wstring dropped = copies.Sub(L"IDE");
+    ASSERT_NE(CreateFakeDevenv(dropped, L"My copy", L"17.0"), L"");
+    const std::wstring droppedLine = L"My copy;17.0;" + dropped;
+    const std::wstring product = Wide(PIKRO_PRODUCT_NAME);
+    const std::wstring other = OtherInstallFolder();
+    for (bool usersFile : {false, true}) {
+        SCOPED_TRACE(usersFile ? "with a file of the user's" : "nothing else in its folder");
+        Clean();
+        for (const wchar_t* name : {L"Pikro.exe", L"PikroInstall.exe", L"PikroUninstall.exe",
+                                    L"PikroExec\\PikroExec.exe", L"Uninstall.exe", L"Install.log"}) {
+            ASSERT_TRUE(MakeFolders(JoinPath(other, name).substr(0, JoinPath(other, name).rfind(L'\\'))));
+            ASSERT_TRUE(WriteFileBytes(JoinPath(other, name), "of the other architecture"));
+        }
+        if (usersFile) {
+            ASSERT_TRUE(WriteFileBytes(JoinPath(other, L"notes.txt"), "mine"));
+        }
+        ASSERT_TRUE(OtherPutString(kUninstallKey, L"DisplayName", product));
+        ASSERT_TRUE(OtherPutString(kUninstallKey, L"InstallLocation", other));
+        ASSERT_TRUE(OtherPutString(kUninstallKey, L"UninstallString", QuoteArg(JoinPath(other, L"Uninstall.exe"))));
+        ASSERT_TRUE(OtherPutString(kCapabilitiesKey, L"ApplicationName", product));
+        ASSERT_TRUE(OtherPutString(std::wstring(kCapabilitiesKey) + L"\\FileAssociations", L".sln", L"PikroSln"));
+        ASSERT_TRUE(OtherPutString(kRegisteredApps, product.c_str(), kCapabilitiesKey));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, L"PikroSln"));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnxKey, NULL, L"PikroSln"));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kOpenKey, NULL,
+                                 QuoteArg(JoinPath(other, L"Pikro.exe")) + L" \"%1\""));
+        ASSERT_TRUE(PutStoreString(kSectVsInst, kKeyOrgFType, kOldType));
+        ASSERT_TRUE(PutStoreString(kSectVsInst, kKeyOrgFTypeSlnx, kOldSlnxType));
+        ASSERT_TRUE(PutStoreString(kSectVsInst, L"VS00", L"Visual Studio 2022;17.8.3;" + editor_));
+        ASSERT_TRUE(PutStoreString(kSectVsInst, L"VS01", droppedLine));
+        ASSERT_TRUE(PutStoreDword(kSectVsInst, kKeyCount, 2));
+        ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyNoVsProc, 2));
+
+        Install();
+        ExpectInstalled({droppedLine});
+        DWORD rule = 0;
+        EXPECT_TRUE(GetStoreDword(kSectProfiles, kKeyNoVsProc, &rule));
+        EXPECT_EQ(rule, 2u);
+        EXPECT_FALSE(OtherHas(kUninstallKey));
+        EXPECT_FALSE(OtherHas(kCapabilitiesKey));
+        EXPECT_FALSE(OtherHas(kRegisteredApps, product.c_str()));
+        if (usersFile) {
+            EXPECT_EQ(ListFolder(other), std::vector<std::wstring>{L"notes.txt"});
+        } else {
+            EXPECT_FALSE(FolderExists(other));
+        }
+        EXPECT_NE(InstallLog().find(L"replaces the " + product + L" installed earlier"), std::wstring::npos)
+            << ToUtf8(InstallLog());
+
+        Uninstall();
+        ExpectRemoved();
+        EXPECT_EQ(FolderExists(other), usersFile);
+    }
+}
+
+// The installer never puts its files among files it did not install: a
+// chosen folder that holds other files (here files named as the installer's
+// own) gets the suite in a "Pikro Suite" folder inside it, and the
+// uninstaller then leaves those files alone; when that folder too holds
+// files of someone else's, the install is refused and writes nothing.
+TEST_F(InstallerTest, PutsTheSuiteOnlyIntoAFolderOfItsOwn) {
+    struct Case {
+        const char* name;
+        bool exists;                     // the chosen folder exists
+        std::vector<std::wstring> files;  // of the user's, relative to it
+        const wchar_t* into;             // where the suite goes, relative to it; null: refused
+    } cases[] = {
+        {"a new folder", false, {}, L""},
+        {"an empty folder", true, {}, L""},
+        {"a folder with files", true, {L"Install.log", L"Uninstall.exe"}, L"Pikro Suite"},
+        {"a folder with a sub-folder", true, {L"Tools\\Pikro.exe"}, L"Pikro Suite"},
+        {"its Pikro Suite taken too", true, {L"Install.log", L"Pikro Suite\\notes.txt"}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Clean();
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, kOldType));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnxKey, NULL, kOldSlnxType));
+        TempDir root(kTempBlanks);
+        const std::wstring chosen = root.Sub(L"Chosen");
+        if (c.exists) {
+            ASSERT_TRUE(MakeFolders(chosen));
+        }
+        for (const std::wstring& file : c.files) {
+            const std::wstring path = JoinPath(chosen, file);
+            ASSERT_TRUE(MakeFolders(path.substr(0, path.rfind(L'\\'))));
+            ASSERT_TRUE(WriteFileBytes(path, "the user's own"));
+        }
+        auto expectUsersFilesKept = [&] {
+            for (const std::wstring& file : c.files) {
+                std::string bytes;
+                EXPECT_TRUE(ReadFileBytes(JoinPath(chosen, file), &bytes)) << ToUtf8(file);
+                EXPECT_EQ(bytes, "the user's own") << ToUtf8(file);
+            }
+        };
+        if (!c.into) {
+            Install(chosen, 2);
+            expectUsersFilesKept();
+            EXPECT_FALSE(FileExists(JoinPath(chosen, L"Pikro.exe")));
+            EXPECT_FALSE(FileExists(JoinPath(chosen, L"Pikro Suite\\Pikro.exe")));
+            EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+            EXPECT_EQ(SlnType(), kOldType);
+            continue;
+        }
+        folder_ = *c.into ? JoinPath(chosen, c.into) : chosen;
+        Install(chosen);
+        ExpectInstalled();
+        expectUsersFilesKept();
+        EXPECT_EQ(InstallLog().find(L"was installed into") != std::wstring::npos, *c.into != L'\0')
+            << ToUtf8(InstallLog());
+        Uninstall();
+        ExpectRemoved();
+        expectUsersFilesKept();
+        // The chosen folder goes with the suite when it held nothing else.
+        EXPECT_EQ(FolderExists(chosen), !c.files.empty());
+    }
 }
 
 }  // namespace
