@@ -165,25 +165,61 @@ bool HasValue(HKEY root, const std::wstring& key, const wchar_t* name) {
     return present;
 }
 
-// The text of an Edit control under window (at any depth) that holds part,
-// or "" when there is none.
+// What FindEdit looks for, and what it found.
+struct EditQuery {
+    const std::wstring* part;
+    std::wstring text;
+    HWND found;
+};
+
+BOOL CALLBACK MatchEdit(HWND child, LPARAM param) {
+    EditQuery* q = reinterpret_cast<EditQuery*>(param);
+    if (_wcsicmp(ClassName(child).c_str(), L"Edit") != 0) return TRUE;
+    const std::wstring held = WindowText(child);
+    if (held.find(*q->part) == std::wstring::npos) return TRUE;
+    q->text = held;
+    q->found = child;
+    return FALSE;
+}
+
+// An Edit control under window (at any depth) whose text holds part, with
+// that text in *text; 0 when there is none.
+HWND FindEdit(HWND window, const std::wstring& part, std::wstring* text) {
+    EditQuery query = {&part, L"", NULL};
+    EnumChildWindows(window, MatchEdit, reinterpret_cast<LPARAM>(&query));
+    if (text) *text = query.text;
+    return query.found;
+}
+
+// What OtherDialog looks for, and what it found.
+struct DialogQuery {
+    DWORD pid;
+    HWND except, found;
+};
+
+BOOL CALLBACK MatchOtherDialog(HWND window, LPARAM param) {
+    DialogQuery* q = reinterpret_cast<DialogQuery*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != q->pid || window == q->except || !IsWindowVisible(window) || ClassName(window) != L"#32770")
+        return TRUE;
+    q->found = window;
+    return FALSE;
+}
+
+// A visible top-level dialog of process pid other than except (a message box
+// over the installer's wizard, which carries the same caption), or 0.
+HWND OtherDialog(DWORD pid, HWND except) {
+    DialogQuery query = {pid, except, NULL};
+    EnumWindows(MatchOtherDialog, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+// The text of such an Edit control, or "".
 std::wstring EditHolding(HWND window, const std::wstring& part) {
-    struct Query {
-        const std::wstring* part;
-        std::wstring text;
-    } query = {&part, L""};
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM param) -> BOOL {
-            Query* q = reinterpret_cast<Query*>(param);
-            if (_wcsicmp(ClassName(child).c_str(), L"Edit") != 0) return TRUE;
-            const std::wstring text = WindowText(child);
-            if (text.find(*q->part) == std::wstring::npos) return TRUE;
-            q->text = text;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&query));
-    return query.text;
+    std::wstring text;
+    FindEdit(window, part, &text);
+    return text;
 }
 
 // Bytes of every file under a folder.
@@ -808,6 +844,49 @@ TEST_F(InstallerTest, PutsTheSuiteOnlyIntoAFolderOfItsOwn) {
         // The chosen folder goes with the suite when it held nothing else.
         EXPECT_EQ(FolderExists(chosen), !c.files.empty());
     }
+}
+
+// Where someone watches, the folder page refuses a folder that cannot take
+// the suite (it holds other files, and so does the "Pikro Suite" folder
+// inside it), says why and stays for another choice; nothing is installed.
+TEST_F(InstallerTest, FolderPageAsksForAnotherFolder) {
+    TempDir root(kTempBlanks);
+    const std::wstring chosen = root.Sub(L"Chosen");
+    ASSERT_TRUE(MakeFolders(JoinPath(chosen, L"Pikro Suite")));
+    ASSERT_TRUE(WriteFileBytes(JoinPath(chosen, L"Install.log"), "the user's own"));
+    ASSERT_TRUE(WriteFileBytes(JoinPath(chosen, L"Pikro Suite\\notes.txt"), "the user's own"));
+    const DWORD stepMs = 20000;
+    DWORD pid = 0;
+    HANDLE setup = StartProgram(SetupPath(), L"", L"", &pid);
+    ASSERT_TRUE(setup != NULL);
+    HWND wizard = WaitForWindow(L"#32770", nullptr, pid, stepMs, true);
+    ASSERT_TRUE(wizard != NULL);
+    wizard = GetAncestor(wizard, GA_ROOT);
+    HWND folder = NULL;
+    EXPECT_TRUE(PumpUntil([&] { return (folder = FindEdit(wizard, InstallFolder(), nullptr)) != NULL; }, stepMs));
+    SendMessageW(folder, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowEnabled(GetDlgItem(wizard, IDOK)) != FALSE; }, stepMs));
+    EXPECT_TRUE(ClickButton(wizard, IDOK));
+    HWND box = NULL;
+    EXPECT_TRUE(PumpUntil([&] { return (box = OtherDialog(pid, wizard)) != NULL; }, stepMs));
+    const std::wstring said = MessageBoxText(box);
+    EXPECT_NE(said.find(chosen), std::wstring::npos) << ToUtf8(said);
+    EXPECT_TRUE(CloseMessageBox(box));
+    // Still the folder page, with the folder as chosen.
+    PumpMessages(500);
+    EXPECT_EQ(WindowText(folder), chosen);
+    // Cancel, and yes to the question whether to quit.
+    EXPECT_TRUE(ClickButton(wizard, IDCANCEL));
+    box = NULL;
+    EXPECT_TRUE(PumpUntil([&] { return (box = OtherDialog(pid, wizard)) != NULL; }, stepMs));
+    if (box) CloseMessageBox(box, IDYES);
+    EXPECT_TRUE(EndProgram(setup, stepMs, nullptr));
+    std::string bytes;
+    EXPECT_TRUE(ReadFileBytes(JoinPath(chosen, L"Install.log"), &bytes));
+    EXPECT_EQ(bytes, "the user's own");
+    EXPECT_EQ(ListFolder(JoinPath(chosen, L"Pikro Suite")), std::vector<std::wstring>{L"notes.txt"});
+    EXPECT_FALSE(FileExists(JoinPath(chosen, L"Pikro.exe")));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
 }
 
 }  // namespace
