@@ -97,6 +97,30 @@ std::wstring SetupPath() {
     return JoinPath(BinDir(), L"..\\installer\\PikroSetup.exe");
 }
 
+// The installer the build of the other architecture made beside this one
+// (build/x86 beside build/x64, and the reverse), when it was built.
+std::wstring OtherSetupPath() {
+    return JoinPath(BinDir(), sizeof(void*) == 8 ? L"..\\..\\x86\\installer\\PikroSetup.exe"
+                                                 : L"..\\..\\x64\\installer\\PikroSetup.exe");
+}
+
+// 0 when this machine can start the program, else the error that stopped it
+// (a 32-bit program needs Wine's 32-bit loader). The program is started
+// suspended and ended at once.
+DWORD StartError(const std::wstring& program) {
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::wstring line = QuoteArg(program);
+    if (!CreateProcessW(program.c_str(), &line[0], NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, NULL, &si, &pi))
+        return GetLastError();
+    TerminateProcess(pi.hProcess, 1);
+    WaitForSingleObject(pi.hProcess, kWaitMs);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return 0;
+}
+
 std::wstring ShellFolder(int csidl) {
     wchar_t path[MAX_PATH];
     if (FAILED(SHGetFolderPathW(NULL, csidl, NULL, SHGFP_TYPE_CURRENT, path))) return L"";
@@ -248,20 +272,10 @@ protected:
             GTEST_SKIP() << "no installer at " << ToUtf8(SetupPath())
                          << ": makensis was missing when the tests were configured";
         // A 32-bit installer cannot start where Wine runs 64-bit programs only.
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi = {};
-        std::wstring line = QuoteArg(SetupPath());
-        if (!CreateProcessW(SetupPath().c_str(), &line[0], NULL, NULL, FALSE, CREATE_SUSPENDED,
-                            NULL, NULL, &si, &pi)) {
-            const DWORD error = GetLastError();
+        if (const DWORD error = StartError(SetupPath())) {
             GTEST_SKIP() << "this machine cannot start the installer " << ToUtf8(SetupPath())
                          << " (error " << error << "; a 32-bit installer needs Wine's 32-bit loader)";
         }
-        TerminateProcess(pi.hProcess, 1);
-        WaitForSingleObject(pi.hProcess, kWaitMs);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
         Clean();
         editor_ = JoinPath(SystemProgramFiles(false),
                            L"Microsoft Visual Studio\\2022\\Community\\Common7\\IDE");
@@ -279,6 +293,9 @@ protected:
         for (const wchar_t* type : kNamedTypes) DeleteRegTree(HKEY_LOCAL_MACHINE, kClassesKey + std::wstring(type));
         OtherDeleteTree(kUninstallKey);
         OtherDeleteTree(kStoreKey);
+        // Under Wine the file types of the other view lie apart (see below).
+        for (const wchar_t* key : {kSlnKey, kSlnxKey, L"Software\\Classes\\PikroSln", kApplicationKey})
+            OtherDeleteTree(key);
         OtherDeleteValue(kRegisteredApps, Wide(PIKRO_PRODUCT_NAME).c_str());
         EXPECT_TRUE(RemoveTree(OtherInstallFolder()));
         DeleteRegTree(HKEY_LOCAL_MACHINE, kCapabilitiesKey);
@@ -781,6 +798,48 @@ TEST_F(InstallerTest, ReplacesTheInstallOfTheOtherArchitecture) {
         ExpectRemoved();
         EXPECT_EQ(FolderExists(other), usersFile);
     }
+}
+
+// The same with the other architecture's own installer, where its build
+// lies beside this one and the machine can start it: it installs and sets
+// the suite up, the user adds an editor and changes a setting, then this
+// architecture's installer replaces it. Wine 8 keeps Software\Classes apart
+// for each view where 64-bit Windows shares it, so the file types are laid
+// out in both views here, and only this view's are checked afterwards.
+TEST_F(InstallerTest, ReplacesWhatTheOtherArchitecturesInstallerInstalled) {
+    if (!FileExists(OtherSetupPath())) {
+        GTEST_SKIP() << "no installer of the other architecture at " << ToUtf8(OtherSetupPath());
+    }
+    if (const DWORD error = StartError(OtherSetupPath())) {
+        GTEST_SKIP() << "this machine cannot start " << ToUtf8(OtherSetupPath()) << " (error " << error << ")";
+    }
+    const std::wstring other = OtherInstallFolder();
+    ASSERT_TRUE(OtherPutString(kSlnKey, NULL, kOldType));
+    ASSERT_TRUE(OtherPutString(kSlnxKey, NULL, kOldSlnxType));
+    DWORD code = 1;
+    ASSERT_TRUE(RunProgram(OtherSetupPath(), L"/S", L"", kWaitMs, &code));
+    ASSERT_EQ(code, 0u);
+    ASSERT_TRUE(OtherHas(kUninstallKey, L"InstallLocation"));
+    ASSERT_TRUE(FileExists(JoinPath(other, L"Pikro.exe")));
+    TempDir copies;
+    const std::wstring dropped = copies.Sub(L"IDE");
+    ASSERT_NE(CreateFakeDevenv(dropped, L"My copy", L"17.0"), L"");
+    const std::wstring droppedLine = L"My copy;17.0;" + dropped;
+    ASSERT_TRUE(PutStoreString(kSectVsInst, L"VS01", droppedLine));
+    ASSERT_TRUE(PutStoreDword(kSectVsInst, kKeyCount, 2));
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyNoVsProc, 2));
+
+    Install();
+    ExpectInstalled({droppedLine});
+    DWORD rule = 0;
+    EXPECT_TRUE(GetStoreDword(kSectProfiles, kKeyNoVsProc, &rule));
+    EXPECT_EQ(rule, 2u);
+    EXPECT_FALSE(OtherHas(kUninstallKey));
+    EXPECT_FALSE(OtherHas(kCapabilitiesKey));
+    EXPECT_FALSE(FolderExists(other));
+
+    Uninstall();
+    ExpectRemoved();
 }
 
 // The installer never puts its files among files it did not install: a
