@@ -5,11 +5,14 @@
 ;            installer/Pikro.nsi
 ;
 ; It copies the programs into "Pikro Suite" under Program Files in their
-; installed layout, runs PikroInstall.exe from there (which finds the
+; installed layout (never among files it did not install, folder.nsh),
+; replaces an install of the suite by the installer of the other
+; architecture, runs PikroInstall.exe from there (which finds the
 ; editors and associates .sln and .slnx with the launcher), registers the launcher
 ; with Windows' Default apps and "Open with", and registers itself in
 ; Apps & features. What setup found, and anything the user has to do, goes
-; to the details list and to Install.log in the installed folder.
+; to the details list, to Install.log in the installed folder and to the
+; Finish page (report.nsh).
 ;
 ; Its uninstaller runs PikroUninstall.exe (which gives .sln and .slnx
 ; their old types back and deletes the stored settings) and then removes everything else
@@ -74,16 +77,15 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Pikro"
 !include "FileFunc.nsh"
 !include "LogicLib.nsh"
 !include "WordFunc.nsh"
-
-; What the finish page says: the usual words, and what the user still has
-; to do when Windows keeps another program for solutions.
-Var FinishText
+!include "x64.nsh"
 
 !define MUI_ABORTWARNING
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE FolderPageLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_TEXT "$FinishText"
+!define MUI_FINISHPAGE_TEXT "$(Finished)"
 !define MUI_FINISHPAGE_TEXT_LARGE
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishPageShow
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -91,6 +93,10 @@ Var FinishText
 ; NSIS speaks the user's interface language when it has it, else the first.
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "Japanese"
+
+!include "${__FILEDIR__}/program_name.nsh"
+!include "${__FILEDIR__}/report.nsh"
+!include "${__FILEDIR__}/folder.nsh"
 
 LangString ShortcutName ${LANG_ENGLISH} "${PIKRO_PRODUCT}"
 LangString ShortcutName ${LANG_JAPANESE} "${PIKRO_PRODUCT}"
@@ -104,8 +110,24 @@ LangString FoundEditor ${LANG_ENGLISH} "Visual Studio found:"
 LangString FoundEditor ${LANG_JAPANESE} "見つかった Visual Studio:"
 LangString NoEditor ${LANG_ENGLISH} "No installed Visual Studio was found, so solution files were not associated with ${PIKRO_PRODUCT}. After installing Visual Studio, run PikroInstall.exe in the installation folder, or this installer, again."
 LangString NoEditor ${LANG_JAPANESE} "インストールされた Visual Studio が見つからないため、ソリューション ファイルを ${PIKRO_PRODUCT} に関連付けませんでした。Visual Studio をインストールした後、インストール先の PikroInstall.exe かこのインストーラーをもう一度実行してください。"
-LangString KeptChoice ${LANG_ENGLISH} "Windows keeps another program for $0 files, chosen earlier with $\"Always use this app$\". To open solutions with ${PIKRO_PRODUCT}: right-click a $0 file, choose $\"Open with$\" and then $\"Choose another app$\", select ${PIKRO_PRODUCT} and tick $\"Always use this app to open $0 files$\"."
-LangString KeptChoice ${LANG_JAPANESE} "Windows は $0 ファイルに、以前「常にこのアプリを使う」で選ばれた別のプログラムを使います。${PIKRO_PRODUCT} でソリューションを開くには、$0 ファイルを右クリックして「プログラムから開く」→「別のプログラムを選択」を選び、${PIKRO_PRODUCT} を選択して「常にこのアプリを使って $0 ファイルを開く」にチェックを入れてください。"
+LangString KeptChoice ${LANG_ENGLISH} "Windows keeps $2 for $0 files, chosen earlier with $\"Always use this app$\", so a double-click on a $0 file opens $2, not ${PIKRO_PRODUCT}. To open solutions with ${PIKRO_PRODUCT}: right-click a $0 file, choose $\"Open with$\" and then $\"Choose another app$\", select ${PIKRO_PRODUCT} and tick $\"Always use this app to open $0 files$\"."
+LangString KeptChoice ${LANG_JAPANESE} "Windows は $0 ファイルに、以前「常にこのアプリを使う」で選ばれた $2 を使います。$0 ファイルをダブルクリックすると、${PIKRO_PRODUCT} ではなく $2 で開きます。${PIKRO_PRODUCT} でソリューションを開くには、$0 ファイルを右クリックして「プログラムから開く」→「別のプログラムを選択」を選び、${PIKRO_PRODUCT} を選択して「常にこのアプリを使って $0 ファイルを開く」にチェックを入れてください。"
+LangString Installed ${LANG_ENGLISH} "${PIKRO_PRODUCT} has been installed."
+LangString Installed ${LANG_JAPANESE} "${PIKRO_PRODUCT} をインストールしました。"
+LangString LeftOut ${LANG_ENGLISH} "Left out, as the list holds at most 32 editors:"
+LangString LeftOut ${LANG_JAPANESE} "一覧には 32 個までしか入らないため、入れなかったもの:"
+LangString LeftOutEditor ${LANG_ENGLISH} "Left out (the list holds at most 32 editors):"
+LangString LeftOutEditor ${LANG_JAPANESE} "一覧に入れなかったもの (32 個まで):"
+LangString LogPlace ${LANG_ENGLISH} "All of this is also written in $INSTDIR\${INSTALL_LOG}."
+LangString LogPlace ${LANG_JAPANESE} "この内容は $INSTDIR\${INSTALL_LOG} にも書かれています。"
+LangString FolderTaken ${LANG_ENGLISH} "The folder $INSTDIR holds other files, and so does its folder ${SUITE_FOLDER}. ${PIKRO_PRODUCT} is installed only into a new or empty folder: choose another one."
+LangString FolderTaken ${LANG_JAPANESE} "フォルダー $INSTDIR にも、その中の ${SUITE_FOLDER} にも、ほかのファイルがあります。${PIKRO_PRODUCT} は新しいフォルダーか空のフォルダーにだけインストールします。別のフォルダーを選んでください。"
+LangString InsideFolder ${LANG_ENGLISH} "The chosen folder holds other files, so ${PIKRO_PRODUCT} was installed into $INSTDIR."
+LangString InsideFolder ${LANG_JAPANESE} "選ばれたフォルダーにはほかのファイルがあるため、${PIKRO_PRODUCT} を $INSTDIR にインストールしました。"
+LangString ReplacedOther ${LANG_ENGLISH} "This replaces the ${PIKRO_PRODUCT} installed earlier for the other kind of Windows (32-bit or 64-bit) in $OtherDir; its editors, settings and file types are kept."
+LangString ReplacedOther ${LANG_JAPANESE} "$OtherDir に以前インストールされた別の種類 (32 ビットまたは 64 ビット) の ${PIKRO_PRODUCT} を置き換えました。エディターの一覧、設定、ファイルの種類はそのまま引き継ぎます。"
+LangString KeptOtherFiles ${LANG_ENGLISH} "The folder $OtherDir was kept: it holds files that were not installed with ${PIKRO_PRODUCT}."
+LangString KeptOtherFiles ${LANG_JAPANESE} "フォルダー $OtherDir は残しました。${PIKRO_PRODUCT} と一緒にインストールされたものではないファイルがあります。"
 LangString KeptFiles ${LANG_ENGLISH} "The folder $INSTDIR was kept: it holds files that were not installed with ${PIKRO_PRODUCT}."
 LangString KeptFiles ${LANG_JAPANESE} "フォルダー $INSTDIR は残しました。${PIKRO_PRODUCT} と一緒にインストールされたものではないファイルがあります。"
 
@@ -121,6 +143,7 @@ LangString KeptFiles ${LANG_JAPANESE} "フォルダー $INSTDIR は残しまし�
 
 Function .onInit
   !insertmacro PikroViews
+  Call FindOtherInstall
 FunctionEnd
 
 !macro UnregisterExtension ext
@@ -133,6 +156,17 @@ Function un.onInit
 FunctionEnd
 
 Section "Install"
+  ; The folder page has settled the folder already; a silent install
+  ; (/D=...) settles it here, and ends with nothing written when neither the
+  ; folder nor a "Pikro Suite" folder inside it can take the suite.
+  Call SettleFolder
+  Pop $0
+  ${If} $0 = 0
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$(FolderTaken)" /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
+
   ; Installing over an earlier version replaces its files; PikroInstall.exe
   ; keeps the file type it remembered the first time.
   SetOutPath "$INSTDIR"
@@ -163,7 +197,10 @@ Section "Install"
   ; associated with the launcher beside it. Nobody sees a silent install: setup must not
   ; wait there on a message box.
   Delete "$INSTDIR\${INSTALL_LOG}"
-  StrCpy $FinishText "$(Finished)"
+  ${If} $FolderMoved = 1
+    !insertmacro LogLine "$(InsideFolder)"
+  ${EndIf}
+  Call ReplaceOtherInstall
   ${If} ${Silent}
     ExecWait '"$INSTDIR\PikroInstall.exe" /quiet'
   ${Else}
@@ -172,74 +209,6 @@ Section "Install"
   Call ReportEditors
   Call RegisterDefaultApps
 SectionEnd
-
-; One line in the details list and in Install.log (UTF-16, as the texts
-; may be Japanese).
-!macro LogLine text
-  Push "${text}"
-  Call LogLine
-!macroend
-
-Function LogLine
-  Exch $R0
-  Push $R1
-  DetailPrint "$R0"
-  ClearErrors
-  FileOpen $R1 "$INSTDIR\${INSTALL_LOG}" a
-  ${IfNot} ${Errors}
-    FileSeek $R1 0 END
-    FileWriteUTF16LE /BOM $R1 "$R0$\r$\n"
-    FileClose $R1
-  ${EndIf}
-  Pop $R1
-  Pop $R0
-FunctionEnd
-
-; The editors setup stored, each as "description (folder)", read from the
-; user's catalogue ("VS<n>" = "description;version;folder"); or that none
-; was found.
-Function ReportEditors
-  Push $0
-  Push $1
-  Push $2
-  Push $3
-  Push $4
-  StrCpy $0 0
-  StrCpy $4 0
-  ${Do}
-    ClearErrors
-    EnumRegValue $1 HKCU "${STORE_KEY}\VS-INST" $0
-    ${If} ${Errors}
-    ${OrIf} $1 == ""
-      ${Break}
-    ${EndIf}
-    IntOp $0 $0 + 1
-    StrCpy $2 $1 2
-    StrCpy $3 $1 1 2
-    ${If} $2 != "VS"
-    ${OrIf} $3 < "0"
-    ${OrIf} $3 > "9"
-      ${Continue}
-    ${EndIf}
-    ReadRegStr $1 HKCU "${STORE_KEY}\VS-INST" $1
-    ${WordFind} "$1" ";" "+1" $2
-    ${WordFind} "$1" ";" "-1" $3
-    ${If} $2 == $1
-      ${Continue}
-    ${EndIf}
-    !insertmacro LogLine "$(FoundEditor) $2 ($3)"
-    IntOp $4 $4 + 1
-  ${Loop}
-  ${If} $4 = 0
-    !insertmacro LogLine "$(NoEditor)"
-    StrCpy $FinishText "$(NoEditor)"
-  ${EndIf}
-  Pop $4
-  Pop $3
-  Pop $2
-  Pop $1
-  Pop $0
-FunctionEnd
 
 ; Windows 10 and 11 open a file type with the program the user once chose
 ; with "Always use this app", whatever the file type says, and no program
@@ -253,13 +222,8 @@ FunctionEnd
     WriteRegStr HKLM "${CLASSES}\${ext}\OpenWithProgids" "${type}" ""
     WriteRegStr HKLM "${CLASSES}\Applications\Pikro.exe\SupportedTypes" "${ext}" ""
     StrCpy $1 1
-    ReadRegStr $0 HKCU "${USER_CHOICE}\${ext}\UserChoice" "ProgId"
-    ${If} $0 != ""
-    ${AndIf} $0 != "${type}"
-      StrCpy $0 "${ext}"
-      !insertmacro LogLine "$(KeptChoice)"
-      StrCpy $FinishText "$FinishText$\r$\n$\r$\n$(KeptChoice)"
-    ${EndIf}
+    StrCpy $0 "${ext}"
+    Call KeptChoice
   ${EndIf}
 !macroend
 

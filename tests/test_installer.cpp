@@ -35,9 +35,90 @@ const wchar_t kApplicationKey[] = L"Software\\Classes\\Applications\\Pikro.exe";
 const wchar_t kUserChoiceKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.sln\\UserChoice";
 const wchar_t kOldSlnxType[] = L"VisualStudio.Launcher.slnx";
+const wchar_t kSlnxUserChoiceKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.slnx\\UserChoice";
+const wchar_t kClassesKey[] = L"Software\\Classes\\";
+
+// The registry view the installer of the other architecture records itself
+// in (the 32-bit one beside this x64 test program, the 64-bit one beside an
+// x86 one), and the Program Files folder it installs into.
+const REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
+std::wstring OtherInstallFolder() {
+    return JoinPath(SystemProgramFiles(sizeof(void*) == 8), L"Pikro Suite");
+}
+
+bool OtherPutString(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+    HKEY opened = NULL;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, NULL, 0, KEY_SET_VALUE | kOtherView, NULL,
+                        &opened, NULL) != ERROR_SUCCESS)
+        return false;
+    const LONG rc = RegSetValueExW(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(opened);
+    return rc == ERROR_SUCCESS;
+}
+
+// 1 when the key (with name: that value) exists in the other view.
+bool OtherHas(const std::wstring& key, const wchar_t* name = nullptr) {
+    HKEY opened = NULL;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | kOtherView, &opened) !=
+        ERROR_SUCCESS)
+        return false;
+    const bool present = !name || RegQueryValueExW(opened, name, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+    RegCloseKey(opened);
+    return present;
+}
+
+void OtherDeleteTree(const std::wstring& key) {
+    HKEY opened = NULL;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS | kOtherView, &opened) !=
+        ERROR_SUCCESS)
+        return;
+    RegDeleteTreeW(opened, NULL);
+    RegCloseKey(opened);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), kOtherView, 0);
+}
+
+void OtherDeleteValue(const std::wstring& key, const wchar_t* name) {
+    HKEY opened = NULL;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_SET_VALUE | kOtherView, &opened) !=
+        ERROR_SUCCESS)
+        return;
+    RegDeleteValueW(opened, name);
+    RegCloseKey(opened);
+}
+
+// Program names the tests give to file types a UserChoice may name.
+const wchar_t* const kNamedTypes[] = {L"Contoso.Solution", L"Fabrikam.Solution",
+                                      L"Applications\\contoso.exe", L"Applications\\northwind.exe"};
 
 std::wstring SetupPath() {
     return JoinPath(BinDir(), L"..\\installer\\PikroSetup.exe");
+}
+
+// The installer the build of the other architecture made beside this one
+// (build/x86 beside build/x64, and the reverse), when it was built.
+std::wstring OtherSetupPath() {
+    return JoinPath(BinDir(), sizeof(void*) == 8 ? L"..\\..\\x86\\installer\\PikroSetup.exe"
+                                                 : L"..\\..\\x64\\installer\\PikroSetup.exe");
+}
+
+// 0 when this machine can start the program, else the error that stopped it
+// (a 32-bit program needs Wine's 32-bit loader). The program is started
+// suspended and ended at once.
+DWORD StartError(const std::wstring& program) {
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::wstring line = QuoteArg(program);
+    if (!CreateProcessW(program.c_str(), &line[0], NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, NULL, &si, &pi))
+        return GetLastError();
+    TerminateProcess(pi.hProcess, 1);
+    WaitForSingleObject(pi.hProcess, kWaitMs);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return 0;
 }
 
 std::wstring ShellFolder(int csidl) {
@@ -108,6 +189,63 @@ bool HasValue(HKEY root, const std::wstring& key, const wchar_t* name) {
     return present;
 }
 
+// What FindEdit looks for, and what it found.
+struct EditQuery {
+    const std::wstring* part;
+    std::wstring text;
+    HWND found;
+};
+
+BOOL CALLBACK MatchEdit(HWND child, LPARAM param) {
+    EditQuery* q = reinterpret_cast<EditQuery*>(param);
+    if (_wcsicmp(ClassName(child).c_str(), L"Edit") != 0) return TRUE;
+    const std::wstring held = WindowText(child);
+    if (held.find(*q->part) == std::wstring::npos) return TRUE;
+    q->text = held;
+    q->found = child;
+    return FALSE;
+}
+
+// An Edit control under window (at any depth) whose text holds part, with
+// that text in *text; 0 when there is none.
+HWND FindEdit(HWND window, const std::wstring& part, std::wstring* text) {
+    EditQuery query = {&part, L"", NULL};
+    EnumChildWindows(window, MatchEdit, reinterpret_cast<LPARAM>(&query));
+    if (text) *text = query.text;
+    return query.found;
+}
+
+// What OtherDialog looks for, and what it found.
+struct DialogQuery {
+    DWORD pid;
+    HWND except, found;
+};
+
+BOOL CALLBACK MatchOtherDialog(HWND window, LPARAM param) {
+    DialogQuery* q = reinterpret_cast<DialogQuery*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != q->pid || window == q->except || !IsWindowVisible(window) || ClassName(window) != L"#32770")
+        return TRUE;
+    q->found = window;
+    return FALSE;
+}
+
+// A visible top-level dialog of process pid other than except (a message box
+// over the installer's wizard, which carries the same caption), or 0.
+HWND OtherDialog(DWORD pid, HWND except) {
+    DialogQuery query = {pid, except, NULL};
+    EnumWindows(MatchOtherDialog, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+// The text of such an Edit control, or "".
+std::wstring EditHolding(HWND window, const std::wstring& part) {
+    std::wstring text;
+    FindEdit(window, part, &text);
+    return text;
+}
+
 // Bytes of every file under a folder.
 ULONGLONG FolderBytes(const std::wstring& folder) {
     ULONGLONG total = 0;
@@ -134,20 +272,10 @@ protected:
             GTEST_SKIP() << "no installer at " << ToUtf8(SetupPath())
                          << ": makensis was missing when the tests were configured";
         // A 32-bit installer cannot start where Wine runs 64-bit programs only.
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi = {};
-        std::wstring line = QuoteArg(SetupPath());
-        if (!CreateProcessW(SetupPath().c_str(), &line[0], NULL, NULL, FALSE, CREATE_SUSPENDED,
-                            NULL, NULL, &si, &pi)) {
-            const DWORD error = GetLastError();
+        if (const DWORD error = StartError(SetupPath())) {
             GTEST_SKIP() << "this machine cannot start the installer " << ToUtf8(SetupPath())
                          << " (error " << error << "; a 32-bit installer needs Wine's 32-bit loader)";
         }
-        TerminateProcess(pi.hProcess, 1);
-        WaitForSingleObject(pi.hProcess, kWaitMs);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
         Clean();
         editor_ = JoinPath(SystemProgramFiles(false),
                            L"Microsoft Visual Studio\\2022\\Community\\Common7\\IDE");
@@ -161,6 +289,15 @@ protected:
         ResetStore();
         DeleteRegTree(HKEY_CURRENT_USER, kStoreKey);
         DeleteRegTree(HKEY_CURRENT_USER, kUserChoiceKey);
+        DeleteRegTree(HKEY_CURRENT_USER, kSlnxUserChoiceKey);
+        for (const wchar_t* type : kNamedTypes) DeleteRegTree(HKEY_LOCAL_MACHINE, kClassesKey + std::wstring(type));
+        OtherDeleteTree(kUninstallKey);
+        OtherDeleteTree(kStoreKey);
+        // Under Wine the file types of the other view lie apart (see below).
+        for (const wchar_t* key : {kSlnKey, kSlnxKey, L"Software\\Classes\\PikroSln", kApplicationKey})
+            OtherDeleteTree(key);
+        OtherDeleteValue(kRegisteredApps, Wide(PIKRO_PRODUCT_NAME).c_str());
+        EXPECT_TRUE(RemoveTree(OtherInstallFolder()));
         DeleteRegTree(HKEY_LOCAL_MACHINE, kCapabilitiesKey);
         DeleteRegTree(HKEY_LOCAL_MACHINE, kApplicationKey);
         DeleteRegTree(HKEY_LOCAL_MACHINE, kOpenWithKey);
@@ -169,9 +306,10 @@ protected:
         EXPECT_TRUE(RemoveTree(InstallFolder()));
         EXPECT_TRUE(DeleteRegTree(HKEY_LOCAL_MACHINE, kUninstallKey));
         DeleteFileW(Shortcut().c_str());
+        folder_ = InstallFolder();
     }
 
-    std::wstring Installed(const wchar_t* name) const { return JoinPath(InstallFolder(), name); }
+    std::wstring Installed(const wchar_t* name) const { return JoinPath(folder_, name); }
 
     // Install.log, the installer's record of what setup found and what the
     // user still has to do: UTF-16 with a byte order mark.
@@ -184,11 +322,12 @@ protected:
         return text;
     }
 
-    // Runs the installer silently and expects it to succeed.
-    void Install() {
+    // Runs the installer silently (into the folder given, else its own
+    // choice) and expects it to end with that code.
+    void Install(const std::wstring& folder = L"", DWORD expected = 0) {
         DWORD code = 1;
-        ASSERT_TRUE(RunProgram(SetupPath(), L"/S", L"", kWaitMs, &code));
-        ASSERT_EQ(code, 0u);
+        ASSERT_TRUE(RunProgram(SetupPath(), folder.empty() ? L"/S" : L"/S /D=" + folder, L"", kWaitMs, &code));
+        ASSERT_EQ(code, expected);
     }
 
     // Runs the uninstaller as Apps & features' quiet removal does. It copies
@@ -248,14 +387,14 @@ protected:
         EXPECT_NE(UninstallValue(L"Publisher"), L"<absent>");
         EXPECT_NE(UninstallValue(L"Publisher"), L"");
         EXPECT_EQ(UninstallValue(L"DisplayIcon"), L"\"" + Installed(L"Pikro.exe") + L"\",0");
-        EXPECT_EQ(UninstallValue(L"InstallLocation"), InstallFolder());
+        EXPECT_EQ(UninstallValue(L"InstallLocation"), folder_);
         const std::wstring uninstaller = L"\"" + Installed(L"Uninstall.exe") + L"\"";
         EXPECT_EQ(UninstallValue(L"UninstallString"), uninstaller);
         EXPECT_EQ(UninstallValue(L"QuietUninstallString"), uninstaller + L" /S");
         EXPECT_EQ(UninstallDword(L"NoModify"), 1u);
         EXPECT_EQ(UninstallDword(L"NoRepair"), 1u);
         // In KiB, of the folder as installed (give or take the rounding).
-        const ULONGLONG kib = FolderBytes(InstallFolder()) / 1024;
+        const ULONGLONG kib = FolderBytes(folder_) / 1024;
         const DWORD estimated = UninstallDword(L"EstimatedSize");
         EXPECT_TRUE(kib > 0 && estimated + 2 >= kib && estimated <= kib + 2)
             << "EstimatedSize " << estimated << ", folder " << kib << " KiB";
@@ -317,15 +456,21 @@ protected:
         EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kApplicationKey));
         if (folderGone) {
             std::string left;
-            for (const std::wstring& name : ListFolder(InstallFolder())) left += " " + ToUtf8(name);
-            EXPECT_FALSE(FolderExists(InstallFolder())) << "left:" << left;
+            for (const std::wstring& name : ListFolder(folder_)) left += " " + ToUtf8(name);
+            EXPECT_FALSE(FolderExists(folder_)) << "left:" << left;
         }
         EXPECT_FALSE(FileExists(Shortcut()));
         EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+        // Nor anything in the other architecture's registry view.
+        EXPECT_FALSE(OtherHas(kUninstallKey));
+        EXPECT_FALSE(OtherHas(kCapabilitiesKey));
+        EXPECT_FALSE(OtherHas(kRegisteredApps, Wide(PIKRO_PRODUCT_NAME).c_str()));
     }
 
     SystemVisualStudios installs_;
     std::wstring editor_;
+    // Where the suite is installed: Program Files unless a test chose.
+    std::wstring folder_ = InstallFolder();
 };
 
 // A user's road: install, double-click a solution last opened by Visual
@@ -387,27 +532,69 @@ TEST_F(InstallerTest, RemovalKeepsTheUsersOwnFiles) {
 
 // What the installer tells the user, by what Windows and the machine hold:
 // a choice the user once made with "Always use this app" that only the user
-// can change, or no Visual Studio at all (a silent install must not wait
-// for anyone then). The notice is logged for an unattended install.
+// can change, named as Windows shows the program, or no Visual Studio at all
+// (a silent install must not wait for anyone then). The notice is logged for
+// an unattended install. A choice of the suite itself, or one that cannot be
+// read, is no reason for a notice.
 TEST_F(InstallerTest, LogsWhatTheUserStillHasToDo) {
+    // The programs a choice may name, each named its own way: a type's
+    // FriendlyTypeName or default value, an application's FriendlyAppName or
+    // the FileDescription of the program its open command starts.
+    TempDir programs(kTempBlanks);
+    const std::wstring northwind = CreateFakeDevenv(programs.Path(), L"Northwind Editor", L"1.0", L"northwind.exe");
+    ASSERT_NE(northwind, L"");
+    const std::wstring classes = kClassesKey;
+    auto nameTheTypes = [&] {
+        return RegPutString(HKEY_LOCAL_MACHINE, classes + L"Contoso.Solution", L"FriendlyTypeName",
+                            L"Contoso Solution Editor") &&
+               RegPutString(HKEY_LOCAL_MACHINE, classes + L"Contoso.Solution", NULL, L"Contoso Solution File") &&
+               RegPutString(HKEY_LOCAL_MACHINE, classes + L"Fabrikam.Solution", NULL, L"Fabrikam Studio") &&
+               RegPutString(HKEY_LOCAL_MACHINE, classes + L"Applications\\contoso.exe", L"FriendlyAppName",
+                            L"Contoso Code") &&
+               RegPutString(HKEY_LOCAL_MACHINE, classes + L"Applications\\contoso.exe\\shell\\open\\command",
+                            NULL, QuoteArg(northwind) + L" \"%1\"") &&
+               RegPutString(HKEY_LOCAL_MACHINE, classes + L"Applications\\northwind.exe\\shell\\open\\command",
+                            NULL, QuoteArg(northwind) + L" \"%1\"");
+    };
     struct Case {
         const wchar_t* userChoice;  // null: none
         bool editors;
         bool choiceNotice, noEditorNotice;
+        const wchar_t* shown = nullptr;  // the program's name in the notice
+        const wchar_t* extension = L".sln";
+        DWORD type = REG_SZ;  // REG_DWORD: ProgId is a number; REG_NONE: the key has no ProgId
     } cases[] = {
-        {L"VisualStudio.Launcher.sln", true, true, false},
+        {L"VisualStudio.Launcher.sln", true, true, false, L"VisualStudio.Launcher.sln"},
         {L"PikroSln", true, false, false},
         {nullptr, true, false, false},
         {nullptr, false, false, true},
         {L"VisualStudio.Launcher.sln", false, false, true},
+        {L"Contoso.Solution", true, true, false, L"Contoso Solution Editor"},
+        {L"Fabrikam.Solution", true, true, false, L"Fabrikam Studio"},
+        {L"Applications\\contoso.exe", true, true, false, L"Contoso Code"},
+        {L"Applications\\northwind.exe", true, true, false, L"Northwind Editor"},
+        {L"Contoso.Solution", true, true, false, L"Contoso Solution Editor", L".slnx"},
+        {L"Applications\\Pikro.exe", true, false, false},
+        {L"applications\\PIKRO.EXE", true, false, false, nullptr, L".slnx"},
+        {L"PikroSlnx", true, false, false, nullptr, L".slnx"},
+        {L"", true, false, false},
+        {L"Contoso.Solution", true, false, false, nullptr, L".sln", REG_DWORD},
+        {L"Contoso.Solution", true, false, false, nullptr, L".slnx", REG_NONE},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(ToUtf8(c.userChoice ? c.userChoice : L"(no choice)") + (c.editors ? "" : ", no editor"));
+        SCOPED_TRACE(ToUtf8(c.userChoice ? c.userChoice : L"(no choice)") + " for " + ToUtf8(c.extension) +
+                     (c.editors ? "" : ", no editor"));
         Clean();
         ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, kOldType));
         ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnxKey, NULL, kOldSlnxType));
-        if (c.userChoice) {
-            ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, kUserChoiceKey, L"ProgId", c.userChoice));
+        ASSERT_TRUE(nameTheTypes());
+        const wchar_t* choiceKey = wcscmp(c.extension, L".sln") == 0 ? kUserChoiceKey : kSlnxUserChoiceKey;
+        if (c.userChoice && c.type == REG_SZ) {
+            ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, choiceKey, L"ProgId", c.userChoice));
+        } else if (c.userChoice && c.type == REG_DWORD) {
+            ASSERT_TRUE(RegPutDword(HKEY_CURRENT_USER, choiceKey, L"ProgId", 7));
+        } else if (c.userChoice) {
+            ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, choiceKey, L"Hash", L"x"));
         }
         // Without an editor: the one the fixture made is put out of setup's
         // sight while the installer runs.
@@ -422,6 +609,11 @@ TEST_F(InstallerTest, LogsWhatTheUserStillHasToDo) {
         }
         const std::wstring log = InstallLog();
         EXPECT_EQ(log.find(L"Always use this app") != std::wstring::npos, c.choiceNotice) << ToUtf8(log);
+        if (c.shown) {
+            EXPECT_NE(log.find(std::wstring(L"Windows keeps ") + c.shown + L" for " + c.extension + L" files"),
+                      std::wstring::npos)
+                << ToUtf8(log);
+        }
         EXPECT_EQ(log.find(L"No installed Visual Studio was found") != std::wstring::npos, c.noEditorNotice)
             << ToUtf8(log);
         EXPECT_TRUE(FileExists(Installed(L"Pikro.exe")));
@@ -429,6 +621,342 @@ TEST_F(InstallerTest, LogsWhatTheUserStillHasToDo) {
         Uninstall();
         ExpectRemoved();
     }
+}
+
+// The Finish page of an install the user watches, in the user's language:
+// a box that leads with the notice about a choice Windows keeps (and then
+// promises nothing a double-click cannot keep), lists the editors setup
+// found or says that none was, and names Install.log. It stays until the
+// user closes it, so the list can be read.
+class InstallerFinishLang : public InstallerTest {};
+
+TEST_F(InstallerFinishLang, FinishPageShowsWhatWasFound) {
+    const bool ja = TestLangId() == 1041;
+    const std::wstring promise = ja ? Wide("ソリューション ファイルをダブルクリックすると、適切な Visual Studio で開きます")
+                                    : L"Double-click a solution file to open it in the right Visual Studio";
+    const std::wstring found = ja ? Wide("見つかった Visual Studio:") : L"Visual Studio found:";
+    const std::wstring none = ja ? Wide("インストールされた Visual Studio が見つからないため")
+                                 : L"No installed Visual Studio was found";
+    const std::wstring notice = ja ? Wide("Windows は .sln ファイルに、以前「常にこのアプリを使う」で選ばれた "
+                                          "Contoso Solution Editor を使います")
+                                   : L"Windows keeps Contoso Solution Editor for .sln files";
+    struct Case {
+        const wchar_t* userChoice;  // null: none
+        bool editors;
+    } cases[] = {
+        {nullptr, true},
+        {L"Contoso.Solution", true},
+        {nullptr, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.userChoice ? c.userChoice : L"(no choice)") + (c.editors ? "" : ", no editor"));
+        Clean();
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, kOldType));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnxKey, NULL, kOldSlnxType));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kClassesKey + std::wstring(L"Contoso.Solution"),
+                                 L"FriendlyTypeName", L"Contoso Solution Editor"));
+        if (c.userChoice) {
+            ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, kUserChoiceKey, L"ProgId", c.userChoice));
+        }
+        const std::wstring devenv = JoinPath(editor_, L"devenv.exe");
+        const std::wstring aside = devenv + L".aside";
+        if (!c.editors) {
+            ASSERT_TRUE(MoveFileW(devenv.c_str(), aside.c_str()));
+        }
+        DWORD pid = 0;
+        HANDLE setup = StartProgram(SetupPath(), L"", L"", &pid);
+        ASSERT_TRUE(setup != NULL);
+        // Each step is waited for briefly, so that a page that never comes
+        // fails the row rather than the whole test's time.
+        const DWORD stepMs = 20000;
+        // The wizard is the top-level window; its page, a dialog inside it,
+        // may show before it does.
+        HWND wizard = WaitForWindow(L"#32770", nullptr, pid, stepMs, true);
+        ASSERT_TRUE(wizard != NULL);
+        wizard = GetAncestor(wizard, GA_ROOT);
+        // The folder page: Install, pressed while the page shows the folder
+        // and its button is enabled (the installer checks the folder first
+        // and ignores the button meanwhile), until the page has gone.
+        EXPECT_TRUE(PumpUntil(
+            [&] {
+                if (EditHolding(wizard, InstallFolder()) != InstallFolder()) return false;
+                HWND install = GetDlgItem(wizard, IDOK);
+                if (install && IsWindowEnabled(install)) ClickButton(wizard, IDOK);
+                PumpMessages(300);
+                return EditHolding(wizard, InstallFolder()) != InstallFolder();
+            },
+            stepMs));
+        // Setup, run where someone watches, says so when it finds nothing.
+        if (!c.editors) {
+            HWND box = WaitForMessageBox(L"PikroInstall", 0, stepMs);
+            EXPECT_TRUE(box != NULL);
+            if (box) CloseMessageBox(box);
+        }
+        const std::wstring log = Installed(L"Install.log");
+        std::wstring text;
+        EXPECT_TRUE(PumpUntil([&] { return !(text = EditHolding(wizard, log)).empty(); }, stepMs));
+        EXPECT_TRUE(ClickButton(wizard, IDOK));
+        DWORD code = 1;
+        EXPECT_TRUE(EndProgram(setup, stepMs, &code));
+        EXPECT_EQ(code, 0u);
+        if (!c.editors) {
+            ASSERT_TRUE(MoveFileW(aside.c_str(), devenv.c_str()));
+        }
+
+        EXPECT_EQ(text.find(notice) == 0, c.userChoice != nullptr) << ToUtf8(text);
+        EXPECT_EQ(text.find(promise) != std::wstring::npos, c.editors && !c.userChoice) << ToUtf8(text);
+        EXPECT_EQ(text.find(found + L"\r\nVisual Studio 2022 (" + editor_ + L")") != std::wstring::npos,
+                  c.editors)
+            << ToUtf8(text);
+        EXPECT_EQ(text.find(none) != std::wstring::npos, !c.editors) << ToUtf8(text);
+        Uninstall();
+        ExpectRemoved();
+    }
+}
+
+// Editors setup had to leave out because the catalogue holds at most 32 are
+// listed after those it stored. Here 32 editors of the user's own and the
+// one Windows has installed make 33: setup keeps the installed one and the
+// user's first 31, and names the 32nd as left out (written here beforehand
+// too, as setup itself writes it, so that the listing is shown whichever
+// way setup settles a full catalogue).
+TEST_F(InstallerTest, ListsTheEditorsSetupLeftOut) {
+    TempDir copies;
+    std::vector<StoredEditor> stored;
+    for (int i = 0; i < 32; ++i) {
+        const std::wstring folder = copies.Sub(L"Copy" + std::to_wstring(i));
+        const std::wstring description = L"My copy " + std::to_wstring(i);
+        ASSERT_NE(CreateFakeDevenv(folder, description, L"17.0"), L"");
+        stored.push_back({description, L"17.0", folder});
+    }
+    ASSERT_TRUE(PutStoreCatalogue(stored));
+    const std::wstring leftOut = stored.back().description + L" (" + stored.back().folder + L")";
+    ASSERT_TRUE(PutStoreString(kSectVsInst, L"Omitted0", leftOut));
+    Install();
+    const std::wstring log = InstallLog();
+    EXPECT_NE(log.find(L"Visual Studio found: Visual Studio 2022 (" + editor_ + L")"), std::wstring::npos)
+        << ToUtf8(log);
+    EXPECT_NE(log.find(L"Visual Studio found: " + stored[0].description + L" (" + stored[0].folder + L")"),
+              std::wstring::npos)
+        << ToUtf8(log);
+    EXPECT_NE(log.find(L"Left out (the list holds at most 32 editors): " + leftOut), std::wstring::npos)
+        << ToUtf8(log);
+    Uninstall();
+    ExpectRemoved();
+}
+
+// The suite is one product on a machine: x86 installed, then x64 (or the
+// reverse), leaves one Apps & features entry and the programs of the second,
+// with the user's catalogue, settings and remembered file types; its removal
+// then leaves nothing of the suite. Wine here runs 64-bit programs only, so
+// the first install is laid out as the other architecture's installer
+// leaves it on 64-bit Windows: its files in its Program Files folder, its
+// entries in its registry view, the file types (shared by both views on
+// Windows, though not under Wine 8) pointing at its launcher. A file the
+// user put into its folder stays there, with the folder.
+TEST_F(InstallerTest, ReplacesTheInstallOfTheOtherArchitecture) {
+    TempDir copies;
+    const std::wstring dropped = copies.Sub(L"IDE");
+    ASSERT_NE(CreateFakeDevenv(dropped, L"My copy", L"17.0"), L"");
+    const std::wstring droppedLine = L"My copy;17.0;" + dropped;
+    const std::wstring product = Wide(PIKRO_PRODUCT_NAME);
+    const std::wstring other = OtherInstallFolder();
+    for (bool usersFile : {false, true}) {
+        SCOPED_TRACE(usersFile ? "with a file of the user's" : "nothing else in its folder");
+        Clean();
+        for (const wchar_t* name : {L"Pikro.exe", L"PikroInstall.exe", L"PikroUninstall.exe",
+                                    L"PikroExec\\PikroExec.exe", L"Uninstall.exe", L"Install.log"}) {
+            ASSERT_TRUE(MakeFolders(JoinPath(other, name).substr(0, JoinPath(other, name).rfind(L'\\'))));
+            ASSERT_TRUE(WriteFileBytes(JoinPath(other, name), "of the other architecture"));
+        }
+        if (usersFile) {
+            ASSERT_TRUE(WriteFileBytes(JoinPath(other, L"notes.txt"), "mine"));
+        }
+        ASSERT_TRUE(OtherPutString(kUninstallKey, L"DisplayName", product));
+        ASSERT_TRUE(OtherPutString(kUninstallKey, L"InstallLocation", other));
+        ASSERT_TRUE(OtherPutString(kUninstallKey, L"UninstallString", QuoteArg(JoinPath(other, L"Uninstall.exe"))));
+        ASSERT_TRUE(OtherPutString(kCapabilitiesKey, L"ApplicationName", product));
+        ASSERT_TRUE(OtherPutString(std::wstring(kCapabilitiesKey) + L"\\FileAssociations", L".sln", L"PikroSln"));
+        ASSERT_TRUE(OtherPutString(kRegisteredApps, product.c_str(), kCapabilitiesKey));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, L"PikroSln"));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnxKey, NULL, L"PikroSln"));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kOpenKey, NULL,
+                                 QuoteArg(JoinPath(other, L"Pikro.exe")) + L" \"%1\""));
+        ASSERT_TRUE(PutStoreString(kSectVsInst, kKeyOrgFType, kOldType));
+        ASSERT_TRUE(PutStoreString(kSectVsInst, kKeyOrgFTypeSlnx, kOldSlnxType));
+        ASSERT_TRUE(PutStoreString(kSectVsInst, L"VS00", L"Visual Studio 2022;17.8.3;" + editor_));
+        ASSERT_TRUE(PutStoreString(kSectVsInst, L"VS01", droppedLine));
+        ASSERT_TRUE(PutStoreDword(kSectVsInst, kKeyCount, 2));
+        ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyNoVsProc, 2));
+
+        Install();
+        ExpectInstalled({droppedLine});
+        DWORD rule = 0;
+        EXPECT_TRUE(GetStoreDword(kSectProfiles, kKeyNoVsProc, &rule));
+        EXPECT_EQ(rule, 2u);
+        EXPECT_FALSE(OtherHas(kUninstallKey));
+        EXPECT_FALSE(OtherHas(kCapabilitiesKey));
+        EXPECT_FALSE(OtherHas(kRegisteredApps, product.c_str()));
+        if (usersFile) {
+            EXPECT_EQ(ListFolder(other), std::vector<std::wstring>{L"notes.txt"});
+        } else {
+            EXPECT_FALSE(FolderExists(other));
+        }
+        EXPECT_NE(InstallLog().find(L"replaces the " + product + L" installed earlier"), std::wstring::npos)
+            << ToUtf8(InstallLog());
+
+        Uninstall();
+        ExpectRemoved();
+        EXPECT_EQ(FolderExists(other), usersFile);
+    }
+}
+
+// The same with the other architecture's own installer, where its build
+// lies beside this one and the machine can start it: it installs and sets
+// the suite up, the user adds an editor and changes a setting, then this
+// architecture's installer replaces it. Wine 8 keeps Software\Classes apart
+// for each view where 64-bit Windows shares it, so the file types are laid
+// out in both views here, and only this view's are checked afterwards.
+TEST_F(InstallerTest, ReplacesWhatTheOtherArchitecturesInstallerInstalled) {
+    if (!FileExists(OtherSetupPath())) {
+        GTEST_SKIP() << "no installer of the other architecture at " << ToUtf8(OtherSetupPath());
+    }
+    if (const DWORD error = StartError(OtherSetupPath())) {
+        GTEST_SKIP() << "this machine cannot start " << ToUtf8(OtherSetupPath()) << " (error " << error << ")";
+    }
+    const std::wstring other = OtherInstallFolder();
+    ASSERT_TRUE(OtherPutString(kSlnKey, NULL, kOldType));
+    ASSERT_TRUE(OtherPutString(kSlnxKey, NULL, kOldSlnxType));
+    DWORD code = 1;
+    ASSERT_TRUE(RunProgram(OtherSetupPath(), L"/S", L"", kWaitMs, &code));
+    ASSERT_EQ(code, 0u);
+    ASSERT_TRUE(OtherHas(kUninstallKey, L"InstallLocation"));
+    ASSERT_TRUE(FileExists(JoinPath(other, L"Pikro.exe")));
+    TempDir copies;
+    const std::wstring dropped = copies.Sub(L"IDE");
+    ASSERT_NE(CreateFakeDevenv(dropped, L"My copy", L"17.0"), L"");
+    const std::wstring droppedLine = L"My copy;17.0;" + dropped;
+    ASSERT_TRUE(PutStoreString(kSectVsInst, L"VS01", droppedLine));
+    ASSERT_TRUE(PutStoreDword(kSectVsInst, kKeyCount, 2));
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyNoVsProc, 2));
+
+    Install();
+    ExpectInstalled({droppedLine});
+    DWORD rule = 0;
+    EXPECT_TRUE(GetStoreDword(kSectProfiles, kKeyNoVsProc, &rule));
+    EXPECT_EQ(rule, 2u);
+    EXPECT_FALSE(OtherHas(kUninstallKey));
+    EXPECT_FALSE(OtherHas(kCapabilitiesKey));
+    EXPECT_FALSE(FolderExists(other));
+
+    Uninstall();
+    ExpectRemoved();
+}
+
+// The installer never puts its files among files it did not install: a
+// chosen folder that holds other files (here files named as the installer's
+// own) gets the suite in a "Pikro Suite" folder inside it, and the
+// uninstaller then leaves those files alone; when that folder too holds
+// files of someone else's, the install is refused and writes nothing.
+TEST_F(InstallerTest, PutsTheSuiteOnlyIntoAFolderOfItsOwn) {
+    struct Case {
+        const char* name;
+        bool exists;                     // the chosen folder exists
+        std::vector<std::wstring> files;  // of the user's, relative to it
+        const wchar_t* into;             // where the suite goes, relative to it; null: refused
+    } cases[] = {
+        {"a new folder", false, {}, L""},
+        {"an empty folder", true, {}, L""},
+        {"a folder with files", true, {L"Install.log", L"Uninstall.exe"}, L"Pikro Suite"},
+        {"a folder with a sub-folder", true, {L"Tools\\Pikro.exe"}, L"Pikro Suite"},
+        {"its Pikro Suite taken too", true, {L"Install.log", L"Pikro Suite\\notes.txt"}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Clean();
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, kOldType));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnxKey, NULL, kOldSlnxType));
+        TempDir root(kTempBlanks);
+        const std::wstring chosen = root.Sub(L"Chosen");
+        if (c.exists) {
+            ASSERT_TRUE(MakeFolders(chosen));
+        }
+        for (const std::wstring& file : c.files) {
+            const std::wstring path = JoinPath(chosen, file);
+            ASSERT_TRUE(MakeFolders(path.substr(0, path.rfind(L'\\'))));
+            ASSERT_TRUE(WriteFileBytes(path, "the user's own"));
+        }
+        auto expectUsersFilesKept = [&] {
+            for (const std::wstring& file : c.files) {
+                std::string bytes;
+                EXPECT_TRUE(ReadFileBytes(JoinPath(chosen, file), &bytes)) << ToUtf8(file);
+                EXPECT_EQ(bytes, "the user's own") << ToUtf8(file);
+            }
+        };
+        if (!c.into) {
+            Install(chosen, 2);
+            expectUsersFilesKept();
+            EXPECT_FALSE(FileExists(JoinPath(chosen, L"Pikro.exe")));
+            EXPECT_FALSE(FileExists(JoinPath(chosen, L"Pikro Suite\\Pikro.exe")));
+            EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+            EXPECT_EQ(SlnType(), kOldType);
+            continue;
+        }
+        folder_ = *c.into ? JoinPath(chosen, c.into) : chosen;
+        Install(chosen);
+        ExpectInstalled();
+        expectUsersFilesKept();
+        EXPECT_EQ(InstallLog().find(L"was installed into") != std::wstring::npos, *c.into != L'\0')
+            << ToUtf8(InstallLog());
+        Uninstall();
+        ExpectRemoved();
+        expectUsersFilesKept();
+        // The chosen folder goes with the suite when it held nothing else.
+        EXPECT_EQ(FolderExists(chosen), !c.files.empty());
+    }
+}
+
+// Where someone watches, the folder page refuses a folder that cannot take
+// the suite (it holds other files, and so does the "Pikro Suite" folder
+// inside it), says why and stays for another choice; nothing is installed.
+TEST_F(InstallerTest, FolderPageAsksForAnotherFolder) {
+    TempDir root(kTempBlanks);
+    const std::wstring chosen = root.Sub(L"Chosen");
+    ASSERT_TRUE(MakeFolders(JoinPath(chosen, L"Pikro Suite")));
+    ASSERT_TRUE(WriteFileBytes(JoinPath(chosen, L"Install.log"), "the user's own"));
+    ASSERT_TRUE(WriteFileBytes(JoinPath(chosen, L"Pikro Suite\\notes.txt"), "the user's own"));
+    const DWORD stepMs = 20000;
+    DWORD pid = 0;
+    HANDLE setup = StartProgram(SetupPath(), L"", L"", &pid);
+    ASSERT_TRUE(setup != NULL);
+    HWND wizard = WaitForWindow(L"#32770", nullptr, pid, stepMs, true);
+    ASSERT_TRUE(wizard != NULL);
+    wizard = GetAncestor(wizard, GA_ROOT);
+    HWND folder = NULL;
+    EXPECT_TRUE(PumpUntil([&] { return (folder = FindEdit(wizard, InstallFolder(), nullptr)) != NULL; }, stepMs));
+    SendMessageW(folder, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowEnabled(GetDlgItem(wizard, IDOK)) != FALSE; }, stepMs));
+    EXPECT_TRUE(ClickButton(wizard, IDOK));
+    HWND box = NULL;
+    EXPECT_TRUE(PumpUntil([&] { return (box = OtherDialog(pid, wizard)) != NULL; }, stepMs));
+    const std::wstring said = MessageBoxText(box);
+    EXPECT_NE(said.find(chosen), std::wstring::npos) << ToUtf8(said);
+    EXPECT_TRUE(CloseMessageBox(box));
+    // Still the folder page, with the folder as chosen.
+    PumpMessages(500);
+    EXPECT_EQ(WindowText(folder), chosen);
+    // Cancel, and yes to the question whether to quit.
+    EXPECT_TRUE(ClickButton(wizard, IDCANCEL));
+    box = NULL;
+    EXPECT_TRUE(PumpUntil([&] { return (box = OtherDialog(pid, wizard)) != NULL; }, stepMs));
+    if (box) CloseMessageBox(box, IDYES);
+    EXPECT_TRUE(EndProgram(setup, stepMs, nullptr));
+    std::string bytes;
+    EXPECT_TRUE(ReadFileBytes(JoinPath(chosen, L"Install.log"), &bytes));
+    EXPECT_EQ(bytes, "the user's own");
+    EXPECT_EQ(ListFolder(JoinPath(chosen, L"Pikro Suite")), std::vector<std::wstring>{L"notes.txt"});
+    EXPECT_FALSE(FileExists(JoinPath(chosen, L"Pikro.exe")));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
 }
 
 }  // namespace

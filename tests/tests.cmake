@@ -81,7 +81,9 @@ if(PIKRO_MAKENSIS AND NOT CMAKE_CONFIGURATION_TYPES)
             -DPIKRO_PRODUCT=${pikro_product} -DPIKRO_ARCH=${pikro_arch}
             -DPIKRO_PROGRAMS=${CMAKE_BINARY_DIR}/bin -DPIKRO_OUTFILE=${pikro_setup}
             ${CMAKE_SOURCE_DIR}/installer/Pikro.nsi
-    DEPENDS ${CMAKE_SOURCE_DIR}/installer/Pikro.nsi ${CMAKE_SOURCE_DIR}/common/version.h
+    DEPENDS ${CMAKE_SOURCE_DIR}/installer/Pikro.nsi ${CMAKE_SOURCE_DIR}/installer/report.nsh
+            ${CMAKE_SOURCE_DIR}/installer/program_name.nsh ${CMAKE_SOURCE_DIR}/installer/folder.nsh
+            ${CMAKE_SOURCE_DIR}/common/version.h
             Pikro PikroInstall PikroUninstall PikroExec
     COMMENT "Installer for the tests: ${pikro_setup}"
     VERBATIM)
