@@ -79,6 +79,7 @@ int OnChoiceOk(HWND window, UINT, WPARAM, LPARAM) {
     }
     g_settings.ixLstSel = static_cast<UINT>(row);
     KalPutProfileUIntW(kSectProfiles, kKeyLstSel, g_settings.ixLstSel);
+    if (g_state.fForceChoice) CleanForChosenStart();
     PostMessageW(window, UM_START_EDITOR, static_cast<WPARAM>(row), 0);
     return 1;
 }
