@@ -47,7 +47,10 @@ int OnChoiceInitDialog(HWND window, UINT, WPARAM, LPARAM) {
     SendDlgItemMessageW(window, IDC_TXT_CHOOSE, WM_SETFONT,
                         reinterpret_cast<WPARAM>(KalGetStockFont(kStockFontNote)), TRUE);
     DecideStart(window);
-    return 1;
+    // No default focus: the dialog is hidden and mostly never shown, and
+    // focusing a control would activate the hidden frame for nothing.
+    // OnShowChoice gives the list the focus when it shows the dialog.
+    return 0;
 }
 
 int OnShowChoice(HWND window, UINT, WPARAM, LPARAM) {
@@ -60,6 +63,7 @@ int OnShowChoice(HWND window, UINT, WPARAM, LPARAM) {
                             reinterpret_cast<LPARAM>(row));
     }
     SendDlgItemMessageW(window, IDC_LST_EDITORS, LB_SETCURSEL, g_settings.ixLstSel, 0);
+    PrepareFrameForShow(window);
     ShowWindow(window, SW_SHOW);
     ShowWindow(g_state.hFrame, SW_SHOW);
     // A tool window has no taskbar button: opened behind other windows, the

@@ -136,18 +136,22 @@ void FitFrameToDialog(HWND dialog) {
                  SWP_NOMOVE);
 }
 
-int OnFrameCreate(HWND window, UINT, WPARAM, LPARAM) {
-    // CreateWindowExW has not returned yet, but the dialog handlers that run
-    // inside this call need the frame.
-    g_state.hFrame = window;
-
+void PrepareFrameForShow(HWND dialog) {
     wchar_t path[260] = L"";
     wchar_t version[256] = L"";
     wchar_t caption[256] = L"";
     if (KalGetAppPathW(path) && KalPathCatW(path, kLauncherExe))
         KalGetVerInfoW(path, L"FileVersion", version);
     KalSnPrintFW(caption, L"Travuna ( Ver %s )", version);
-    SetWindowTextW(window, caption);
+    SetWindowTextW(g_state.hFrame, caption);
+    FitFrameToDialog(dialog);
+    CentreFrame();
+}
+
+int OnFrameCreate(HWND window, UINT, WPARAM, LPARAM) {
+    // CreateWindowExW has not returned yet, but the dialog handlers that run
+    // inside this call need the frame.
+    g_state.hFrame = window;
 
     // Without its dialog the frame would be a window nobody can use or
     // close, so a dialog that cannot be created ends the launcher.
@@ -157,20 +161,19 @@ int OnFrameCreate(HWND window, UINT, WPARAM, LPARAM) {
         if (!dialog) return -1;
         g_state.hSettingsDlg = dialog;
         g_state.hCurDlg = dialog;
-        FitFrameToDialog(dialog);
+        PrepareFrameForShow(dialog);
         ShowWindow(dialog, SW_SHOW);
         ShowWindow(window, SW_SHOW);
     } else {
         // The dialog's WM_INITDIALOG handler only posts the start decision;
-        // it is acted on once the message loop runs.
+        // it is acted on once the message loop runs. The frame is made ready
+        // to be seen only if the list is shown.
         HWND dialog = CreateDialogParamW(g_state.hInst, MAKEINTRESOURCEW(IDD_CHOOSE), window,
                                          ChoiceDlgProc, 0);
         if (!dialog) return -1;
         g_state.hChoiceDlg = dialog;
         g_state.hCurDlg = dialog;
-        FitFrameToDialog(dialog);
     }
-    CentreFrame();
     return 0;
 }
 

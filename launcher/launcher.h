@@ -62,6 +62,9 @@ int LauncherMessageLoop();
 int LauncherMain(HINSTANCE hInst, const wchar_t* cmdLine);
 
 void FitFrameToDialog(HWND dialog);
+// Gives the frame its caption, fits it around the dialog and centres it on
+// the primary monitor: all that only a frame about to be shown needs.
+void PrepareFrameForShow(HWND dialog);
 // Where a window of the given outer rectangle lands when centred on monitor.
 void CentredPosition(const RECT* monitor, const RECT* window, int* x, int* y);
 
