@@ -6,7 +6,6 @@
 #include "resource.h"
 #include "store_keys.h"
 
-#include <shellapi.h>
 #include <string.h>
 #include <wchar.h>
 
@@ -33,6 +32,29 @@ int ComposeEditorCommand(const EditorEntry* entry, const wchar_t* slnPath,
         command[0] = L'\0';
         return 0;
     }
+    return 1;
+}
+
+// Starts the shim hidden from its own folder with the editor's command.
+// CreateProcessW starts the program it is given and nothing else: the
+// shell's look-up of the file's type and its COM set-up are not needed to
+// start a program of the suite.
+int StartShim(const wchar_t* shimPath, const wchar_t* shimFolder,
+              const wchar_t (&command)[kCommandUnits]) {
+    wchar_t line[kCommandUnits + 264] = L"";
+    if (KalSnPrintFW(line, L"\"%s\" %s", shimPath, command) < 0) return 0;
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof(process));
+    if (!CreateProcessW(shimPath, line, nullptr, nullptr, FALSE, 0, nullptr, shimFolder, &startup,
+                        &process))
+        return 0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
     return 1;
 }
 
@@ -112,7 +134,7 @@ int OnStartEditor(HWND, UINT, WPARAM wParam, LPARAM) {
                 // The editor inherits the error mode through the shim: it gets
                 // the one the launcher was started with, not the launcher's own.
                 SetErrorMode(g_state.uStartErrorMode);
-                ShellExecuteW(nullptr, nullptr, shimPath, command, shimFolder, SW_HIDE);
+                StartShim(shimPath, shimFolder, command);
             }
         }
     }
