@@ -297,6 +297,36 @@ TEST_F(RoadTest, RightClickVerbShowsTheListWhereTheVersionFolderDecides) {
     EXPECT_EQ(Runs(vs2019_), 1u);
 }
 
+// Every start pays for each library the launcher loads: the shell's and
+// COM's are large and pull in more, and none of them is needed to decide,
+// show the list or start the shim. Wine's own window code loads ole32 and
+// combase into any program that creates the dialog (bench/floor_start.cpp
+// does too), so only the libraries Wine leaves alone can be checked here.
+TEST_F(RoadTest, LauncherLoadsNoShellOrComLibraryOnItsWay) {
+    HANDLE launcher = nullptr;
+    HWND dialog = OpenChoiceList(Launcher(), dir_.Sub(L"No Vs\\App.sln"), dir_.Path(), &launcher);
+    ASSERT_NE(dialog, nullptr);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(dialog, &pid);
+    std::vector<std::wstring> loaded;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    ASSERT_NE(snapshot, INVALID_HANDLE_VALUE);
+    MODULEENTRY32W module;
+    module.dwSize = sizeof(module);
+    for (BOOL more = Module32FirstW(snapshot, &module); more;
+         more = Module32NextW(snapshot, &module))
+        loaded.push_back(module.szModule);
+    CloseHandle(snapshot);
+    EXPECT_GT(loaded.size(), 3u);
+    for (const std::wstring& name : loaded) {
+        for (const wchar_t* heavy : {L"shell32.dll", L"oleaut32.dll", L"xmllite.dll"})
+            EXPECT_NE(_wcsicmp(name.c_str(), heavy), 0) << ToUtf8(name);
+    }
+    ASSERT_TRUE(ClickButton(dialog, IDOK));
+    ASSERT_TRUE(EndProgram(launcher, kWaitMs, nullptr));
+    ExpectEditorRun(vs2019_, 1, dir_.Sub(L"No Vs\\App.sln"));
+}
+
 TEST_F(RoadTest, EscapeAndCancelEndWithoutStarting) {
     std::wstring sln = dir_.Sub(L"No Vs\\App.sln");
     for (int way = 0; way < 2; ++way) {
