@@ -3,15 +3,16 @@
 // class, creates the hidden tool-window frame and, as its child, the hidden
 // choice dialog from the launcher's own template (Pikro.rc is linked in),
 // posts one message to the dialog and, when that message arrives through
-// the message loop, starts the launch shim beside it with ShellExecuteW and
-// destroys the frame. It reads no catalogue, no settings and no .vs folder.
+// the message loop, starts the launch shim beside it hidden with
+// CreateProcessW, as the launcher does, and destroys the frame. It reads no
+// catalogue, no settings and no .vs folder.
 //
 //   floor_start.exe "<editor path>" "<solution path>"
 //
 // The two quoted paths are handed to the shim as they stand, the parameters
 // the launcher composes for it.
 #include <windows.h>
-#include <shellapi.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <wchar.h>
 
@@ -52,9 +53,22 @@ void StartShim() {
     wchar_t* slash = length > 0 && length < _countof(folder) ? wcsrchr(folder, L'\\') : nullptr;
     if (slash) {
         *slash = L'\0';
+        wchar_t line[2048] = L"";
+        STARTUPINFOW startup;
+        ZeroMemory(&startup, sizeof(startup));
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_HIDE;
+        PROCESS_INFORMATION process;
         if (wcscat_s(folder, L"\\PikroExec") == 0 && wcscpy_s(shim, folder) == 0 &&
-            wcscat_s(shim, L"\\PikroExec.exe") == 0)
-            ShellExecuteW(nullptr, nullptr, shim, g_floor.parameters, folder, SW_HIDE);
+            wcscat_s(shim, L"\\PikroExec.exe") == 0 &&
+            _snwprintf_s(line, _countof(line), _TRUNCATE, L"\"%s\" %s", shim,
+                         g_floor.parameters) > 0 &&
+            CreateProcessW(shim, line, nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
+                           &process)) {
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
     }
     DestroyWindow(g_floor.hFrame);
 }

@@ -6,7 +6,6 @@
 #include "resource.h"
 #include "store_keys.h"
 
-#include <shellapi.h>
 #include <shlwapi.h>
 #include <string.h>
 #include <wchar.h>
@@ -48,6 +47,29 @@ int ShowSolutionName(HWND dialog) {
     return KalSetDlgItemStrW(dialog, IDC_TXT_SOLUTION, line);
 }
 
+// Starts the shim hidden from its own folder with the editor's command.
+// CreateProcessW starts the program it is given and nothing else: the
+// shell's look-up of the file's type and its COM set-up are not needed to
+// start a program of the suite.
+int StartShim(const wchar_t* shimPath, const wchar_t* shimFolder,
+              const wchar_t (&command)[kCommandUnits]) {
+    wchar_t line[kCommandUnits + 264] = L"";
+    if (KalSnPrintFW(line, L"\"%s\" %s", shimPath, command) < 0) return 0;
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof(process));
+    if (!CreateProcessW(shimPath, line, nullptr, nullptr, FALSE, 0, nullptr, shimFolder, &startup,
+                        &process))
+        return 0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 1;
+}
+
 }  // namespace
 
 int OnChoiceInitDialog(HWND window, UINT, WPARAM, LPARAM) {
@@ -59,7 +81,10 @@ int OnChoiceInitDialog(HWND window, UINT, WPARAM, LPARAM) {
     SendDlgItemMessageW(window, IDC_TXT_CHOOSE, WM_SETFONT,
                         reinterpret_cast<WPARAM>(ChoiceNoteFont()), TRUE);
     DecideStart(window);
-    return 1;
+    // No default focus: the dialog is hidden and mostly never shown, and
+    // focusing a control would activate the hidden frame for nothing.
+    // OnShowChoice gives the list the focus when it shows the dialog.
+    return 0;
 }
 
 int OnShowChoice(HWND window, UINT, WPARAM, LPARAM) {
@@ -73,6 +98,7 @@ int OnShowChoice(HWND window, UINT, WPARAM, LPARAM) {
     }
     SendDlgItemMessageW(window, IDC_LST_EDITORS, LB_SETCURSEL, g_settings.ixLstSel, 0);
     ShowSolutionName(window);
+    PrepareFrameForShow(window);
     ShowWindow(window, SW_SHOW);
     ShowWindow(g_state.hFrame, SW_SHOW);
     // A tool window has no taskbar button: opened behind other windows, the
@@ -92,6 +118,7 @@ int OnChoiceOk(HWND window, UINT, WPARAM, LPARAM) {
     }
     g_settings.ixLstSel = static_cast<UINT>(row);
     KalPutProfileUIntW(kSectProfiles, kKeyLstSel, g_settings.ixLstSel);
+    if (g_state.fForceChoice) CleanForChosenStart();
     PostMessageW(window, UM_START_EDITOR, static_cast<WPARAM>(row), 0);
     return 1;
 }
@@ -120,7 +147,7 @@ int OnStartEditor(HWND, UINT, WPARAM wParam, LPARAM) {
                 // The editor inherits the error mode through the shim: it gets
                 // the one the launcher was started with, not the launcher's own.
                 SetErrorMode(g_state.uStartErrorMode);
-                ShellExecuteW(nullptr, nullptr, shimPath, command, shimFolder, SW_HIDE);
+                StartShim(shimPath, shimFolder, command);
             }
         }
     }

@@ -134,25 +134,50 @@ void PostStart(HWND dialog, int index) {
     }
 }
 
-}  // namespace
-
-void DecideStart(HWND dialog) {
+// The .vs folder beside the solution and the name of the solution's own
+// folder in it (empty when the base name is not plain). Returns 0 when a
+// part does not fit: a cut path could name another folder.
+int SolutionVsFolder(wchar_t (&vsPath)[260], wchar_t (&folderName)[260], int* isSlnx) {
     wchar_t drive[260] = L"";
     wchar_t directory[260] = L"";
     wchar_t baseName[260] = L"";
     wchar_t extension[260] = L"";
-    wchar_t vsPath[260] = L"";
-    wchar_t folderName[260] = L"";
-    // A part that does not fit would leave a cut path that can name another
-    // folder: nothing is searched or cleaned then, and the user chooses.
     if (_wsplitpath_s(g_state.szSlnPath, drive, _countof(drive), directory, _countof(directory),
                       baseName, _countof(baseName), extension, _countof(extension)) != 0 ||
-        _wmakepath_s(vsPath, _countof(vsPath), drive, directory, L".vs", nullptr) != 0) {
+        _wmakepath_s(vsPath, _countof(vsPath), drive, directory, L".vs", nullptr) != 0)
+        return 0;
+    *isSlnx = _wcsicmp(extension, kSlnxExtension) == 0;
+    PerSolutionFolderName(baseName, extension, *isSlnx, folderName);
+    return 1;
+}
+
+}  // namespace
+
+void CleanForChosenStart() {
+    wchar_t vsPath[260] = L"";
+    wchar_t folderName[260] = L"";
+    int isSlnx = 0;
+    if (g_settings.fDelVsFolder && g_settings.VsProc == 0 &&
+        SolutionVsFolder(vsPath, folderName, &isSlnx) && KalPathIsDirectoryW(vsPath))
+        DecideByVersionFolder(vsPath, folderName);
+}
+
+void DecideStart(HWND dialog) {
+    // The right-click verb asks the user whatever would decide; the cleaning
+    // that the settings ask for waits for the user's pick.
+    if (g_state.fForceChoice) {
         PostMessageW(dialog, UM_SHOW_CHOICE, 0, 0);
         return;
     }
-    const int isSlnx = _wcsicmp(extension, kSlnxExtension) == 0;
-    PerSolutionFolderName(baseName, extension, isSlnx, folderName);
+    wchar_t vsPath[260] = L"";
+    wchar_t folderName[260] = L"";
+    int isSlnx = 0;
+    // Nothing is searched or cleaned when a part of the path does not fit,
+    // and the user chooses.
+    if (!SolutionVsFolder(vsPath, folderName, &isSlnx)) {
+        PostMessageW(dialog, UM_SHOW_CHOICE, 0, 0);
+        return;
+    }
 
     // Fixed indexes go out as stored; the start tests them against the
     // catalogue. A rule value that no dialog writes falls back to asking, so

@@ -89,16 +89,46 @@ int RowAfterSort(const Chosen& chosen, int count) {
     return row < 0 ? 0 : row;
 }
 
+// The shell's functions that read a drop.
+struct DropFunctions {
+    UINT(WINAPI* queryFile)(HDROP, UINT, LPWSTR, UINT);
+    void(WINAPI* finish)(HDROP);
+};
+
+// Binds the drop functions from the shell's library in the system folder
+// when something is dropped. The library is large and pulls in more, and a
+// launcher that only starts an editor never needs it, so it is not loaded
+// at every start. It stays loaded once bound. Returns 1 when both are there.
+int BindDropFunctions(DropFunctions* functions) {
+    ZeroMemory(functions, sizeof(*functions));
+    wchar_t library[260] = L"";
+    const UINT units = GetSystemDirectoryW(library, _countof(library));
+    if (units == 0 || units >= _countof(library) || !KalPathCatW(library, L"shell32.dll"))
+        return 0;
+    HMODULE shell = LoadLibraryW(library);
+    if (!shell) return 0;
+    // Through a plain function pointer, as GetProcAddress gives every
+    // function whatever its type.
+    typedef void (*AnyFunction)(void);
+    functions->queryFile = reinterpret_cast<decltype(functions->queryFile)>(
+        reinterpret_cast<AnyFunction>(GetProcAddress(shell, "DragQueryFileW")));
+    functions->finish = reinterpret_cast<decltype(functions->finish)>(
+        reinterpret_cast<AnyFunction>(GetProcAddress(shell, "DragFinish")));
+    return functions->queryFile && functions->finish;
+}
+
 }  // namespace
 
 int ListDropFiles(HWND window, UINT, WPARAM wParam, LPARAM) {
     HDROP drop = reinterpret_cast<HDROP>(wParam);
+    DropFunctions shell;
+    if (!BindDropFunctions(&shell)) return 0;
     // Only the first item counts. A path that does not fit the buffer is
     // refused rather than cut, since a cut path can name another file.
-    if (DragQueryFileW(drop, 0xFFFFFFFF, NULL, 0) > 0 &&
-        DragQueryFileW(drop, 0, NULL, 0) < 260) {
+    if (shell.queryFile(drop, 0xFFFFFFFF, NULL, 0) > 0 &&
+        shell.queryFile(drop, 0, NULL, 0) < 260) {
         wchar_t path[260] = L"";
-        DragQueryFileW(drop, 0, path, _countof(path));
+        shell.queryFile(drop, 0, path, _countof(path));
         path[_countof(path) - 1] = L'\0';
         if (KalPathExistsW(path)) {
             if (KalPathIsDirectoryW(path)) {
@@ -108,7 +138,7 @@ int ListDropFiles(HWND window, UINT, WPARAM wParam, LPARAM) {
             }
         }
     }
-    DragFinish(drop);
+    shell.finish(drop);
     return 0;
 }
 

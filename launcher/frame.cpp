@@ -15,6 +15,9 @@ namespace {
 const wchar_t kFrameClass[] = L"PikroBack";
 const wchar_t kFrameTitle[] = L"Travuna";
 const COLORREF kDialogBackground = 0xFFFFFF;
+// The switch that the right-click verb "Choose Visual Studio" puts before
+// the solution path: the choice list opens whatever would decide.
+const wchar_t kChooseSwitch[] = L"/choose";
 
 const MessageMapEntry kFrameMap[] = {
     {MMP_KIND_MESSAGE, WM_CREATE, 0, OnFrameCreate, 0, 0},
@@ -69,11 +72,28 @@ void CentreFrame() {
     SetWindowPos(g_state.hFrame, nullptr, x, y, 0, 0, SWP_NOSIZE);
 }
 
+// What follows the switch of the right-click verb when the command line
+// begins with it (in any case, unquoted, then a blank, a tab or the end),
+// with the blanks after it skipped; nullptr otherwise. Windows hands a
+// double-clicked solution over by its full path, so only a path typed by
+// hand can begin like the switch: given quoted ("/choose x.sln") it stays a
+// path, and so do "/chooser.sln" and "-choose.sln".
+const wchar_t* AfterChooseSwitch(const wchar_t* cmdLine) {
+    const size_t length = _countof(kChooseSwitch) - 1;
+    if (_wcsnicmp(cmdLine, kChooseSwitch, length) != 0) return nullptr;
+    const wchar_t* rest = cmdLine + length;
+    if (*rest != L'\0' && *rest != L' ' && *rest != L'\t') return nullptr;
+    return rest + wcsspn(rest, L" \t");
+}
+
 }  // namespace
 
 int TakeSolutionPath(const wchar_t* cmdLine) {
     g_state.szSlnPath[0] = L'\0';
+    g_state.fForceChoice = 0;
     if (!cmdLine) return 1;
+    const wchar_t* afterSwitch = AfterChooseSwitch(cmdLine);
+    if (afterSwitch) cmdLine = afterSwitch;
     if (*cmdLine == L'"') ++cmdLine;
     // The path ends at the next double quote (whatever follows a quoted path
     // is dropped) or at the end of the line. A path that does not fit is not
@@ -83,22 +103,22 @@ int TakeSolutionPath(const wchar_t* cmdLine) {
     if (length >= _countof(given)) return 0;
     wmemcpy(given, cmdLine, length);
     given[length] = L'\0';
-    if (length == 0) return 1;
+    // No path is settings mode, but the switch without a solution has
+    // nothing to choose an editor for.
+    if (length == 0) return afterSwitch == nullptr;
     // A path typed in a console is relative to the launcher's current folder,
     // which the editor does not share: it is started from the shim's folder.
     // So the path is made whole before anything looks at it.
     const DWORD full = GetFullPathNameW(given, _countof(g_state.szSlnPath), g_state.szSlnPath,
                                         nullptr);
-    if (full == 0 || full >= _countof(g_state.szSlnPath)) {
-        g_state.szSlnPath[0] = L'\0';
-        return 0;
-    }
     // A path that ends in a backslash names no solution, and the editor's
     // own command-line parser would read its closing \" as a quote.
-    if (given[length - 1] == L'\\' || g_state.szSlnPath[full - 1] == L'\\') {
+    if (full == 0 || full >= _countof(g_state.szSlnPath) || given[length - 1] == L'\\' ||
+        g_state.szSlnPath[full - 1] == L'\\') {
         g_state.szSlnPath[0] = L'\0';
         return 0;
     }
+    g_state.fForceChoice = afterSwitch != nullptr;
     return 1;
 }
 
@@ -118,18 +138,22 @@ void FitFrameToDialog(HWND dialog) {
                  SWP_NOMOVE);
 }
 
-int OnFrameCreate(HWND window, UINT, WPARAM, LPARAM) {
-    // CreateWindowExW has not returned yet, but the dialog handlers that run
-    // inside this call need the frame.
-    g_state.hFrame = window;
-
+void PrepareFrameForShow(HWND dialog) {
     wchar_t path[260] = L"";
     wchar_t version[256] = L"";
     wchar_t caption[256] = L"";
     if (KalGetAppPathW(path) && KalPathCatW(path, kLauncherExe))
         KalGetVerInfoW(path, L"FileVersion", version);
     KalSnPrintFW(caption, L"Travuna ( Ver %s )", version);
-    SetWindowTextW(window, caption);
+    SetWindowTextW(g_state.hFrame, caption);
+    FitFrameToDialog(dialog);
+    CentreFrame();
+}
+
+int OnFrameCreate(HWND window, UINT, WPARAM, LPARAM) {
+    // CreateWindowExW has not returned yet, but the dialog handlers that run
+    // inside this call need the frame.
+    g_state.hFrame = window;
 
     // Without its dialog the frame would be a window nobody can use or
     // close, so a dialog that cannot be created ends the launcher.
@@ -139,20 +163,19 @@ int OnFrameCreate(HWND window, UINT, WPARAM, LPARAM) {
         if (!dialog) return -1;
         g_state.hSettingsDlg = dialog;
         g_state.hCurDlg = dialog;
-        FitFrameToDialog(dialog);
+        PrepareFrameForShow(dialog);
         ShowWindow(dialog, SW_SHOW);
         ShowWindow(window, SW_SHOW);
     } else {
         // The dialog's WM_INITDIALOG handler only posts the start decision;
-        // it is acted on once the message loop runs.
+        // it is acted on once the message loop runs. The frame is made ready
+        // to be seen only if the list is shown.
         HWND dialog = CreateDialogParamW(g_state.hInst, MAKEINTRESOURCEW(IDD_CHOOSE), window,
                                          ChoiceDlgProc, 0);
         if (!dialog) return -1;
         g_state.hChoiceDlg = dialog;
         g_state.hCurDlg = dialog;
-        FitFrameToDialog(dialog);
     }
-    CentreFrame();
     return 0;
 }
 

@@ -38,6 +38,7 @@ struct LauncherState {
     HWND hCurDlg;
     UINT uStartErrorMode;  // handed on to the editor, which inherits it through the shim
     wchar_t szSlnPath[1024];
+    int fForceChoice;  // 1: started by the right-click verb, the user chooses the editor
     // Folders whose contents cleaning moved out of the version folders:
     // those earlier launchers left behind first, then this launcher's own.
     int nMovedAside;
@@ -56,10 +57,12 @@ extern LauncherState g_state;
 // Start-up and message loop (frame.cpp).
 // Takes the solution path from the command line into szSlnPath: one leading
 // double quote is skipped and the text ends at the next double quote; a
-// relative path is made absolute against the current folder. Returns 1, or 0
-// (szSlnPath empty) when the path does not fit or ends in a backslash: a cut
-// path could name another solution, so the launcher then ends without doing
-// anything.
+// relative path is made absolute against the current folder. A command line
+// that begins with the switch /choose (any case, unquoted, a blank after it)
+// sets fForceChoice and takes the path after it. Returns 1, or 0 (szSlnPath
+// empty) when the path does not fit or ends in a backslash, or the switch
+// has no path after it: a cut path could name another solution, so the
+// launcher then ends without doing anything.
 int TakeSolutionPath(const wchar_t* cmdLine);
 // Steps up to the frame's creation; returns 1 when the message loop should run.
 int LauncherStartup(HINSTANCE hInst, const wchar_t* cmdLine);
@@ -68,6 +71,9 @@ int LauncherMessageLoop();
 int LauncherMain(HINSTANCE hInst, const wchar_t* cmdLine);
 
 void FitFrameToDialog(HWND dialog);
+// Gives the frame its caption, fits it around the dialog and centres it on
+// the primary monitor: all that only a frame about to be shown needs.
+void PrepareFrameForShow(HWND dialog);
 // Where a window of the given outer rectangle lands when centred on monitor.
 void CentredPosition(const RECT* monitor, const RECT* window, int* x, int* y);
 
@@ -113,6 +119,11 @@ int TellNoEditorFound(const wchar_t* slnPath);
 
 // Start decision (decide.cpp).
 void DecideStart(HWND dialog);
+// For a start the user picked after the right-click verb: empties the
+// version folders as the settings have them emptied before they decide
+// (cleaning on, the version folders deciding), so that a cancelled choice
+// leaves them as they were.
+void CleanForChosenStart();
 
 // Cleaning of version folders (clean_vs.cpp).
 // Moves the contents of every version folder of the per-solution folder

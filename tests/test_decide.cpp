@@ -35,6 +35,7 @@ protected:
         perSln_ = vs_ + L"\\App";
     }
     void TearDown() override {
+        g_state.fForceChoice = 0;
         if (window_) DestroyWindow(window_);
     }
 
@@ -389,6 +390,49 @@ TEST_F(DecideStartTest, CleaningMovesAsideBeforeTheStartAndDeletesAfter) {
     DeleteMovedAside();
     EXPECT_EQ(ListFolder(perSln_), (std::vector<std::wstring>{L"v16", L"v17"}));
     EXPECT_EQ(ReadFileUtf8(perSln_ + L"\\v17\\.wsuo"), L".wsuo");
+}
+
+// The right-click verb asks whatever the rules would decide, and empties
+// the version folders only once the user has picked an editor, and only
+// where the settings have them emptied before the version folders decide.
+TEST_F(DecideStartTest, RightClickVerbAsksAndCleansAtThePickAsTheSettingsSay) {
+    const struct {
+        UINT vsProc, noVsProc, delVsFolder;
+        bool vsFolder, cleanedAtPick;
+    } cases[] = {
+        {0, 0, 0, true, false},
+        {0, 0, 1, true, true},
+        {1, 0, 1, true, false},
+        {3, 0, 1, true, false},
+        {0, 1, 1, false, false},
+        {0, 2, 1, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.vsProc << " " << c.noVsProc << " " << c.delVsFolder);
+        RemoveTree(vs_);
+        if (c.vsFolder) {
+            FillFolder(perSln_ + L"\\v17");
+            ASSERT_TRUE(WriteFileUtf8(perSln_ + L"\\v17\\.suo", L"options"));
+        }
+        g_settings.VsProc = c.vsProc;
+        g_settings.ixVsFix = 1;
+        g_settings.NoVsProc = c.noVsProc;
+        g_settings.ixNoVsFix = 1;
+        g_settings.fDelVsFolder = c.delVsFolder;
+        g_state.fForceChoice = 1;
+        ExpectChoice(Decide(sln_));
+        if (c.vsFolder) {
+            EXPECT_TRUE(FileExists(perSln_ + L"\\v17\\sub\\deeper\\b.bin"));
+        }
+        CleanForChosenStart();
+        DeleteMovedAside();
+        if (!c.vsFolder) {
+            EXPECT_FALSE(FolderExists(vs_));
+            continue;
+        }
+        EXPECT_EQ(ListFolder(perSln_ + L"\\v17").size() == 1, c.cleanedAtPick);
+        EXPECT_EQ(ReadFileUtf8(perSln_ + L"\\v17\\.suo"), L"options");
+    }
 }
 
 TEST_F(DecideStartTest, CleaningWithoutSuoCreatesNone) {

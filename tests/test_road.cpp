@@ -95,14 +95,15 @@ DWORD ParentOf(DWORD pid, std::wstring* parentExe) {
     return parent;
 }
 
-// Starts the launcher with a solution and waits until it shows its choice
-// list. Returns the choice dialog with the launcher's process in *launcher
-// (end it with EndProgram), or 0 with a test failure added and the launcher
-// already ended.
+// Starts the launcher with a solution (after the switches, if any) and waits
+// until it shows its choice list. Returns the choice dialog with the
+// launcher's process in *launcher (end it with EndProgram), or 0 with a test
+// failure added and the launcher already ended.
 HWND OpenChoiceList(const std::wstring& launcherExe, const std::wstring& sln,
-                    const std::wstring& cwd, HANDLE* launcher) {
+                    const std::wstring& cwd, HANDLE* launcher,
+                    const std::wstring& switches = L"") {
     DWORD pid = 0;
-    *launcher = StartProgram(launcherExe, QuoteArg(sln), cwd, &pid);
+    *launcher = StartProgram(launcherExe, switches + QuoteArg(sln), cwd, &pid);
     if (!*launcher) return nullptr;
     HWND frame = WaitForWindow(L"PikroBack", nullptr, pid, kWaitMs, true);
     HWND dialog = frame ? FindWindowExW(frame, nullptr, L"#32770", nullptr) : nullptr;
@@ -256,6 +257,74 @@ TEST_F(RoadTest, ChoiceListDrivenFromOutside) {
     EXPECT_EQ(code, 0u);
     ExpectEditorRun(vs2022_, 2, sln);
     EXPECT_EQ(Runs(vs2019_), 0u);
+}
+
+// "Choose Visual Studio" on a solution's right-click menu: the list comes
+// even where the version folder would decide, Cancel leaves everything as it
+// was, and the row picked starts as from the list of a double-click, its
+// version folders emptied as the settings say.
+TEST_F(RoadTest, RightClickVerbShowsTheListWhereTheVersionFolderDecides) {
+    const std::wstring sln = dir_.Sub(L"App\\App.sln");
+    const std::wstring v17 = dir_.Sub(L"App\\.vs\\App\\v17");
+    ASSERT_TRUE(WriteFileUtf8(v17 + L"\\Browse.VC.db", L"cache"));
+    ASSERT_TRUE(WriteFileUtf8(v17 + L"\\.suo", L"options"));
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyDelVsFolder, 1));
+    ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyLstSel, 1));
+    const wchar_t* const switches[] = {L"/choose ", L"/CHOOSE "};
+    for (int pick = 0; pick < 2; ++pick) {
+        HANDLE launcher = nullptr;
+        HWND dialog = OpenChoiceList(Launcher(), sln, dir_.Path(), &launcher, switches[pick]);
+        ASSERT_NE(dialog, nullptr);
+        HWND list = GetDlgItem(dialog, IDC_LST_EDITORS);
+        EXPECT_EQ(ListBoxItems(list),
+                  (std::vector<std::wstring>{L"Visual Studio 2019", L"Visual Studio 2022"}));
+        EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), 1);
+        SendMessageW(list, LB_SETCURSEL, 0, 0);
+        ASSERT_TRUE(ClickButton(dialog, pick ? IDOK : IDCANCEL));
+        DWORD code = 1;
+        ASSERT_TRUE(EndProgram(launcher, kWaitMs, &code));
+        EXPECT_EQ(code, 0u);
+        EXPECT_EQ(FileExists(v17 + L"\\Browse.VC.db") != 0, pick == 0);
+        EXPECT_EQ(ReadFileUtf8(v17 + L"\\.suo"), L"options");
+    }
+    ExpectEditorRun(vs2019_, 1, sln);
+    DWORD stored = 9;
+    ASSERT_TRUE(GetStoreDword(kSectProfiles, kKeyLstSel, &stored));
+    EXPECT_EQ(stored, 0u);
+    // A double-click still opens the solution in the version folder's editor.
+    RunLauncher(QuoteArg(sln));
+    ExpectEditorRun(vs2022_, 1, sln);
+    EXPECT_EQ(Runs(vs2019_), 1u);
+}
+
+// Every start pays for each library the launcher loads: the shell's and
+// COM's are large and pull in more, and none of them is needed to decide,
+// show the list or start the shim. Wine's own window code loads ole32 and
+// combase into any program that creates the dialog (bench/floor_start.cpp
+// does too), so only the libraries Wine leaves alone can be checked here.
+TEST_F(RoadTest, LauncherLoadsNoShellOrComLibraryOnItsWay) {
+    HANDLE launcher = nullptr;
+    HWND dialog = OpenChoiceList(Launcher(), dir_.Sub(L"No Vs\\App.sln"), dir_.Path(), &launcher);
+    ASSERT_NE(dialog, nullptr);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(dialog, &pid);
+    std::vector<std::wstring> loaded;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    ASSERT_NE(snapshot, INVALID_HANDLE_VALUE);
+    MODULEENTRY32W module;
+    module.dwSize = sizeof(module);
+    for (BOOL more = Module32FirstW(snapshot, &module); more;
+         more = Module32NextW(snapshot, &module))
+        loaded.push_back(module.szModule);
+    CloseHandle(snapshot);
+    EXPECT_GT(loaded.size(), 3u);
+    for (const std::wstring& name : loaded) {
+        for (const wchar_t* heavy : {L"shell32.dll", L"oleaut32.dll", L"xmllite.dll"})
+            EXPECT_NE(_wcsicmp(name.c_str(), heavy), 0) << ToUtf8(name);
+    }
+    ASSERT_TRUE(ClickButton(dialog, IDOK));
+    ASSERT_TRUE(EndProgram(launcher, kWaitMs, nullptr));
+    ExpectEditorRun(vs2019_, 1, dir_.Sub(L"No Vs\\App.sln"));
 }
 
 TEST_F(RoadTest, EscapeAndCancelEndWithoutStarting) {

@@ -440,30 +440,55 @@ TEST(LauncherCommandLine, QuotedUnquotedTrailingAndEmpty) {
 }
 
 // A relative path is made whole against the current folder, as a console
-// user means it; an absolute one comes out the same, tidied.
+// user means it; an absolute one comes out the same, tidied. The switch of
+// the right-click verb goes before a path in any of its forms; a path that
+// only looks like it stays a path.
 TEST(LauncherCommandLine, RelativePathsAreMadeAbsolute) {
     TempDir dir(kTempBlanks);
     wchar_t saved[MAX_PATH] = L"";
     GetCurrentDirectoryW(MAX_PATH, saved);
     ASSERT_TRUE(MakeFolders(dir.Sub(L"Work\\Console")));
     ASSERT_TRUE(SetCurrentDirectoryW(dir.Sub(L"Work\\Console").c_str()));
+    const std::wstring root = dir.Path().substr(0, 2);
     const struct {
         std::wstring commandLine;
         std::wstring path;  // empty: refused
+        int forceChoice;
     } cases[] = {
-        {L"App.sln", dir.Sub(L"Work\\Console\\App.sln")},
-        {L"\"App.slnx\"", dir.Sub(L"Work\\Console\\App.slnx")},
-        {L"..\\Other Dir\\App.sln", dir.Sub(L"Work\\Other Dir\\App.sln")},
-        {L".\\a\\..\\App.slnx", dir.Sub(L"Work\\Console\\App.slnx")},
-        {dir.Sub(L"Work\\.\\Console\\..\\App.sln"), dir.Sub(L"Work\\App.sln")},
+        {L"App.sln", dir.Sub(L"Work\\Console\\App.sln"), 0},
+        {L"\"App.slnx\"", dir.Sub(L"Work\\Console\\App.slnx"), 0},
+        {L"..\\Other Dir\\App.sln", dir.Sub(L"Work\\Other Dir\\App.sln"), 0},
+        {L".\\a\\..\\App.slnx", dir.Sub(L"Work\\Console\\App.slnx"), 0},
+        {dir.Sub(L"Work\\.\\Console\\..\\App.sln"), dir.Sub(L"Work\\App.sln"), 0},
         // Climbing up to a drive's root names no solution.
-        {dir.Path().substr(0, 2) + L"\\..", L""},
-        {L"\\", L""},
+        {dir.Path().substr(0, 2) + L"\\..", L"", 0},
+        {L"\\", L"", 0},
+        {L"/choose App.sln", dir.Sub(L"Work\\Console\\App.sln"), 1},
+        {L"/CHOOSE \"..\\Other Dir\\App.sln\" /x", dir.Sub(L"Work\\Other Dir\\App.sln"), 1},
+        {L"/Choose \t \"App.slnx\"", dir.Sub(L"Work\\Console\\App.slnx"), 1},
+        {L"/choose " + dir.Sub(L"Work\\My App.sln"), dir.Sub(L"Work\\My App.sln"), 1},
+        {L"/choose /choose App.sln", root + L"\\choose App.sln", 1},
+        // The switch without a solution opens nothing, not even the settings.
+        {L"/choose", L"", 0},
+        {L"/choose   ", L"", 0},
+        {L"/choose \"\"", L"", 0},
+        {L"/choose \"App\\\"", L"", 0},
+        // Quoted, glued to more text, or another switch's spelling: a path.
+        {L"\"/choose\"", root + L"\\choose", 0},
+        {L"\"/choose App.sln\"", root + L"\\choose App.sln", 0},
+        {L"/chooser.sln", root + L"\\chooser.sln", 0},
+        {L"/choose.sln", root + L"\\choose.sln", 0},
+        {L"-choose.sln", dir.Sub(L"Work\\Console\\-choose.sln"), 0},
+        {L"-choose App.sln", dir.Sub(L"Work\\Console\\-choose App.sln"), 0},
+        {L"choose.sln", dir.Sub(L"Work\\Console\\choose.sln"), 0},
+        {L"\"App.sln\" /choose", dir.Sub(L"Work\\Console\\App.sln"), 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(ToUtf8(c.commandLine));
+        g_state.fForceChoice = 1 - c.forceChoice;
         EXPECT_EQ(c.path.empty() ? 0 : 1, TakeSolutionPath(c.commandLine.c_str()));
         EXPECT_EQ(c.path, std::wstring(g_state.szSlnPath));
+        EXPECT_EQ(c.forceChoice, g_state.fForceChoice);
     }
     SetCurrentDirectoryW(saved);
 }

@@ -128,7 +128,7 @@ endforeach()
 # choice dialog's template and nothing of the launcher's code.
 add_executable(floor_start WIN32 bench/floor_start.cpp launcher/Pikro.rc)
 target_include_directories(floor_start PRIVATE launcher)
-target_link_libraries(floor_start PRIVATE user32 shell32)
+target_link_libraries(floor_start PRIVATE user32)
 pikro_program(floor_start)
 add_dependencies(bench_start floor_start Pikro PikroExec fake_devenv)
 add_dependencies(bench_discovery fake_setup_config fake_devenv)
