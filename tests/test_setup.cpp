@@ -768,17 +768,19 @@ TEST_F(SetupDiscoveryTest, ReleasesOpenBeforeThePrereleasesOfTheirVersion) {
         TempDir solutions;
         const std::wstring sln = solutions.Sub(std::wstring(L"App\\") + road.file);
         ASSERT_TRUE(WriteFileBytes(sln, road.text));
-        if (road.versionFolder)
+        if (road.versionFolder) {
             ASSERT_TRUE(MakeFolders(solutions.Sub(std::wstring(L"App\\.vs\\App\\") +
                                                   road.versionFolder)));
+        }
         ASSERT_TRUE(RunProgram(ProgramPath(L"Pikro.exe"), QuoteArg(sln), L"", kRunTimeout, &code));
         const size_t expected = ++runs[road.opens];
         ASSERT_TRUE(WaitForFakeDevenvLog(road.opens, expected, 20000));
         EXPECT_EQ(ReadFakeDevenvLog(road.opens).back().commandLine,
                   L"\"" + road.opens + L"\\devenv.exe\" \"" + sln + L"\"");
     }
-    for (const std::wstring& prerelease : {folders[0], folders[2]})
+    for (const std::wstring& prerelease : {folders[0], folders[2]}) {
         EXPECT_TRUE(ReadFakeDevenvLog(prerelease).empty()) << prerelease.c_str();
+    }
 }
 
 // --- association ------------------------------------------------------------
