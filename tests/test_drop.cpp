@@ -308,7 +308,7 @@ TEST_F(EditorDrop, EachComboKeepsItsEditor) {
     EXPECT_EQ(0, g_catalogue.entries[0].fPrerelease + g_catalogue.entries[1].fPrerelease +
                      g_catalogue.entries[3].fPrerelease);
     EXPECT_EQ(2, ComboSel(vsFix_));
-    EXPECT_EQ(L"VS C", WindowText(vsFix_));
+    EXPECT_EQ(L"VS C (Preview)", WindowText(vsFix_));
     EXPECT_EQ(2u, g_settings.ixVsFix);
     EXPECT_EQ(EditorFolder(1), g_catalogue.entries[2].folder);
     EXPECT_EQ(1, ComboSel(noVsFix_));

@@ -623,7 +623,7 @@ protected:
 // but says in a message box, named after the solution's file, that no Visual
 // Studio was found and how to add one. The exit code is 0 either way. The
 // watch is first shown to see the frame of a run that has an editor to
-// start, though that frame stays hidden and goes at once.
+// offer.
 //
 // A user without any catalogue has the launcher look for editors first;
 // when it finds none, nothing is stored, so that the next start looks
@@ -636,8 +636,17 @@ TEST_F(LauncherProgramLang, NoEditorOpensTheSettingsAloneAndTellsASolutionSo) {
     ASSERT_TRUE(MakeFolders(dir_.Sub(L"App\\.vs\\App\\v17")));
     CreatedWindows started;
     DWORD code = 99;
-    ASSERT_EQ(1, RunWatchingWindows(Launcher(), QuoteArg(dir_.Sub(L"App\\App.sln")), &started,
-                                    &code));
+    // The frame stays while the list waits for the user, so the watch sees
+    // it however quickly the launcher starts.
+    auto choiceShown = [](DWORD pid) {
+        HWND frame = WaitForWindow(L"PikroBack", nullptr, pid, 20000, true);
+        ASSERT_TRUE(frame != nullptr);
+        HWND dialog = FindWindowExW(frame, nullptr, L"#32770", nullptr);
+        ASSERT_TRUE(dialog != nullptr);
+        ClickButton(dialog, IDCANCEL);
+    };
+    ASSERT_EQ(1, RunWatchingWindows(Launcher(), L"/choose " + QuoteArg(dir_.Sub(L"App\\App.sln")),
+                                    &started, &code, choiceShown));
     EXPECT_EQ(0u, code);
     EXPECT_EQ(1, Count(started.classes, L"PikroBack"));
 
