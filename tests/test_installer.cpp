@@ -349,6 +349,19 @@ protected:
 
     // Installed: files, association, store, entry and shortcut; the
     // catalogue holds the editor set up first, then any others given.
+    // Installs over a suite of the other architecture that the user had set
+    // up (an editor dropped, NoVsProc 2): the settings stay, the other's
+    // Apps & features entry and Default apps registration go.
+    void InstallOverTheOther(const std::wstring& droppedLine) {
+        Install();
+        ExpectInstalled({droppedLine});
+        DWORD rule = 0;
+        EXPECT_TRUE(GetStoreDword(kSectProfiles, kKeyNoVsProc, &rule));
+        EXPECT_EQ(rule, 2u);
+        EXPECT_FALSE(OtherHas(kUninstallKey));
+        EXPECT_FALSE(OtherHas(kCapabilitiesKey));
+    }
+
     void ExpectInstalled(const std::vector<std::wstring>& moreEditors = {}) {
         for (const wchar_t* name : {L"Pikro.exe", L"PikroInstall.exe", L"PikroUninstall.exe",
                                     L"PikroExec\\PikroExec.exe", L"Uninstall.exe"})
@@ -789,13 +802,7 @@ TEST_F(InstallerTest, ReplacesTheInstallOfTheOtherArchitecture) {
         ASSERT_TRUE(PutStoreDword(kSectVsInst, kKeyCount, 2));
         ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyNoVsProc, 2));
 
-        Install();
-        ExpectInstalled({droppedLine});
-        DWORD rule = 0;
-        EXPECT_TRUE(GetStoreDword(kSectProfiles, kKeyNoVsProc, &rule));
-        EXPECT_EQ(rule, 2u);
-        EXPECT_FALSE(OtherHas(kUninstallKey));
-        EXPECT_FALSE(OtherHas(kCapabilitiesKey));
+        InstallOverTheOther(droppedLine);
         EXPECT_FALSE(OtherHas(kRegisteredApps, product.c_str()));
         if (usersFile) {
             EXPECT_EQ(ListFolder(other), std::vector<std::wstring>{L"notes.txt"});
@@ -840,13 +847,7 @@ TEST_F(InstallerTest, ReplacesWhatTheOtherArchitecturesInstallerInstalled) {
     ASSERT_TRUE(PutStoreDword(kSectVsInst, kKeyCount, 2));
     ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyNoVsProc, 2));
 
-    Install();
-    ExpectInstalled({droppedLine});
-    DWORD rule = 0;
-    EXPECT_TRUE(GetStoreDword(kSectProfiles, kKeyNoVsProc, &rule));
-    EXPECT_EQ(rule, 2u);
-    EXPECT_FALSE(OtherHas(kUninstallKey));
-    EXPECT_FALSE(OtherHas(kCapabilitiesKey));
+    InstallOverTheOther(droppedLine);
     EXPECT_FALSE(FolderExists(other));
 
     Uninstall();
