@@ -353,12 +353,14 @@ struct GroupIconEntry {
 static_assert(sizeof(GroupIconDir) == 6, "GRPICONDIR is 6 bytes");
 static_assert(sizeof(GroupIconEntry) == 14, "GRPICONDIRENTRY is 14 bytes");
 
-// Exactly one 32x32 and one 16x16 image, both of 256 colours, each stored
-// whole: a BITMAPINFOHEADER of that size (the height counts the colour
-// image and the mask), its 256-entry palette, 8 bits a pixel and the 1-bit
-// mask, rows padded to 4 bytes. Loading the icon by size would not show a
-// missing 16x16 image: Windows scales the 32x32 one down.
-TEST(LauncherTemplates, IconHasBothSizesIn256Colours) {
+// Every size Windows asks an application icon for, so that no view at any
+// scale stretches a smaller image: 32-bit images with alpha stored whole (a
+// BITMAPINFOHEADER of that size whose height counts the colour image and the
+// mask, 4 bytes a pixel, the 1-bit mask in rows padded to 4 bytes), and the
+// 256-pixel one as PNG, as Windows stores large icons. Loading the icon by
+// size would not show a missing image: Windows scales another one.
+TEST(LauncherTemplates, IconHasEverySizeWindowsAsksFor) {
+    static const BYTE kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     LauncherResources pikro;
     ASSERT_TRUE(pikro.get() != nullptr);
     DWORD size = 0;
@@ -370,7 +372,6 @@ TEST(LauncherTemplates, IconHasBothSizesIn256Colours) {
     memcpy(&dir, group, sizeof(dir));
     EXPECT_EQ(0, dir.reserved);
     EXPECT_EQ(1, dir.type);
-    ASSERT_EQ(2, dir.count);
     ASSERT_EQ(sizeof(GroupIconDir) + dir.count * sizeof(GroupIconEntry), size);
 
     std::vector<int> sizes;
@@ -378,12 +379,12 @@ TEST(LauncherTemplates, IconHasBothSizesIn256Colours) {
         GroupIconEntry entry;
         memcpy(&entry, group + sizeof(GroupIconDir) + i * sizeof(GroupIconEntry), sizeof(entry));
         SCOPED_TRACE(testing::Message() << "image " << i << " id " << entry.id);
-        const int side = entry.width;
+        const int side = entry.width == 0 ? 256 : entry.width;  // 0 stands for 256
         sizes.push_back(side);
         EXPECT_EQ(entry.width, entry.height);
         EXPECT_EQ(0, entry.colourCount);
         EXPECT_EQ(1, entry.planes);
-        EXPECT_EQ(8, entry.bitCount);
+        EXPECT_EQ(32, entry.bitCount);
 
         DWORD imageSize = 0;
         const BYTE* image =
@@ -391,19 +392,20 @@ TEST(LauncherTemplates, IconHasBothSizesIn256Colours) {
         ASSERT_TRUE(image != nullptr);
         EXPECT_EQ(entry.bytesInRes, imageSize);
         ASSERT_GE(imageSize, sizeof(BITMAPINFOHEADER));
+        if (side == 256) {
+            EXPECT_EQ(0, memcmp(image, kPngSignature, sizeof(kPngSignature)));
+            continue;
+        }
         BITMAPINFOHEADER header;
         memcpy(&header, image, sizeof(header));
         EXPECT_EQ(sizeof(BITMAPINFOHEADER), header.biSize);
         EXPECT_EQ(side, header.biWidth);
         EXPECT_EQ(side * 2, header.biHeight);
         EXPECT_EQ(1, header.biPlanes);
-        EXPECT_EQ(8, header.biBitCount);
+        EXPECT_EQ(32, header.biBitCount);
         EXPECT_EQ(static_cast<DWORD>(BI_RGB), header.biCompression);
-        EXPECT_TRUE(header.biClrUsed == 0 || header.biClrUsed == 256) << header.biClrUsed;
-        const DWORD colourRow = (side + 3) / 4 * 4;
         const DWORD maskRow = (side + 31) / 32 * 4;
-        EXPECT_EQ(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD) + (colourRow + maskRow) * side,
-                  imageSize);
+        EXPECT_EQ(sizeof(BITMAPINFOHEADER) + (4 * side + maskRow) * side, imageSize);
 
         // The system makes an icon of that size from it.
         HICON icon = CreateIconFromResourceEx(const_cast<BYTE*>(image), imageSize, TRUE, 0x00030000,
@@ -419,7 +421,7 @@ TEST(LauncherTemplates, IconHasBothSizesIn256Colours) {
         DestroyIcon(icon);
     }
     std::sort(sizes.begin(), sizes.end());
-    EXPECT_EQ((std::vector<int>{16, 32}), sizes);
+    EXPECT_EQ((std::vector<int>{16, 20, 24, 32, 40, 48, 64, 256}), sizes);
 }
 
 // ---------------------------------------------------------------------------
