@@ -433,6 +433,64 @@ int DeleteSlnAssociation() {
     return ok;
 }
 
+namespace {
+
+void SnapshotKey(HKEY key, const std::string& path, RegistrySnapshot* lines) {
+    static const char kHex[] = "0123456789abcdef";
+    lines->insert(path);
+    std::vector<wchar_t> name(16384);
+    std::vector<BYTE> data;
+    for (DWORD i = 0;; ++i) {
+        DWORD units = static_cast<DWORD>(name.size());
+        DWORD type = 0;
+        DWORD bytes = 0;
+        if (RegEnumValueW(key, i, name.data(), &units, NULL, &type, NULL, &bytes) != ERROR_SUCCESS) break;
+        data.resize(bytes + 1);
+        units = static_cast<DWORD>(name.size());
+        if (RegEnumValueW(key, i, name.data(), &units, NULL, &type, data.data(), &bytes) != ERROR_SUCCESS) break;
+        std::string line = path + "|" + ToUtf8(std::wstring(name.data(), units)) + "|" + std::to_string(type) + "|";
+        for (DWORD b = 0; b < bytes; ++b) line += std::string{kHex[data[b] >> 4], kHex[data[b] & 15]};
+        lines->insert(line);
+    }
+    for (DWORD i = 0;; ++i) {
+        DWORD units = static_cast<DWORD>(name.size());
+        if (RegEnumKeyExW(key, i, name.data(), &units, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) break;
+        HKEY sub = NULL;
+        if (RegOpenKeyExW(key, name.data(), 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
+        SnapshotKey(sub, path + "\\" + ToUtf8(std::wstring(name.data(), units)), lines);
+        RegCloseKey(sub);
+    }
+}
+
+}  // namespace
+
+RegistrySnapshot SnapshotRegistry(HKEY root, const std::wstring& subKey, REGSAM view) {
+    RegistrySnapshot lines;
+    HKEY key = NULL;
+    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return lines;
+    SnapshotKey(key, ToUtf8(subKey), &lines);
+    RegCloseKey(key);
+    return lines;
+}
+
+RegistrySnapshot SnapshotMachineRegistry() {
+    RegistrySnapshot lines = SnapshotRegistry(HKEY_LOCAL_MACHINE, L"", KEY_WOW64_64KEY);
+    for (const std::string& line : SnapshotRegistry(HKEY_LOCAL_MACHINE, L"Software", KEY_WOW64_32KEY))
+        lines.insert("32-bit " + line);
+    return lines;
+}
+
+std::vector<std::string> RegistryChanges(const RegistrySnapshot& before, const RegistrySnapshot& after) {
+    std::vector<std::string> changes;
+    for (const std::string& line : before) {
+        if (!after.count(line)) changes.push_back("-" + line);
+    }
+    for (const std::string& line : after) {
+        if (!before.count(line)) changes.push_back("+" + line);
+    }
+    return changes;
+}
+
 // ---------------------------------------------------------------------------
 // Running programs
 // ---------------------------------------------------------------------------
@@ -498,8 +556,12 @@ std::vector<wchar_t> BuildEnvironment(const EnvOverrides& env) {
 
 }  // namespace
 
-HANDLE StartProgram(const std::wstring& program, const std::wstring& args, const std::wstring& cwd,
-                    DWORD* pid, const EnvOverrides& env) {
+namespace {
+
+// Starts program as StartProgram does, with token (a primary token) when it
+// is given.
+HANDLE StartProgramAs(HANDLE token, const std::wstring& program, const std::wstring& args,
+                      const std::wstring& cwd, DWORD* pid, const EnvOverrides& env) {
     std::wstring line = QuoteArg(program);
     if (!args.empty()) line += L" " + args;
     std::vector<wchar_t> lineBuffer(line.begin(), line.end());
@@ -511,15 +573,56 @@ HANDLE StartProgram(const std::wstring& program, const std::wstring& args, const
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi;
     memset(&pi, 0, sizeof(pi));
-    if (!CreateProcessW(program.c_str(), lineBuffer.data(), NULL, NULL, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, block.empty() ? NULL : block.data(),
-                        cwd.empty() ? NULL : cwd.c_str(), &si, &pi)) {
+    const BOOL started =
+        token ? CreateProcessAsUserW(token, program.c_str(), lineBuffer.data(), NULL, NULL, FALSE,
+                                     CREATE_UNICODE_ENVIRONMENT, block.empty() ? NULL : block.data(),
+                                     cwd.empty() ? NULL : cwd.c_str(), &si, &pi)
+              : CreateProcessW(program.c_str(), lineBuffer.data(), NULL, NULL, FALSE,
+                               CREATE_UNICODE_ENVIRONMENT, block.empty() ? NULL : block.data(),
+                               cwd.empty() ? NULL : cwd.c_str(), &si, &pi);
+    if (!started) {
         ADD_FAILURE() << "cannot start " << ToUtf8(line) << " (error " << GetLastError() << ")";
         return NULL;
     }
     CloseHandle(pi.hThread);
     if (pid != NULL) *pid = pi.dwProcessId;
     return pi.hProcess;
+}
+
+// Waits for a started program as RunProgram does.
+int WaitForProgram(HANDLE process, const std::wstring& program, const std::wstring& args, DWORD timeoutMs,
+                   DWORD* exitCode) {
+    if (process == NULL) return 0;
+    if (!EndProgram(process, timeoutMs, exitCode)) {
+        ADD_FAILURE() << ToUtf8(program) << " " << ToUtf8(args) << " did not end within "
+                      << timeoutMs << " ms and was killed";
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+HANDLE StartProgram(const std::wstring& program, const std::wstring& args, const std::wstring& cwd,
+                    DWORD* pid, const EnvOverrides& env) {
+    return StartProgramAs(NULL, program, args, cwd, pid, env);
+}
+
+int RunProgramNotElevated(const std::wstring& program, const std::wstring& args, DWORD timeoutMs,
+                          DWORD* exitCode) {
+    HANDLE own = NULL;
+    TOKEN_LINKED_TOKEN linked = {NULL};
+    DWORD bytes = 0;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own) ||
+        !GetTokenInformation(own, TokenLinkedToken, &linked, sizeof(linked), &bytes)) {
+        ADD_FAILURE() << "no linked token (error " << GetLastError() << ")";
+        if (own) CloseHandle(own);
+        return 0;
+    }
+    CloseHandle(own);
+    HANDLE process = StartProgramAs(linked.LinkedToken, program, args, L"", NULL, EnvOverrides());
+    CloseHandle(linked.LinkedToken);
+    return WaitForProgram(process, program, args, timeoutMs, exitCode);
 }
 
 int EndProgram(HANDLE process, DWORD timeoutMs, DWORD* exitCode) {
@@ -549,14 +652,7 @@ int EndProgram(HANDLE process, DWORD timeoutMs, DWORD* exitCode) {
 
 int RunProgram(const std::wstring& program, const std::wstring& args, const std::wstring& cwd,
                DWORD timeoutMs, DWORD* exitCode, const EnvOverrides& env) {
-    HANDLE process = StartProgram(program, args, cwd, NULL, env);
-    if (process == NULL) return 0;
-    if (!EndProgram(process, timeoutMs, exitCode)) {
-        ADD_FAILURE() << ToUtf8(program) << " " << ToUtf8(args) << " did not end within "
-                      << timeoutMs << " ms and was killed";
-        return 0;
-    }
-    return 1;
+    return WaitForProgram(StartProgram(program, args, cwd, NULL, env), program, args, timeoutMs, exitCode);
 }
 
 // ---------------------------------------------------------------------------
