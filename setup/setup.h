@@ -217,10 +217,6 @@ int OpenCommandIsOurs(const SolutionKind& kind);
 // file type (in any case).
 int ExtensionIsOurs(const SolutionKind& kind);
 
-// For one user: takes each extension over in HKEY_CURRENT_USER\Software\Classes
-// (AssociateSolutions' part for that scope). Fills g_setup.kindResult.
-void AssociateForUser();
-
 // --- Default apps, "Open with", App Paths -------------------------------------
 
 // Registers the suite in the selected scope for each kind that is the

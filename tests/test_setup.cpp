@@ -128,38 +128,29 @@ std::vector<std::string> SuiteLeftInClasses() {
 }
 
 // What the suite registers in root besides the association (Default apps,
-// "Open with", App Paths), as "key|name=value", in a fixed order.
-std::vector<std::wstring> Registration(HKEY root) {
-    const std::wstring caps = L"Software\\PikroSuite\\Capabilities", app = ClassKey(L"Applications\\Pikro.exe");
-    const std::pair<std::wstring, const wchar_t*> places[] = {
-        {caps, L"ApplicationName"}, {caps, L"ApplicationDescription"}, {caps, L"ApplicationIcon"},
-        {caps + L"\\FileAssociations", L".sln"}, {caps + L"\\FileAssociations", L".slnx"},
-        {L"Software\\RegisteredApplications", L"" PIKRO_PRODUCT_NAME},
-        {ClassKey(L".sln\\OpenWithProgids"), L"PikroSln"}, {ClassKey(L".sln\\OpenWithProgids"), L"PikroSlnx"},
-        {ClassKey(L".slnx\\OpenWithProgids"), L"PikroSln"}, {ClassKey(L".slnx\\OpenWithProgids"), L"PikroSlnx"},
-        {app, L"FriendlyAppName"}, {app + L"\\SupportedTypes", L".sln"}, {app + L"\\SupportedTypes", L".slnx"},
-        {app + L"\\shell\\open\\command", nullptr},
-        {L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pikro.exe", nullptr}};
+// "Open with", App Paths), as "key|name=value" in a fixed order; with root
+// null, what a launcher at launcher registers for both kinds of solution.
+std::vector<std::wstring> Registration(HKEY root, const std::wstring& launcher = L"") {
+    const std::wstring caps = L"Software\\PikroSuite\\Capabilities", app = ClassKey(L"Applications\\Pikro.exe"),
+                       with = L"\\OpenWithProgids", none = L"-";
+    const std::vector<std::vector<std::wstring>> places = {
+        {caps, L"ApplicationName", L"@" + launcher + L",-2002"},
+        {caps, L"ApplicationDescription", L"@" + launcher + L",-2001"},
+        {caps, L"ApplicationIcon", L"\"" + launcher + L"\",0"},
+        {caps + L"\\FileAssociations", L".sln", L"PikroSln"}, {caps + L"\\FileAssociations", L".slnx", L"PikroSlnx"},
+        {L"Software\\RegisteredApplications", L"" PIKRO_PRODUCT_NAME, caps},
+        {ClassKey(L".sln") + with, L"PikroSln", L""}, {ClassKey(L".sln") + with, L"PikroSlnx", none},
+        {ClassKey(L".slnx") + with, L"PikroSln", none}, {ClassKey(L".slnx") + with, L"PikroSlnx", L""},
+        {app, L"FriendlyAppName", L"" PIKRO_PRODUCT_NAME}, {app + L"\\SupportedTypes", L".sln", L""},
+        {app + L"\\SupportedTypes", L".slnx", L""}, {app + L"\\shell\\open\\command", L"", L"\"" + launcher + L"\" \"%1\""},
+        {L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pikro.exe", L"", launcher}};
     std::vector<std::wstring> lines;
-    for (const auto& place : places) {
-        std::wstring value;
-        if (RegGetString(root, place.first, place.second, &value))
-            lines.push_back(place.first + L"|" + (place.second ? place.second : L"") + L"=" + value);
+    for (const std::vector<std::wstring>& place : places) {
+        std::wstring value = place[2];
+        if (root ? RegGetString(root, place[0], place[1].empty() ? NULL : place[1].c_str(), &value) : value != none)
+            lines.push_back(place[0] + L"|" + place[1] + L"=" + value);
     }
     return lines;
-}
-
-// The same for both solution kinds registered with the launcher, as the
-// installer registered it.
-std::vector<std::wstring> FullRegistration(const std::wstring& launcher) {
-    const std::wstring caps = L"Software\\PikroSuite\\Capabilities", app = ClassKey(L"Applications\\Pikro.exe");
-    return {caps + L"|ApplicationName=@" + launcher + L",-2002", caps + L"|ApplicationDescription=@" + launcher + L",-2001",
-            caps + L"|ApplicationIcon=\"" + launcher + L"\",0", caps + L"\\FileAssociations|.sln=PikroSln",
-            caps + L"\\FileAssociations|.slnx=PikroSlnx", L"Software\\RegisteredApplications|" PIKRO_PRODUCT_NAME L"=" + caps,
-            ClassKey(L".sln\\OpenWithProgids|PikroSln="), ClassKey(L".slnx\\OpenWithProgids|PikroSlnx="),
-            app + L"|FriendlyAppName=" PIKRO_PRODUCT_NAME, app + L"\\SupportedTypes|.sln=", app + L"\\SupportedTypes|.slnx=",
-            app + L"\\shell\\open\\command|=\"" + launcher + L"\" \"%1\"",
-            L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pikro.exe|=" + launcher};
 }
 
 // The folders of the stored catalogue, in key order VS00, VS01, ...
@@ -230,16 +221,6 @@ void RunInstaller(const EnvOverrides& env = EnvOverrides(), const std::wstring& 
     DWORD code = 1;
     ASSERT_TRUE(RunProgram(ProgramPath(L"PikroInstall.exe"), L"", cwd, kRunTimeout, &code, env));
     EXPECT_EQ(code, 0u);
-}
-
-// Runs a setup program elevated (as Wine starts every program) or not, and
-// gives its exit code.
-DWORD RunSetupProgram(const wchar_t* name, const std::wstring& args, bool elevated = true) {
-    DWORD code = 99;
-    const std::wstring program = ProgramPath(name);
-    EXPECT_TRUE(elevated ? RunProgram(program, args, L"", kRunTimeout, &code)
-                         : RunProgramNotElevated(program, args, kRunTimeout, &code));
-    return code;
 }
 
 void RunUninstaller() {
@@ -1219,7 +1200,7 @@ TEST_F(SetupRemovalTest, GivesTheFileTypeBackOnceAndDeletesBothSections) {
     ASSERT_EQ(SlnxType(), L"PikroSlnx");
     ASSERT_EQ(MarkedFolders(), std::vector<std::wstring>{JoinPath(preview, L"Common7\\IDE")});
     // The zip's setup registers what the installer registered.
-    EXPECT_EQ(Registration(HKEY_LOCAL_MACHINE), FullRegistration(ProgramPath(L"Pikro.exe")));
+    EXPECT_EQ(Registration(HKEY_LOCAL_MACHINE), Registration(NULL, ProgramPath(L"Pikro.exe")));
     EXPECT_EQ(Registration(HKEY_CURRENT_USER), std::vector<std::wstring>{});
     EXPECT_EQ(StoredLine(kKeyScope), kScopeMachine);
     RunUninstaller();
@@ -1327,7 +1308,7 @@ TEST_F(SetupRemovalTest, ForOneUserOnlyTheUsersRegistryChangesAndComesBack) {
         const char* what;
         const wchar_t* args;
         bool elevated;
-        std::wstring machineSln, userSln;
+        std::wstring machineSln, userSln;  // .sln's type in HKLM and HKCU before
     } cases[] = {
         {"not elevated", L"", false, L"VisualStudio.Launcher.sln", L""},
         {"/user, the user's own type", L"/QUIET  /User", true, L"VisualStudio.Launcher.sln", L"User.Sln"},
@@ -1345,12 +1326,16 @@ TEST_F(SetupRemovalTest, ForOneUserOnlyTheUsersRegistryChangesAndComesBack) {
         }
         const RegistrySnapshot machine = SnapshotMachineRegistry();
         const RegistrySnapshot userClasses = SnapshotRegistry(HKEY_CURRENT_USER, kClasses);
-        EXPECT_EQ(RunSetupProgram(L"PikroInstall.exe", c.args, c.elevated), 0u);
+        DWORD code = 99;
+        const std::wstring setup = ProgramPath(L"PikroInstall.exe");
+        ASSERT_TRUE(c.elevated ? RunProgram(setup, c.args, L"", kRunTimeout, &code)
+                               : RunProgramNotElevated(setup, c.args, kRunTimeout, &code));
+        EXPECT_EQ(code, 0u);
         EXPECT_EQ(RegistryChanges(machine, SnapshotMachineRegistry()), std::vector<std::string>{});
         std::wstring sln, slnx, open;
         EXPECT_TRUE(RegGetString(HKEY_CURRENT_USER, ClassKey(L".sln"), NULL, &sln) && sln == L"PikroSln");
         EXPECT_TRUE(RegGetString(HKEY_CURRENT_USER, ClassKey(L".slnx"), NULL, &slnx) && slnx == L"PikroSlnx");
-        EXPECT_EQ(Registration(HKEY_CURRENT_USER), FullRegistration(ProgramPath(L"Pikro.exe")));
+        EXPECT_EQ(Registration(HKEY_CURRENT_USER), Registration(NULL, ProgramPath(L"Pikro.exe")));
         EXPECT_EQ(StoredLine(kKeyScope), kScopeUser);
 
         // Wine does not merge the user's classes into HKCR (Windows does):
@@ -1360,16 +1345,17 @@ TEST_F(SetupRemovalTest, ForOneUserOnlyTheUsersRegistryChangesAndComesBack) {
         const std::wstring solution = solutions.Sub(L"App\\My App.sln");
         ASSERT_TRUE(WriteFileBytes(solution, "Microsoft Visual Studio Solution File\r\n"));
         ASSERT_TRUE(MakeFolders(solutions.Sub(L"App\\.vs\\My App\\v15")));
-        const size_t program = open.find(L"\" ");
-        ASSERT_TRUE(open[0] == L'"' && program != std::wstring::npos && open.find(L"%1") != std::wstring::npos);
-        std::wstring args = open.substr(program + 2);
-        args.replace(args.find(L"%1"), 2, solution);
+        const size_t program = open.find(L"\" "), solutionAt = open.find(L"%1");
+        ASSERT_TRUE(open[0] == L'"' && program != std::wstring::npos && solutionAt > program);
         const size_t runs = ReadFakeDevenvLog(vs2017).size();
-        ASSERT_TRUE(RunProgram(open.substr(1, program - 1), args, L"", kRunTimeout, NULL));
+        ASSERT_TRUE(RunProgram(open.substr(1, program - 1),
+                               open.substr(program + 2).replace(solutionAt - program - 2, 2, solution), L"",
+                               kRunTimeout, NULL));
         ASSERT_TRUE(WaitForFakeDevenvLog(vs2017, runs + 1, 20000));
         EXPECT_EQ(ReadFakeDevenvLog(vs2017).back().commandLine, L"\"" + vs2017 + L"\\devenv.exe\" \"" + solution + L"\"");
 
-        EXPECT_EQ(RunSetupProgram(L"PikroUninstall.exe", L"", false), 0u);
+        ASSERT_TRUE(RunProgramNotElevated(ProgramPath(L"PikroUninstall.exe"), L"", kRunTimeout, &code));
+        EXPECT_EQ(code, 0u);
         EXPECT_EQ(RegistryChanges(userClasses, SnapshotRegistry(HKEY_CURRENT_USER, kClasses)),
                   std::vector<std::string>{});
         EXPECT_EQ(RegistryChanges(machine, SnapshotMachineRegistry()), std::vector<std::string>{});

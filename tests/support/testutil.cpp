@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "version.h"
+
 namespace testutil {
 namespace {
 
@@ -425,10 +427,14 @@ int PutStoreCatalogue(const std::vector<StoredEditor>& editors) {
 int DeleteSlnAssociation() {
     int ok = 1;
     const wchar_t* keys[] = {L"Software\\Classes\\.sln", L"Software\\Classes\\.slnx",
-                             L"Software\\Classes\\PikroSln", L"Software\\Classes\\PikroSlnx"};
-    for (const wchar_t* key : keys) {
-        if (!DeleteRegTree(HKEY_LOCAL_MACHINE, key)) ok = 0;
-        if (!DeleteRegTree(HKEY_CURRENT_USER, key)) ok = 0;
+                             L"Software\\Classes\\PikroSln", L"Software\\Classes\\PikroSlnx",
+                             L"Software\\Classes\\Applications\\Pikro.exe", L"Software\\PikroSuite\\Capabilities",
+                             L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pikro.exe"};
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        for (const wchar_t* key : keys) {
+            if (!DeleteRegTree(root, key)) ok = 0;
+        }
+        RegDeleteKeyValueW(root, L"Software\\RegisteredApplications", L"" PIKRO_PRODUCT_NAME);
     }
     return ok;
 }
@@ -438,24 +444,23 @@ namespace {
 void SnapshotKey(HKEY key, const std::string& path, RegistrySnapshot* lines) {
     static const char kHex[] = "0123456789abcdef";
     lines->insert(path);
-    std::vector<wchar_t> name(16384);
-    std::vector<BYTE> data;
-    for (DWORD i = 0;; ++i) {
-        DWORD units = static_cast<DWORD>(name.size());
-        DWORD type = 0;
-        DWORD bytes = 0;
-        if (RegEnumValueW(key, i, name.data(), &units, NULL, &type, NULL, &bytes) != ERROR_SUCCESS) break;
-        data.resize(bytes + 1);
-        units = static_cast<DWORD>(name.size());
+    DWORD nKeys = 0, keyUnits = 0, nValues = 0, nameUnits = 0, dataBytes = 0;
+    if (RegQueryInfoKeyW(key, NULL, NULL, NULL, &nKeys, &keyUnits, NULL, &nValues, &nameUnits, &dataBytes, NULL,
+                         NULL) != ERROR_SUCCESS)
+        return;
+    std::vector<wchar_t> name(std::max(keyUnits, nameUnits) + 1);
+    std::vector<BYTE> data(dataBytes + 1);
+    for (DWORD i = 0; i < nValues; ++i) {
+        DWORD units = static_cast<DWORD>(name.size()), type = 0, bytes = dataBytes;
         if (RegEnumValueW(key, i, name.data(), &units, NULL, &type, data.data(), &bytes) != ERROR_SUCCESS) break;
         std::string line = path + "|" + ToUtf8(std::wstring(name.data(), units)) + "|" + std::to_string(type) + "|";
         for (DWORD b = 0; b < bytes; ++b) line += std::string{kHex[data[b] >> 4], kHex[data[b] & 15]};
         lines->insert(line);
     }
-    for (DWORD i = 0;; ++i) {
+    for (DWORD i = 0; i < nKeys; ++i) {
         DWORD units = static_cast<DWORD>(name.size());
-        if (RegEnumKeyExW(key, i, name.data(), &units, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) break;
         HKEY sub = NULL;
+        if (RegEnumKeyExW(key, i, name.data(), &units, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) break;
         if (RegOpenKeyExW(key, name.data(), 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
         SnapshotKey(sub, path + "\\" + ToUtf8(std::wstring(name.data(), units)), lines);
         RegCloseKey(sub);
@@ -519,6 +524,10 @@ std::wstring QuoteArg(const std::wstring& arg) {
 
 namespace {
 
+// The token StartProgram starts programs with while one is set
+// (RunProgramNotElevated's), else this process's own.
+HANDLE g_startToken = NULL;
+
 // A copy of this process's environment with the overrides applied, as an
 // environment block (NAME=value entries, each terminated, then one more
 // terminator). Empty when there is nothing to override.
@@ -556,12 +565,8 @@ std::vector<wchar_t> BuildEnvironment(const EnvOverrides& env) {
 
 }  // namespace
 
-namespace {
-
-// Starts program as StartProgram does, with token (a primary token) when it
-// is given.
-HANDLE StartProgramAs(HANDLE token, const std::wstring& program, const std::wstring& args,
-                      const std::wstring& cwd, DWORD* pid, const EnvOverrides& env) {
+HANDLE StartProgram(const std::wstring& program, const std::wstring& args, const std::wstring& cwd,
+                    DWORD* pid, const EnvOverrides& env) {
     std::wstring line = QuoteArg(program);
     if (!args.empty()) line += L" " + args;
     std::vector<wchar_t> lineBuffer(line.begin(), line.end());
@@ -574,12 +579,12 @@ HANDLE StartProgramAs(HANDLE token, const std::wstring& program, const std::wstr
     PROCESS_INFORMATION pi;
     memset(&pi, 0, sizeof(pi));
     const BOOL started =
-        token ? CreateProcessAsUserW(token, program.c_str(), lineBuffer.data(), NULL, NULL, FALSE,
-                                     CREATE_UNICODE_ENVIRONMENT, block.empty() ? NULL : block.data(),
-                                     cwd.empty() ? NULL : cwd.c_str(), &si, &pi)
-              : CreateProcessW(program.c_str(), lineBuffer.data(), NULL, NULL, FALSE,
-                               CREATE_UNICODE_ENVIRONMENT, block.empty() ? NULL : block.data(),
-                               cwd.empty() ? NULL : cwd.c_str(), &si, &pi);
+        g_startToken ? CreateProcessAsUserW(g_startToken, program.c_str(), lineBuffer.data(), NULL, NULL, FALSE,
+                                            CREATE_UNICODE_ENVIRONMENT, block.empty() ? NULL : block.data(),
+                                            cwd.empty() ? NULL : cwd.c_str(), &si, &pi)
+                     : CreateProcessW(program.c_str(), lineBuffer.data(), NULL, NULL, FALSE,
+                                      CREATE_UNICODE_ENVIRONMENT, block.empty() ? NULL : block.data(),
+                                      cwd.empty() ? NULL : cwd.c_str(), &si, &pi);
     if (!started) {
         ADD_FAILURE() << "cannot start " << ToUtf8(line) << " (error " << GetLastError() << ")";
         return NULL;
@@ -587,42 +592,6 @@ HANDLE StartProgramAs(HANDLE token, const std::wstring& program, const std::wstr
     CloseHandle(pi.hThread);
     if (pid != NULL) *pid = pi.dwProcessId;
     return pi.hProcess;
-}
-
-// Waits for a started program as RunProgram does.
-int WaitForProgram(HANDLE process, const std::wstring& program, const std::wstring& args, DWORD timeoutMs,
-                   DWORD* exitCode) {
-    if (process == NULL) return 0;
-    if (!EndProgram(process, timeoutMs, exitCode)) {
-        ADD_FAILURE() << ToUtf8(program) << " " << ToUtf8(args) << " did not end within "
-                      << timeoutMs << " ms and was killed";
-        return 0;
-    }
-    return 1;
-}
-
-}  // namespace
-
-HANDLE StartProgram(const std::wstring& program, const std::wstring& args, const std::wstring& cwd,
-                    DWORD* pid, const EnvOverrides& env) {
-    return StartProgramAs(NULL, program, args, cwd, pid, env);
-}
-
-int RunProgramNotElevated(const std::wstring& program, const std::wstring& args, DWORD timeoutMs,
-                          DWORD* exitCode) {
-    HANDLE own = NULL;
-    TOKEN_LINKED_TOKEN linked = {NULL};
-    DWORD bytes = 0;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own) ||
-        !GetTokenInformation(own, TokenLinkedToken, &linked, sizeof(linked), &bytes)) {
-        ADD_FAILURE() << "no linked token (error " << GetLastError() << ")";
-        if (own) CloseHandle(own);
-        return 0;
-    }
-    CloseHandle(own);
-    HANDLE process = StartProgramAs(linked.LinkedToken, program, args, L"", NULL, EnvOverrides());
-    CloseHandle(linked.LinkedToken);
-    return WaitForProgram(process, program, args, timeoutMs, exitCode);
 }
 
 int EndProgram(HANDLE process, DWORD timeoutMs, DWORD* exitCode) {
@@ -652,7 +621,33 @@ int EndProgram(HANDLE process, DWORD timeoutMs, DWORD* exitCode) {
 
 int RunProgram(const std::wstring& program, const std::wstring& args, const std::wstring& cwd,
                DWORD timeoutMs, DWORD* exitCode, const EnvOverrides& env) {
-    return WaitForProgram(StartProgram(program, args, cwd, NULL, env), program, args, timeoutMs, exitCode);
+    HANDLE process = StartProgram(program, args, cwd, NULL, env);
+    if (process == NULL) return 0;
+    if (!EndProgram(process, timeoutMs, exitCode)) {
+        ADD_FAILURE() << ToUtf8(program) << " " << ToUtf8(args) << " did not end within "
+                      << timeoutMs << " ms and was killed";
+        return 0;
+    }
+    return 1;
+}
+
+int RunProgramNotElevated(const std::wstring& program, const std::wstring& args, DWORD timeoutMs,
+                          DWORD* exitCode) {
+    HANDLE own = NULL;
+    TOKEN_LINKED_TOKEN linked = {NULL};
+    DWORD bytes = 0;
+    const BOOL got = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own) &&
+                     GetTokenInformation(own, TokenLinkedToken, &linked, sizeof(linked), &bytes);
+    if (own) CloseHandle(own);
+    if (!got) {
+        ADD_FAILURE() << "no linked token (error " << GetLastError() << ")";
+        return 0;
+    }
+    g_startToken = linked.LinkedToken;
+    const int ran = RunProgram(program, args, L"", timeoutMs, exitCode);
+    g_startToken = NULL;
+    CloseHandle(linked.LinkedToken);
+    return ran;
 }
 
 // ---------------------------------------------------------------------------

@@ -173,7 +173,8 @@ int RegKeyExists(HKEY root, const std::wstring& subKey);
 int DeleteRegTree(HKEY root, const std::wstring& subKey);
 
 // Deletes HKLM\Software\Classes\.sln, \.slnx, \PikroSln and \PikroSlnx
-// (and HKCU's copies), so the next test starts with no association.
+// and what setup registers besides (Default apps, "Open with", App Paths),
+// and HKCU's copies, so the next test starts with no association.
 int DeleteSlnAssociation();
 
 // Everything under root\subKey in a registry view (0: this program's own;
