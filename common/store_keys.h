@@ -24,6 +24,19 @@ static const wchar_t kKeyOmittedFormat[] = L"Omitted%u";
 // The file type that .sln had before setup, and beside it that of .slnx.
 static const wchar_t kKeyOrgFType[] = L"OrgFType";
 static const wchar_t kKeyOrgFTypeSlnx[] = L"OrgFTypeSlnx";
+// What the user's own classes (HKCU\Software\Classes) gave .sln and .slnx
+// before a setup for one user: the type, or an empty text for none. Absent
+// when no such setup took the extension over.
+static const wchar_t kKeyUserFType[] = L"UserFType";
+static const wchar_t kKeyUserFTypeSlnx[] = L"UserFTypeSlnx";
+// The scope of the last setup, which removal works in: kScopeUser or
+// kScopeMachine.
+static const wchar_t kKeyScope[] = L"Scope";
+static const wchar_t kScopeUser[] = L"user";
+static const wchar_t kScopeMachine[] = L"machine";
+// The extensions whose association or registration did not take in the last
+// setup, joined by ";" (".sln;.slnx"); absent when everything took.
+static const wchar_t kKeyNotTaken[] = L"NotTaken";
 
 // Launcher settings, in the order they are read and written.
 static const wchar_t kSectProfiles[] = L"PROFILES";
@@ -40,6 +53,19 @@ static const wchar_t kSlnExtension[] = L".sln";
 static const wchar_t kSlnxExtension[] = L".slnx";
 static const wchar_t kSlnFileType[] = L"PikroSln";
 static const wchar_t kSlnxFileType[] = L"PikroSlnx";
+
+// What the suite registers with Windows, relative to the scope's root
+// (HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER): its classes, Default apps (the
+// capabilities under the suite's own key and the application's entry in
+// RegisteredApplications, named as Windows shows the suite), "Open with"
+// (the application's own key among the classes) and App Paths.
+static const wchar_t kRegClasses[] = L"Software\\Classes";
+static const wchar_t kRegCapabilities[] = L"Software\\PikroSuite\\Capabilities";
+static const wchar_t kRegSuite[] = L"Software\\PikroSuite";
+static const wchar_t kRegRegisteredApps[] = L"Software\\RegisteredApplications";
+static const wchar_t kRegApplication[] = L"Software\\Classes\\Applications\\Pikro.exe";
+static const wchar_t kRegApplications[] = L"Software\\Classes\\Applications";
+static const wchar_t kRegAppPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pikro.exe";
 
 // Program files of the installed layout.
 static const wchar_t kLauncherExe[] = L"Pikro.exe";

@@ -146,6 +146,12 @@ int IsOurFileType(const wchar_t* type) {
     return 0;
 }
 
+int ClassifyFileType(const wchar_t* type) {
+    if (type[0] == L'\0') return SLN_ASSOC_NONE;
+    if (!IsSafeFileType(type)) return SLN_ASSOC_REFUSED;
+    return IsOurFileType(type) ? SLN_ASSOC_PIKRO : SLN_ASSOC_OTHER;
+}
+
 int ParseAssocAnswer(const unsigned char* bytes, size_t count, wchar_t (&type)[260],
                      const wchar_t* extension) {
     wchar_t (&line)[324] = g_setup.szLine;
@@ -160,22 +166,47 @@ int ParseAssocAnswer(const unsigned char* bytes, size_t count, wchar_t (&type)[2
     if (read == -2) return SLN_ASSOC_REFUSED;
 
     // A line that fills the buffer without its line feed went on beyond it:
-    // the type in it is cut and must not be taken for the real one.
+    // the type in it is cut and must not be taken for the real one. So is a
+    // type followed by more than the line's end: "assoc" writes one line,
+    // and a type holding a line feed of its own goes on after it.
     wchar_t* lf = wcschr(line, L'\n');
-    if (lf != NULL)
+    int fMore = 0;
+    if (lf != NULL) {
+        fMore = lf[1] != L'\0';
         *lf = L'\0';
-    else if (wcslen(line) >= _countof(line) - 1)
-        return _wcsnicmp(line, szPrefix, cchPrefix) == 0 ? SLN_ASSOC_REFUSED : SLN_ASSOC_NONE;
+    } else if (wcslen(line) >= _countof(line) - 1) {
+        fMore = 1;
+    }
     // What came before the line feed of a CRLF.
     const size_t length = wcslen(line);
     if (length > 0 && line[length - 1] == L'\r') line[length - 1] = L'\0';
 
     if (_wcsnicmp(line, szPrefix, cchPrefix) != 0) return SLN_ASSOC_NONE;
+    if (fMore) return SLN_ASSOC_REFUSED;
     const wchar_t* current = line + cchPrefix;
-    if (current[0] == L'\0') return SLN_ASSOC_NONE;
-    if (!IsSafeFileType(current)) return SLN_ASSOC_REFUSED;
+    const int kind = ClassifyFileType(current);
+    if (kind != SLN_ASSOC_OTHER && kind != SLN_ASSOC_PIKRO) return kind;
     if (wcscpy_s(type, current) != 0) return SLN_ASSOC_REFUSED;
-    return IsOurFileType(current) ? SLN_ASSOC_PIKRO : SLN_ASSOC_OTHER;
+    return kind;
+}
+
+int ReadShellFileType(const SolutionKind& kind, wchar_t (&type)[260]) {
+    type[0] = L'\0';
+    // One unit more than a type may hold, and one for a terminator the
+    // stored text may lack.
+    wchar_t szRead[_countof(type) + 2];
+    DWORD valueType = REG_NONE;
+    DWORD bytes = sizeof(szRead) - sizeof(wchar_t);
+    if (!QueryShellClassValue(kind.extension, NULL, &valueType, szRead, &bytes)) return SLN_ASSOC_NONE;
+    size_t units = bytes / sizeof(wchar_t);
+    if (units > 0 && szRead[units - 1] == L'\0') units--;
+    szRead[units] = L'\0';
+    // A terminator inside the text would leave the part before it: a cut.
+    if (wcslen(szRead) != units) return SLN_ASSOC_REFUSED;
+    const int result = ClassifyFileType(szRead);
+    if ((result == SLN_ASSOC_OTHER || result == SLN_ASSOC_PIKRO) && wcscpy_s(type, szRead) != 0)
+        return SLN_ASSOC_REFUSED;
+    return result;
 }
 
 int QuerySlnAssociation(const SolutionKind& kind, wchar_t (&type)[260]) {

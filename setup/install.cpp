@@ -1,13 +1,15 @@
 // The setup program's run: the stored catalogue is brought up to date with
 // the installed editors (what the user made stays), then .sln and .slnx are
-// associated with the launcher; without any editor the user is told so
-// instead, unless setup runs quietly.
+// associated with the launcher, for the machine or for the user; without
+// any editor the user is told so instead, and so of an association that did
+// not take, unless setup runs quietly.
 #include "setup.h"
 
 #include <wchar.h>
 
 #include "catalogue.h"
 #include "store_keys.h"
+#include "version.h"
 
 SetupState g_setup;
 
@@ -18,6 +20,10 @@ static const wchar_t kOmittedTextJa[] =
     L"VisualStudio は 32 個までしか登録できないため、次のものを登録しませんでした。\n";
 static const wchar_t kOmittedTextEn[] =
     L"The catalogue holds at most 32 editors of Visual Studio; these were left out:\n";
+static const wchar_t kNotTakenTextJa[] =
+    L"次の種類のファイルを " PIKRO_PRODUCT_NAME L" に関連付けられませんでした:";
+static const wchar_t kNotTakenTextEn[] =
+    L"These kinds of solution files could not be associated with " PIKRO_PRODUCT_NAME L":";
 
 int DiscoverEditors() {
     // What the user made stays: an editor an earlier run found or a drop
@@ -55,27 +61,28 @@ static void ShowOmittedEditors(int nOmitted) {
     MessageBoxW(NULL, szText, kInstallCaption, MB_OK | MB_ICONWARNING);
 }
 
-int IsQuietSwitch(const wchar_t* cmdLine) {
-    if (cmdLine == NULL) return 0;
-    cmdLine += wcsspn(cmdLine, L" \t");
-    static const wchar_t kQuiet[] = L"/quiet";
-    const size_t length = _countof(kQuiet) - 1;
-    if (_wcsnicmp(cmdLine, kQuiet, length) != 0) return 0;
-    cmdLine += length;
-    return cmdLine[wcsspn(cmdLine, L" \t")] == L'\0';
+// Names the extensions that did not take, as the store lists them.
+static void ShowNotTaken() {
+    wchar_t szText[512];
+    wchar_t szList[64];
+    KalGetProfileStrW(kSectVsInst, kKeyNotTaken, L"", szList);
+    KalSnPrintFW(szText, L"%s %s", KalGetLangId() == 1041 ? kNotTakenTextJa : kNotTakenTextEn, szList);
+    MessageBoxW(NULL, szText, kInstallCaption, MB_OK | MB_ICONWARNING);
 }
 
-int RunInstall(int fQuiet) {
+int RunInstall(int fQuiet, int fUser) {
     ZeroMemory(&g_setup, sizeof(g_setup));
     KalSetRegMidPathW(kAppMidPath);
+    SelectScope(fUser);
     if (DiscoverEditors() == 0) {
         if (!fQuiet) {
             MessageBoxW(NULL, KalGetLangId() == 1041 ? kNotFoundTextJa : kNotFoundTextEn,
                         kInstallCaption, MB_OK | MB_ICONERROR);
         }
-        return 0;
+        return 1;
     }
     if (!fQuiet && g_setup.discovery.nOmitted > 0) ShowOmittedEditors(g_setup.discovery.nOmitted);
-    AssociateSolutions();
-    return 0;
+    if (AssociateSolutions() == 0) return 0;
+    if (!fQuiet) ShowNotTaken();
+    return 2;
 }

@@ -5,6 +5,7 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmdLine, int) {
     LoadDllsFromSystemFolderOnly();
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    RunInstall(IsQuietSwitch(cmdLine));
-    return 0;
+    SetupSwitches switches;
+    ParseSetupSwitches(cmdLine, &switches);
+    return RunInstall(switches.fQuiet, switches.fUser);
 }

@@ -1,28 +1,67 @@
 // The removal program: gives .sln and .slnx back the file types they had
 // before setup, deletes the suite's file types that no extension names any
-// more and everything the suite keeps in the settings store.
+// more, everything the suite registered and everything the suite keeps in
+// the settings store, in the scope the last setup worked in.
 #include "setup.h"
+
+#include <shlobj.h>
+#include <wchar.h>
 
 #include "store_keys.h"
 
-int RunUninstall() {
+// For the machine: "assoc" puts each remembered type back. A stored type
+// that cmd would read as more than a name, or that cannot be read whole, is
+// never put on a command line: the store may have been edited by anyone.
+static void RestoreMachineTypes() {
     wchar_t szType[260];
     wchar_t szCommand[324];
-    ZeroMemory(szType, sizeof(szType));
-    ZeroMemory(szCommand, sizeof(szCommand));
-
-    KalSetRegMidPathW(kAppMidPath);
-    // A stored type that cmd would read as more than a name, or that cannot
-    // be read whole, is never put on a command line: the store may have been
-    // edited by anyone.
     for (const SolutionKind& kind : kSolutionKinds) {
         if (ReadRememberedFileType(szType, kind.orgFTypeKey) &&
             ComposeAssocRestore(szType, szCommand, kind.extension))
             RunCommandInterpreter(szCommand);
     }
+}
+
+// For one user: each extension the suite took over in the user's own
+// classes gets back exactly what they held, a type or nothing; an extension
+// that names another type by now is left as it is.
+static void RestoreUserTypes() {
+    for (const SolutionKind& kind : kSolutionKinds) {
+        wchar_t szKey[300];
+        wchar_t szType[260];
+        wchar_t szOwn[260];
+        const int length = KalGetProfileStrLenW(kSectVsInst, kind.userFTypeKey);
+        if (length < 0 || !ClassKeyPath(kind.extension, NULL, szKey) ||
+            GetRegText(HKEY_CURRENT_USER, szKey, NULL, szOwn) <= 0 || _wcsicmp(szOwn, kind.fileType) != 0)
+            continue;
+        if (length == 0) {
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, szKey, NULL);
+            PruneEmptyKeys(HKEY_CURRENT_USER, szKey, kRegClasses);
+        } else if (ReadRememberedFileType(szType, kind.userFTypeKey)) {
+            PutRegText(HKEY_CURRENT_USER, szKey, NULL, szType);
+        }
+    }
+}
+
+// The stored scope decides, but a process without administrator rights
+// never works on the machine's classes, nor one told to work for its user.
+int RunUninstall(int fUser) {
+    KalSetRegMidPathW(kAppMidPath);
+    wchar_t szScope[16];
+    KalGetProfileStrW(kSectVsInst, kKeyScope, L"", szScope);
+    const int fForUser = fUser || !IsProcessElevated() || _wcsicmp(szScope, kScopeUser) == 0;
+    const HKEY root = fForUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    if (fForUser)
+        RestoreUserTypes();
+    else
+        RestoreMachineTypes();
     // A type still named (no earlier type was remembered) keeps working.
-    RemoveUnusedFileTypes();
+    RemoveUnusedFileTypes(root);
+    UnregisterSuite(root);
     KalDelProfileSectW(kSectVsInst);
     KalDelProfileSectW(kSectProfiles);
+    // The capabilities of a setup for one user lay in the store's key.
+    PruneEmptyKeys(HKEY_CURRENT_USER, kRegSuite, L"Software");
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, NULL, NULL);
     return 0;
 }

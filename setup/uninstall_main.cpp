@@ -2,9 +2,12 @@
 #include "setup.h"
 #include "startup.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmdLine, int) {
     LoadDllsFromSystemFolderOnly();
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    RunUninstall();
-    return 0;
+    // Removal shows no message box: "/quiet" is taken as the installer
+    // passes it, and only "/user" changes what it does.
+    SetupSwitches switches;
+    ParseSetupSwitches(cmdLine, &switches);
+    return RunUninstall(switches.fUser);
 }

@@ -127,6 +127,32 @@ std::vector<std::string> SuiteLeftInClasses() {
     return left;
 }
 
+// What the suite registers in root besides the association (Default apps,
+// "Open with", App Paths), as "key|name=value" in a fixed order; with root
+// null, what a launcher at launcher registers for both kinds of solution.
+std::vector<std::wstring> Registration(HKEY root, const std::wstring& launcher = L"") {
+    const std::wstring caps = L"Software\\PikroSuite\\Capabilities", app = ClassKey(L"Applications\\Pikro.exe"),
+                       with = L"\\OpenWithProgids", none = L"-";
+    const std::vector<std::vector<std::wstring>> places = {
+        {caps, L"ApplicationName", L"@" + launcher + L",-2002"},
+        {caps, L"ApplicationDescription", L"@" + launcher + L",-2001"},
+        {caps, L"ApplicationIcon", L"\"" + launcher + L"\",0"},
+        {caps + L"\\FileAssociations", L".sln", L"PikroSln"}, {caps + L"\\FileAssociations", L".slnx", L"PikroSlnx"},
+        {L"Software\\RegisteredApplications", L"" PIKRO_PRODUCT_NAME, caps},
+        {ClassKey(L".sln") + with, L"PikroSln", L""}, {ClassKey(L".sln") + with, L"PikroSlnx", none},
+        {ClassKey(L".slnx") + with, L"PikroSln", none}, {ClassKey(L".slnx") + with, L"PikroSlnx", L""},
+        {app, L"FriendlyAppName", L"" PIKRO_PRODUCT_NAME}, {app + L"\\SupportedTypes", L".sln", L""},
+        {app + L"\\SupportedTypes", L".slnx", L""}, {app + L"\\shell\\open\\command", L"", L"\"" + launcher + L"\" \"%1\""},
+        {L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pikro.exe", L"", launcher}};
+    std::vector<std::wstring> lines;
+    for (const std::vector<std::wstring>& place : places) {
+        std::wstring value = place[2];
+        if (root ? RegGetString(root, place[0], place[1].empty() ? NULL : place[1].c_str(), &value) : value != none)
+            lines.push_back(place[0] + L"|" + place[1] + L"=" + value);
+    }
+    return lines;
+}
+
 // The folders of the stored catalogue, in key order VS00, VS01, ...
 std::vector<std::wstring> StoredFolders() {
     std::vector<std::wstring> folders;
@@ -373,9 +399,9 @@ void RunInstallerWithoutEditors(const wchar_t* args = L"") {
         EXPECT_TRUE(CloseMessageBox(box));
     }
     // A second box would keep the program from ending.
-    DWORD code = 1;
+    DWORD code = 0;
     EXPECT_TRUE(EndProgram(process, 20000, &code));
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(code, 1u);
 }
 
 TEST_F(SetupDiscoveryTest, NoEditorShowsTheMessageOnceAndWritesNothing) {
@@ -389,16 +415,18 @@ TEST_F(SetupDiscoveryTest, NoEditorShowsTheMessageOnceAndWritesNothing) {
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln")));
 }
 
-// An unattended install runs setup with the quiet switch: with no editor it
-// ends by itself and shows nothing. Anything else on the command line
-// leaves setup as it is, message box and all.
+// An unattended install runs setup with the quiet switch (beside "/user"):
+// with no editor it ends by itself with exit code 1 and shows nothing.
+// Anything else on the command line leaves setup as it is, message box and
+// all.
 TEST_F(SetupDiscoveryTest, QuietSwitchEndsWithoutAMessageBox) {
     struct Case {
         const wchar_t* args;
         bool quiet;
     } cases[] = {
-        {L"/quiet", true}, {L"  /QUIET\t", true}, {L"/Quiet ", true},
-        {L"/quieter", false}, {L"/q", false}, {L"quiet", false}, {L"/quiet /quiet", false},
+        {L"/quiet", true}, {L"  /QUIET\t", true}, {L"/Quiet ", true}, {L"/user /QUIET", true},
+        {L"/Quiet\t/User", true}, {L"/quieter", false}, {L"/q", false}, {L"quiet", false},
+        {L"/quiet /quiet", false}, {L"/user", false}, {L"/quiet /user /USER", false}, {L"/quiet/user", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(ToUtf8(c.args));
@@ -408,9 +436,9 @@ TEST_F(SetupDiscoveryTest, QuietSwitchEndsWithoutAMessageBox) {
             DWORD pid = 0;
             HANDLE process = StartProgram(ProgramPath(L"PikroInstall.exe"), c.args, L"", &pid);
             ASSERT_NE(process, (HANDLE)NULL);
-            DWORD code = 1;
+            DWORD code = 0;
             EXPECT_TRUE(EndProgram(process, 20000, &code)) << "setup waited for someone";
-            EXPECT_EQ(code, 0u);
+            EXPECT_EQ(code, 1u);
         }
         EXPECT_FALSE(StoreSectionExists(kSectVsInst));
         EXPECT_FALSE(StoreSectionExists(kSectProfiles));
@@ -1044,6 +1072,60 @@ TEST_F(SetupAssociationLang, SuiteTypesLookAsTheTypesTheyReplaced) {
     DeleteRegTree(HKEY_LOCAL_MACHINE, ClassKey(L"Remembered.Slnx"));
 }
 
+// Setup reads each association back as the shell sees it: one the user's
+// own classes hide, or one whose type could not be written (a volatile key
+// takes no lasting key below it, a refusal Wine can show), did not take. It
+// says so (exit code 2, the store's "NotTaken", a message unless quiet) and
+// remembers an earlier type only where the association was made.
+TEST_F(SetupAssociationLang, SaysWhatDidNotTakeAndRemembersOnlyWhatWasMade) {
+    Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE");
+    const std::wstring old = L"VisualStudio.Launcher.sln", absent = L"<absent>";
+    struct Case {
+        const char* what;
+        const wchar_t* args;
+        HKEY root;  // where the user's .sln, or a volatile PikroSln, is planted
+        bool hide;
+        std::wstring slnAfter, orgFType;  // HKLM's .sln, the remembered type
+    } cases[] = {
+        {"the user's own type hides the machine's", L"/quiet", HKEY_CURRENT_USER, true, L"PikroSln", old},
+        {"the machine's type takes no command", L"/quiet", HKEY_LOCAL_MACHINE, false, old, absent},
+        {"the user's type takes no command", L"/user", HKEY_CURRENT_USER, false, old, absent},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetStore();
+        DeleteSlnAssociation();
+        SetSlnType(old);
+        HKEY key = NULL;
+        if (c.hide) {
+            ASSERT_TRUE(RegPutString(c.root, ClassKey(L".sln"), NULL, L"User.Sln"));
+        } else {
+            ASSERT_EQ(RegCreateKeyExW(c.root, ClassKey(L"PikroSln").c_str(), 0, NULL, REG_OPTION_VOLATILE,
+                                      KEY_SET_VALUE, NULL, &key, NULL), ERROR_SUCCESS);
+            RegCloseKey(key);
+        }
+        DWORD pid = 0, code = 0;
+        HANDLE process = StartProgram(ProgramPath(L"PikroInstall.exe"), c.args, L"", &pid);
+        if (wcscmp(c.args, L"/user") == 0) {
+            HWND box = WaitForMessageBox(L"PikroInstall", pid, 30000);
+            EXPECT_EQ(MessageBoxText(box), TestLangId() == 1041
+                                               ? L"次の種類のファイルを " PIKRO_PRODUCT_NAME L" に関連付けられませんでした: .sln"
+                                               : L"These kinds of solution files could not be associated with "
+                                                 PIKRO_PRODUCT_NAME L": .sln");
+            EXPECT_TRUE(CloseMessageBox(box));
+        }
+        EXPECT_TRUE(EndProgram(process, 30000, &code));
+        EXPECT_EQ(code, 2u);
+        EXPECT_EQ(StoredLine(kKeyNotTaken), L".sln");
+        EXPECT_EQ(SlnType(), c.slnAfter);
+        EXPECT_EQ(StoredOrgFType(), c.orgFType);
+        EXPECT_EQ(StoredOrgFType(kKeyUserFType), absent);
+        std::wstring userSln;
+        RegGetString(HKEY_CURRENT_USER, ClassKey(L".sln"), NULL, &userSln);
+        EXPECT_EQ(userSln, c.hide ? L"User.Sln" : L"");
+    }
+}
+
 // DelayedExpansion for the user, for one test.
 class DelayedExpansionOn {
 public:
@@ -1111,11 +1193,20 @@ TEST_F(SetupRemovalTest, GivesTheFileTypeBackOnceAndDeletesBothSections) {
     ASSERT_TRUE(server.List({listed}));
     SetSlnType(L"VisualStudio.Launcher.sln");
     SetSlnxType(L"VisualStudio.Launcher.slnx");
+    // An earlier version offered PikroSln for .slnx.
+    ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, ClassKey(L".slnx\\OpenWithProgids"), L"PikroSln", L""));
     RunInstaller();
     ASSERT_EQ(SlnType(), L"PikroSln");
     ASSERT_EQ(SlnxType(), L"PikroSlnx");
     ASSERT_EQ(MarkedFolders(), std::vector<std::wstring>{JoinPath(preview, L"Common7\\IDE")});
+    // The zip's setup registers what the installer registered.
+    EXPECT_EQ(Registration(HKEY_LOCAL_MACHINE), Registration(NULL, ProgramPath(L"Pikro.exe")));
+    EXPECT_EQ(Registration(HKEY_CURRENT_USER), std::vector<std::wstring>{});
+    EXPECT_EQ(StoredLine(kKeyScope), kScopeMachine);
     RunUninstaller();
+    EXPECT_EQ(Registration(HKEY_LOCAL_MACHINE), std::vector<std::wstring>{});
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\PikroSuite"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\PikroSuite"));
     EXPECT_EQ(SlnType(), L"VisualStudio.Launcher.sln");
     EXPECT_EQ(SlnxType(), L"VisualStudio.Launcher.slnx");
     EXPECT_FALSE(StoreSectionExists(kSectVsInst));
@@ -1202,6 +1293,74 @@ TEST_F(SetupRemovalTest, TakesAwayEveryTypeNoExtensionStillNames) {
             }
         }
         EXPECT_EQ(SuiteLeftInClasses(), kept);
+    }
+}
+
+// Setup for one user, started without elevation or told "/user", writes
+// the user's classes and registration only, HKLM not by one byte; the
+// user's .sln type opens a solution in its editor through the launcher.
+// Removal, without elevation, gives the user's classes back exactly as
+// they were, also where they held nothing.
+TEST_F(SetupRemovalTest, ForOneUserOnlyTheUsersRegistryChangesAndComesBack) {
+    Editor(L"Microsoft Visual Studio 14.0\\Common7\\IDE", L"VS 2015", L"14.0");
+    const std::wstring vs2017 = Editor(L"Microsoft Visual Studio 15.0\\Common7\\IDE", L"VS 2017", L"15.0.1");
+    struct Case {
+        const char* what;
+        const wchar_t* args;
+        bool elevated;
+        std::wstring machineSln, userSln;  // .sln's type in HKLM and HKCU before
+    } cases[] = {
+        {"not elevated", L"", false, L"VisualStudio.Launcher.sln", L""},
+        {"/user, the user's own type", L"/QUIET  /User", true, L"VisualStudio.Launcher.sln", L"User.Sln"},
+        {"the machine's .sln is the suite's", L"/quiet", false, L"PikroSln", L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetStore();
+        DeleteSlnAssociation();
+        SetSlnType(c.machineSln);
+        SetSlnxType(L"VisualStudio.Launcher.slnx");
+        if (!c.userSln.empty()) {
+            ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, ClassKey(L".sln"), NULL, c.userSln));
+            ASSERT_TRUE(RegPutString(HKEY_CURRENT_USER, ClassKey(L".sln\\OpenWithProgids"), L"Other.Sln", L""));
+        }
+        const RegistrySnapshot machine = SnapshotMachineRegistry();
+        const RegistrySnapshot userClasses = SnapshotRegistry(HKEY_CURRENT_USER, kClasses);
+        DWORD code = 99;
+        const std::wstring setup = ProgramPath(L"PikroInstall.exe");
+        ASSERT_TRUE(c.elevated ? RunProgram(setup, c.args, L"", kRunTimeout, &code)
+                               : RunProgramNotElevated(setup, c.args, kRunTimeout, &code));
+        EXPECT_EQ(code, 0u);
+        EXPECT_EQ(RegistryChanges(machine, SnapshotMachineRegistry()), std::vector<std::string>{});
+        std::wstring sln, slnx, open;
+        EXPECT_TRUE(RegGetString(HKEY_CURRENT_USER, ClassKey(L".sln"), NULL, &sln) && sln == L"PikroSln");
+        EXPECT_TRUE(RegGetString(HKEY_CURRENT_USER, ClassKey(L".slnx"), NULL, &slnx) && slnx == L"PikroSlnx");
+        EXPECT_EQ(Registration(HKEY_CURRENT_USER), Registration(NULL, ProgramPath(L"Pikro.exe")));
+        EXPECT_EQ(StoredLine(kKeyScope), kScopeUser);
+
+        // Wine does not merge the user's classes into HKCR (Windows does):
+        // the command the user's type names is started as the shell would.
+        ASSERT_TRUE(RegGetString(HKEY_CURRENT_USER, ClassKey(L"PikroSln\\shell\\open\\command"), NULL, &open));
+        TempDir solutions(kTempBlanks);
+        const std::wstring solution = solutions.Sub(L"App\\My App.sln");
+        ASSERT_TRUE(WriteFileBytes(solution, "Microsoft Visual Studio Solution File\r\n"));
+        ASSERT_TRUE(MakeFolders(solutions.Sub(L"App\\.vs\\My App\\v15")));
+        const size_t program = open.find(L"\" "), solutionAt = open.find(L"%1");
+        ASSERT_TRUE(open[0] == L'"' && program != std::wstring::npos && solutionAt > program);
+        const size_t runs = ReadFakeDevenvLog(vs2017).size();
+        ASSERT_TRUE(RunProgram(open.substr(1, program - 1),
+                               open.substr(program + 2).replace(solutionAt - program - 2, 2, solution), L"",
+                               kRunTimeout, NULL));
+        ASSERT_TRUE(WaitForFakeDevenvLog(vs2017, runs + 1, 20000));
+        EXPECT_EQ(ReadFakeDevenvLog(vs2017).back().commandLine, L"\"" + vs2017 + L"\\devenv.exe\" \"" + solution + L"\"");
+
+        ASSERT_TRUE(RunProgramNotElevated(ProgramPath(L"PikroUninstall.exe"), L"", kRunTimeout, &code));
+        EXPECT_EQ(code, 0u);
+        EXPECT_EQ(RegistryChanges(userClasses, SnapshotRegistry(HKEY_CURRENT_USER, kClasses)),
+                  std::vector<std::string>{});
+        EXPECT_EQ(RegistryChanges(machine, SnapshotMachineRegistry()), std::vector<std::string>{});
+        EXPECT_EQ(Registration(HKEY_CURRENT_USER), std::vector<std::wstring>{});
+        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\PikroSuite"));
     }
 }
 
@@ -1339,6 +1498,8 @@ TEST(SetupCommands, AnswersAreReadWholeOrRefused) {
         {Utf16Bytes(L".slnx=VisualStudio.Launcher.slnx\r\n"), L".slnx", SLN_ASSOC_OTHER,
          L"VisualStudio.Launcher.slnx"},
         {Utf16Bytes(L".sln=VisualStudio.Launcher.sln\r\n"), L".slnx", SLN_ASSOC_NONE, L""},
+        // A type holding a line feed is refused whole, never taken cut at it.
+        {Utf16Bytes(L".sln=Cut\nHere\r\n"), L".sln", SLN_ASSOC_REFUSED, L""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes);

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "version.h"
+
 namespace testutil {
 namespace {
 
@@ -425,12 +427,73 @@ int PutStoreCatalogue(const std::vector<StoredEditor>& editors) {
 int DeleteSlnAssociation() {
     int ok = 1;
     const wchar_t* keys[] = {L"Software\\Classes\\.sln", L"Software\\Classes\\.slnx",
-                             L"Software\\Classes\\PikroSln", L"Software\\Classes\\PikroSlnx"};
-    for (const wchar_t* key : keys) {
-        if (!DeleteRegTree(HKEY_LOCAL_MACHINE, key)) ok = 0;
-        if (!DeleteRegTree(HKEY_CURRENT_USER, key)) ok = 0;
+                             L"Software\\Classes\\PikroSln", L"Software\\Classes\\PikroSlnx",
+                             L"Software\\Classes\\Applications\\Pikro.exe", L"Software\\PikroSuite\\Capabilities",
+                             L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pikro.exe"};
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        for (const wchar_t* key : keys) {
+            if (!DeleteRegTree(root, key)) ok = 0;
+        }
+        RegDeleteKeyValueW(root, L"Software\\RegisteredApplications", L"" PIKRO_PRODUCT_NAME);
     }
     return ok;
+}
+
+namespace {
+
+void SnapshotKey(HKEY key, const std::string& path, RegistrySnapshot* lines) {
+    static const char kHex[] = "0123456789abcdef";
+    lines->insert(path);
+    DWORD nKeys = 0, keyUnits = 0, nValues = 0, nameUnits = 0, dataBytes = 0;
+    if (RegQueryInfoKeyW(key, NULL, NULL, NULL, &nKeys, &keyUnits, NULL, &nValues, &nameUnits, &dataBytes, NULL,
+                         NULL) != ERROR_SUCCESS)
+        return;
+    std::vector<wchar_t> name(std::max(keyUnits, nameUnits) + 1);
+    std::vector<BYTE> data(dataBytes + 1);
+    for (DWORD i = 0; i < nValues; ++i) {
+        DWORD units = static_cast<DWORD>(name.size()), type = 0, bytes = dataBytes;
+        if (RegEnumValueW(key, i, name.data(), &units, NULL, &type, data.data(), &bytes) != ERROR_SUCCESS) break;
+        std::string line = path + "|" + ToUtf8(std::wstring(name.data(), units)) + "|" + std::to_string(type) + "|";
+        for (DWORD b = 0; b < bytes; ++b) line += std::string{kHex[data[b] >> 4], kHex[data[b] & 15]};
+        lines->insert(line);
+    }
+    for (DWORD i = 0; i < nKeys; ++i) {
+        DWORD units = static_cast<DWORD>(name.size());
+        HKEY sub = NULL;
+        if (RegEnumKeyExW(key, i, name.data(), &units, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) break;
+        if (RegOpenKeyExW(key, name.data(), 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
+        SnapshotKey(sub, path + "\\" + ToUtf8(std::wstring(name.data(), units)), lines);
+        RegCloseKey(sub);
+    }
+}
+
+}  // namespace
+
+RegistrySnapshot SnapshotRegistry(HKEY root, const std::wstring& subKey, REGSAM view) {
+    RegistrySnapshot lines;
+    HKEY key = NULL;
+    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return lines;
+    SnapshotKey(key, ToUtf8(subKey), &lines);
+    RegCloseKey(key);
+    return lines;
+}
+
+RegistrySnapshot SnapshotMachineRegistry() {
+    RegistrySnapshot lines = SnapshotRegistry(HKEY_LOCAL_MACHINE, L"", KEY_WOW64_64KEY);
+    for (const std::string& line : SnapshotRegistry(HKEY_LOCAL_MACHINE, L"Software", KEY_WOW64_32KEY))
+        lines.insert("32-bit " + line);
+    return lines;
+}
+
+std::vector<std::string> RegistryChanges(const RegistrySnapshot& before, const RegistrySnapshot& after) {
+    std::vector<std::string> changes;
+    for (const std::string& line : before) {
+        if (!after.count(line)) changes.push_back("-" + line);
+    }
+    for (const std::string& line : after) {
+        if (!before.count(line)) changes.push_back("+" + line);
+    }
+    return changes;
 }
 
 // ---------------------------------------------------------------------------
@@ -460,6 +523,10 @@ std::wstring QuoteArg(const std::wstring& arg) {
 }
 
 namespace {
+
+// The token StartProgram starts programs with while one is set
+// (RunProgramNotElevated's), else this process's own.
+HANDLE g_startToken = NULL;
 
 // A copy of this process's environment with the overrides applied, as an
 // environment block (NAME=value entries, each terminated, then one more
@@ -511,9 +578,14 @@ HANDLE StartProgram(const std::wstring& program, const std::wstring& args, const
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi;
     memset(&pi, 0, sizeof(pi));
-    if (!CreateProcessW(program.c_str(), lineBuffer.data(), NULL, NULL, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, block.empty() ? NULL : block.data(),
-                        cwd.empty() ? NULL : cwd.c_str(), &si, &pi)) {
+    const BOOL started =
+        g_startToken ? CreateProcessAsUserW(g_startToken, program.c_str(), lineBuffer.data(), NULL, NULL, FALSE,
+                                            CREATE_UNICODE_ENVIRONMENT, block.empty() ? NULL : block.data(),
+                                            cwd.empty() ? NULL : cwd.c_str(), &si, &pi)
+                     : CreateProcessW(program.c_str(), lineBuffer.data(), NULL, NULL, FALSE,
+                                      CREATE_UNICODE_ENVIRONMENT, block.empty() ? NULL : block.data(),
+                                      cwd.empty() ? NULL : cwd.c_str(), &si, &pi);
+    if (!started) {
         ADD_FAILURE() << "cannot start " << ToUtf8(line) << " (error " << GetLastError() << ")";
         return NULL;
     }
@@ -557,6 +629,25 @@ int RunProgram(const std::wstring& program, const std::wstring& args, const std:
         return 0;
     }
     return 1;
+}
+
+int RunProgramNotElevated(const std::wstring& program, const std::wstring& args, DWORD timeoutMs,
+                          DWORD* exitCode) {
+    HANDLE own = NULL;
+    TOKEN_LINKED_TOKEN linked = {NULL};
+    DWORD bytes = 0;
+    const BOOL got = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own) &&
+                     GetTokenInformation(own, TokenLinkedToken, &linked, sizeof(linked), &bytes);
+    if (own) CloseHandle(own);
+    if (!got) {
+        ADD_FAILURE() << "no linked token (error " << GetLastError() << ")";
+        return 0;
+    }
+    g_startToken = linked.LinkedToken;
+    const int ran = RunProgram(program, args, L"", timeoutMs, exitCode);
+    g_startToken = NULL;
+    CloseHandle(linked.LinkedToken);
+    return ran;
 }
 
 // ---------------------------------------------------------------------------

@@ -35,6 +35,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -172,8 +173,22 @@ int RegKeyExists(HKEY root, const std::wstring& subKey);
 int DeleteRegTree(HKEY root, const std::wstring& subKey);
 
 // Deletes HKLM\Software\Classes\.sln, \.slnx, \PikroSln and \PikroSlnx
-// (and HKCU's copies), so the next test starts with no association.
+// and what setup registers besides (Default apps, "Open with", App Paths),
+// and HKCU's copies, so the next test starts with no association.
 int DeleteSlnAssociation();
+
+// Everything under root\subKey in a registry view (0: this program's own;
+// KEY_WOW64_32KEY, KEY_WOW64_64KEY), one line per key and one per value
+// ("key path" / "key path|name|type|bytes in hex"): two snapshots are equal
+// when the registry there is the same byte for byte.
+typedef std::set<std::string> RegistrySnapshot;
+RegistrySnapshot SnapshotRegistry(HKEY root, const std::wstring& subKey, REGSAM view = 0);
+// The whole of HKLM in the 64-bit view and its Software key in the 32-bit
+// one (on 64-bit Windows and Wine's WoW64 prefix they differ).
+RegistrySnapshot SnapshotMachineRegistry();
+// The lines only one of two snapshots holds, "-" before those of before and
+// "+" before those of after; empty when they are equal.
+std::vector<std::string> RegistryChanges(const RegistrySnapshot& before, const RegistrySnapshot& after);
 
 // ---------------------------------------------------------------------------
 // Running the suite's programs
@@ -196,6 +211,15 @@ std::wstring QuoteArg(const std::wstring& arg);
 // on timeout it kills the program, adds a test failure and returns 0.
 int RunProgram(const std::wstring& program, const std::wstring& args, const std::wstring& cwd,
                DWORD timeoutMs, DWORD* exitCode, const EnvOverrides& env = EnvOverrides());
+
+// Runs program as RunProgram does, but without elevation: with the linked
+// token of this process's token (GetTokenInformation(TokenLinkedToken), then
+// CreateProcessAsUserW). Wine starts every program elevated; the child then
+// reads TokenElevation 0 and TokenElevationType 3, as a program started by a
+// user's double-click on Windows. Fails the test when there is no linked
+// token.
+int RunProgramNotElevated(const std::wstring& program, const std::wstring& args, DWORD timeoutMs,
+                          DWORD* exitCode);
 
 // Starts program the same way and returns its process handle (0 on failure,
 // with a test failure added); *pid receives its process id (may be null).
