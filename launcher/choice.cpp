@@ -73,8 +73,12 @@ int StartShim(const wchar_t* shimPath, const wchar_t* workFolder,
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process;
     ZeroMemory(&process, sizeof(process));
+    // A solution whose folder is gone (or cannot be a current folder) still
+    // reaches its editor, which then says what it makes of the path.
     if (!CreateProcessW(shimPath, line, nullptr, nullptr, FALSE, 0, nullptr, workFolder, &startup,
-                        &process))
+                        &process) &&
+        (!workFolder || !CreateProcessW(shimPath, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                        &startup, &process)))
         return 0;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);

@@ -226,6 +226,7 @@ bool HasValue(HKEY root, const std::wstring& key, const wchar_t* name) {
 
 // What FindEdit looks for, and what it found.
 struct EditQuery {
+    const wchar_t* className;
     const std::wstring* part;
     std::wstring text;
     HWND found;
@@ -233,7 +234,7 @@ struct EditQuery {
 
 BOOL CALLBACK MatchEdit(HWND child, LPARAM param) {
     EditQuery* q = reinterpret_cast<EditQuery*>(param);
-    if (_wcsicmp(ClassName(child).c_str(), L"Edit") != 0) return TRUE;
+    if (_wcsicmp(ClassName(child).c_str(), q->className) != 0) return TRUE;
     const std::wstring held = WindowText(child);
     if (held.find(*q->part) == std::wstring::npos) return TRUE;
     q->text = held;
@@ -241,10 +242,10 @@ BOOL CALLBACK MatchEdit(HWND child, LPARAM param) {
     return FALSE;
 }
 
-// An Edit control under window (at any depth) whose text holds part, with
-// that text in *text; 0 when there is none.
-HWND FindEdit(HWND window, const std::wstring& part, std::wstring* text) {
-    EditQuery query = {&part, L"", NULL};
+// An Edit control (or one of another class) under window, at any depth,
+// whose text holds part, with that text in *text; 0 when there is none.
+HWND FindEdit(HWND window, const std::wstring& part, std::wstring* text, const wchar_t* className = L"Edit") {
+    EditQuery query = {className, &part, L"", NULL};
     EnumChildWindows(window, MatchEdit, reinterpret_cast<LPARAM>(&query));
     if (text) *text = query.text;
     return query.found;
@@ -544,6 +545,31 @@ protected:
         EXPECT_FALSE(OtherHas(kRegisteredApps, Wide(PIKRO_PRODUCT_NAME).c_str()));
     }
 
+    // Starts the installer where someone watches and passes its first page,
+    // which offers both scopes with everyone's chosen (Wine runs every
+    // program as an administrator's). Returns the wizard on its folder page,
+    // that page's folder box in *folder.
+    HWND StartWizard(HANDLE* setup, DWORD* pid, HWND* folder, DWORD stepMs) {
+        *setup = StartProgram(SetupPath(), L"", L"", pid);
+        HWND wizard = *setup ? WaitForWindow(L"#32770", nullptr, *pid, stepMs, true) : NULL;
+        if (!wizard) return NULL;
+        wizard = GetAncestor(wizard, GA_ROOT);
+        const std::wstring everyone = TestLangId() == 1041 ? Wide("このコンピューターのすべてのユーザーにインストールする")
+                                                           : L"Install for everyone on this computer";
+        HWND radio = NULL;
+        EXPECT_TRUE(PumpUntil([&] { return (radio = FindEdit(wizard, everyone, nullptr, L"Button")) != NULL; }, stepMs));
+        EXPECT_EQ(SendMessageW(radio, BM_GETCHECK, 0, 0), BST_CHECKED);
+        EXPECT_TRUE(PumpUntil(
+            [&] {
+                if ((*folder = FindEdit(wizard, InstallFolder(), nullptr)) != NULL) return true;
+                ClickButton(wizard, IDOK);
+                PumpMessages(300);
+                return false;
+            },
+            stepMs));
+        return wizard;
+    }
+
     SystemVisualStudios installs_;
     std::wstring editor_;
     // Where the suite is installed: Program Files unless a test chose,
@@ -838,17 +864,14 @@ TEST_F(InstallerFinishLang, FinishPageShowsWhatWasFound) {
         if (!c.editors) {
             ASSERT_TRUE(MoveFileW(devenv.c_str(), aside.c_str()));
         }
-        DWORD pid = 0;
-        HANDLE setup = StartProgram(SetupPath(), L"", L"", &pid);
-        ASSERT_TRUE(setup != NULL);
         // Each step is waited for briefly, so that a page that never comes
         // fails the row rather than the whole test's time.
         const DWORD stepMs = 20000;
-        // The wizard is the top-level window; its page, a dialog inside it,
-        // may show before it does.
-        HWND wizard = WaitForWindow(L"#32770", nullptr, pid, stepMs, true);
+        DWORD pid = 0;
+        HANDLE setup = NULL;
+        HWND folder = NULL;
+        HWND wizard = StartWizard(&setup, &pid, &folder, stepMs);
         ASSERT_TRUE(wizard != NULL);
-        wizard = GetAncestor(wizard, GA_ROOT);
         // The folder page: Install, pressed while the page shows the folder
         // and its button is enabled (the installer checks the folder first
         // and ignores the button meanwhile), until the page has gone.
@@ -901,9 +924,15 @@ TEST_F(InstallerTest, ListsTheEditorsSetupLeftOut) {
     ASSERT_TRUE(PutStoreCatalogue(stored));
     const std::wstring leftOut = stored.back().description + L" (" + stored.back().folder + L")";
     ASSERT_TRUE(PutStoreString(kSectVsInst, L"Omitted0", leftOut));
+    // Windows lists the installed one as a Preview, which is marked so.
+    FakeSetupConfiguration server;
+    FakeInstance preview;
+    preview.path = editor_.substr(0, editor_.size() - wcslen(L"\\Common7\\IDE"));
+    preview.prerelease = L"-1";
+    ASSERT_TRUE(server.Ready() && server.List({preview}));
     Install();
     const std::wstring log = InstallLog();
-    EXPECT_NE(log.find(L"Visual Studio found: Visual Studio 2022 (" + editor_ + L")"), std::wstring::npos)
+    EXPECT_NE(log.find(L"Visual Studio found: Visual Studio 2022 (" + editor_ + L", Preview)"), std::wstring::npos)
         << ToUtf8(log);
     EXPECT_NE(log.find(L"Visual Studio found: " + stored[0].description + L" (" + stored[0].folder + L")"),
               std::wstring::npos)
@@ -1135,13 +1164,10 @@ TEST_F(InstallerTest, FolderPageAsksForAnotherFolder) {
     ASSERT_TRUE(WriteFileBytes(JoinPath(chosen, L"Pikro Suite\\notes.txt"), "the user's own"));
     const DWORD stepMs = 20000;
     DWORD pid = 0;
-    HANDLE setup = StartProgram(SetupPath(), L"", L"", &pid);
-    ASSERT_TRUE(setup != NULL);
-    HWND wizard = WaitForWindow(L"#32770", nullptr, pid, stepMs, true);
-    ASSERT_TRUE(wizard != NULL);
-    wizard = GetAncestor(wizard, GA_ROOT);
+    HANDLE setup = NULL;
     HWND folder = NULL;
-    EXPECT_TRUE(PumpUntil([&] { return (folder = FindEdit(wizard, InstallFolder(), nullptr)) != NULL; }, stepMs));
+    HWND wizard = StartWizard(&setup, &pid, &folder, stepMs);
+    ASSERT_TRUE(wizard != NULL);
     SendMessageW(folder, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
     EXPECT_TRUE(PumpUntil([&] { return IsWindowEnabled(GetDlgItem(wizard, IDOK)) != FALSE; }, stepMs));
     EXPECT_TRUE(ClickButton(wizard, IDOK));
