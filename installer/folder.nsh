@@ -19,11 +19,17 @@ Var OtherFound
 ; 1 when the suite went into a "Pikro Suite" folder inside the chosen one.
 Var FolderMoved
 
-; Reads where the other kind of installer installed the suite, if it did.
+; Reads where the other kind of installer installed the suite for
+; everyone, if it did.
 Function FindOtherInstall
   StrCpy $OtherDir ""
   StrCpy $OtherFound 0
   StrCpy $FolderMoved 0
+  ; An install for the user alone never replaces the machine's: each scope
+  ; has its own, and removing one leaves the other working.
+  ${If} $Scope != "all"
+    Return
+  ${EndIf}
   !if ${PIKRO_ARCH} == x86
     ${IfNot} ${RunningX64}
       Return

@@ -60,6 +60,8 @@ FunctionEnd
 ; Makes room for a program of the suite at the path on the stack: an
 ; earlier one is deleted, or, while something runs it, renamed aside in its
 ; folder and left for deletion at the next restart; Install.log says which.
+; One that can be neither is added to $NotReplaced (and File, under
+; SetOverwrite try, then leaves it as it is without a question).
 Function MoveAsideInUse
   Exch $R0
   Push $R1
@@ -80,7 +82,9 @@ Function MoveAsideInUse
     ${Loop}
     ClearErrors
     Rename "$R0" "$R1"
-    ${IfNot} ${Errors}
+    ${If} ${Errors}
+      StrCpy $NotReplaced "$NotReplaced$\r$\n$R0"
+    ${Else}
       Delete /REBOOTOK "$R1"
       !insertmacro NoteLine "$(MovedAside)"
     ${EndIf}
@@ -90,17 +94,12 @@ Function MoveAsideInUse
   Pop $R0
 FunctionEnd
 
-; Puts one program of the suite in place (sub: "" or "\PikroExec"). One
-; that cannot be replaced is skipped without a question and named.
+; Puts one program of the suite in place (sub: "" or "\PikroExec").
 !macro PutProgram sub name
   Push "$INSTDIR${sub}\${name}"
   Call MoveAsideInUse
   SetOutPath "$INSTDIR${sub}"
-  ClearErrors
   File "${PIKRO_PROGRAMS}${sub}\${name}"
-  ${If} ${Errors}
-    StrCpy $NotReplaced "$NotReplaced$\r$\n$INSTDIR${sub}\${name}"
-  ${EndIf}
 !macroend
 
 ; Deletes one installed file now, or at the next restart while something
