@@ -49,9 +49,8 @@ Function ${un}IsElevated
   Exch $2
 FunctionEnd
 
-; Applies $Scope: where the shell's folders and SHCTX point, and the
-; folder to install into unless /D= named one (an earlier install's own,
-; else the scope's program folder).
+; Applies $Scope to where the shell's folders (Start menu) and SHCTX (the
+; Apps & features entry) point.
 Function ${un}ApplyScope
   ${If} $Scope == "user"
     SetShellVarContext current
@@ -196,9 +195,10 @@ Function MachineInstallFolder
   Exch $0
 FunctionEnd
 
-; Settles what follows from $Scope: the shell's folders, the folder to
-; install into, the other install of the suite to replace, and the note
-; about an install of the other scope.
+; Settles what follows from $Scope: the shell's folders, the other install
+; of the suite to replace, the note about an install of the other scope,
+; and the folder to install into unless /D= named one (an earlier install's
+; own, else the scope's program folder).
 Function ScopeChosen
   Push $0
   Call ApplyScope
