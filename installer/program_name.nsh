@@ -19,7 +19,10 @@ Function ProgramName
     ${If} $R1 == ""
       ReadRegStr $R1 HKCR "$R0\shell\open\command" ""
       Call CommandProgram
-      Call FileDescription
+      Push $R3
+      StrCpy $R3 "FileDescription"
+      Call VersionText
+      Pop $R3
     ${EndIf}
   ${Else}
     ReadRegStr $R1 HKCR "$R0" "FriendlyTypeName"
@@ -64,9 +67,10 @@ Function CommandProgram
   ExpandEnvStrings $R1 $R2
 FunctionEnd
 
-; $R1, a program's path, becomes its FileDescription in the first language
-; its version resource lists, or "".
-Function FileDescription
+; $R1, a program's path, becomes the text its version resource holds under
+; the name in $R3 (FileDescription, ProductName) in the first language the
+; resource lists, or "".
+Function VersionText
   Push $3
   Push $4
   Push $5
@@ -90,7 +94,7 @@ Function FileDescription
         System::Call '*$5(&i2 .r5, &i2 .r6)'
         IntFmt $5 "%04x" $5
         IntFmt $6 "%04x" $6
-        System::Call 'version::VerQueryValueW(p r4, w "\StringFileInfo\$5$6\FileDescription", *p .r5, *i .r6) i .r3'
+        System::Call 'version::VerQueryValueW(p r4, w "\StringFileInfo\$5$6\$R3", *p .r5, *i .r6) i .r3'
         ${If} $3 <> 0
         ${AndIf} $6 > 0
           System::Call '*$5(&w${NSIS_MAX_STRLEN} .R1)'

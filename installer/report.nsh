@@ -11,6 +11,9 @@ Var NoticeSlnx
 Var EditorCount
 ; The box on the Finish page that holds the report.
 Var FinishBox
+; Lines about the folder, the install replaced, programs in use and setup
+; itself, each after a line break, for the Finish page.
+Var FinishNotes
 
 ; One line in the details list and in Install.log (UTF-16, as the texts
 ; may be Japanese).
@@ -33,6 +36,12 @@ Function LogLine
   Pop $R1
   Pop $R0
 FunctionEnd
+
+; A line that goes to Install.log and the Finish page alike.
+!macro NoteLine text
+  !insertmacro LogLine "${text}"
+  StrCpy $FinishNotes "$FinishNotes$\r$\n$\r$\n${text}"
+!macroend
 
 ; Appends text to the Finish page's box after a separator (a line break,
 ; a blank line or nothing). The text goes in piece by piece, so the whole
@@ -96,7 +105,19 @@ Function ForEachEditor
         ${If} $2 == $1
           ${Continue}
         ${EndIf}
-        StrCpy $R8 "$2 ($3)"
+        ; A prerelease is marked as the launcher's choice list marks it:
+        ; its mark is stored by the editor's folder, without a trailing
+        ; backslash.
+        StrCpy $R8 $3 1 -1
+        ${If} $R8 == "\"
+          StrCpy $3 $3 -1
+        ${EndIf}
+        ReadRegDWORD $R8 HKCU "${STORE_KEY}\VS-INST\Prerelease" $3
+        ${If} $R8 = 1
+          StrCpy $R8 "$2 ($3, $(Prerelease))"
+        ${Else}
+          StrCpy $R8 "$2 ($3)"
+        ${EndIf}
       ${Else}
         StrCpy $R8 $1
       ${EndIf}
@@ -216,10 +237,44 @@ Function FinishPageShow
     GetFunctionAddress $R9 FinishEditor
     Call ForEachEditor
   ${EndIf}
+  !insertmacro FinishAppend "" "$FinishNotes"
   !insertmacro FinishAppend "$\r$\n$\r$\n" "$(LogPlace)"
   SendMessage $FinishBox ${EM_SETSEL} 0 0
   Pop $R9
   Pop $R8
   Pop $R7
   Pop $R6
+FunctionEnd
+
+; What setup's exit code says (0: set up; 1: no Visual Studio, which the
+; editor report says; 2: an association did not take, the extensions in
+; the store's VS-INST value NotTaken; anything else, or no start at all:
+; setup failed), in $0 as ExecWait left it.
+Function ReportSetup
+  Push $1
+  ${If} $0 == 2
+    ReadRegStr $1 HKCU "${STORE_KEY}\VS-INST" "NotTaken"
+    !insertmacro NoteLine "$(NotTaken)"
+  ${ElseIf} $0 != 0
+  ${AndIf} $0 != 1
+    !insertmacro NoteLine "$(SetupFailed)"
+  ${EndIf}
+  Pop $1
+FunctionEnd
+
+; A notice for each extension whose file type setup made the suite's, when
+; Windows keeps another program for it (KeptChoice).
+!macro ExtensionNotice ext type
+  ReadRegStr $0 SHCTX "${CLASSES}\${ext}" ""
+  ${If} $0 == "${type}"
+    StrCpy $0 "${ext}"
+    Call KeptChoice
+  ${EndIf}
+!macroend
+
+Function ReportKeptChoices
+  Push $0
+  !insertmacro ExtensionNotice ".sln" "${FILE_TYPE}"
+  !insertmacro ExtensionNotice ".slnx" "${FILE_TYPE_SLNX}"
+  Pop $0
 FunctionEnd

@@ -47,11 +47,22 @@ int ShowSolutionName(HWND dialog) {
     return KalSetDlgItemStrW(dialog, IDC_TXT_SOLUTION, line);
 }
 
-// Starts the shim hidden from its own folder with the editor's command.
+// The folder of the solution being opened, or null (the launcher's own
+// current folder) when its path names none.
+const wchar_t* SolutionFolder(wchar_t (&folder)[_countof(g_state.szSlnPath)]) {
+    wcscpy_s(folder, g_state.szSlnPath);
+    wchar_t* last = wcsrchr(folder, L'\\');
+    if (!last) return nullptr;
+    // A drive's root keeps its backslash ("C:\").
+    last[last > folder && last[-1] == L':' ? 1 : 0] = L'\0';
+    return folder;
+}
+
+// Starts the shim hidden in the solution's folder with the editor's command.
 // CreateProcessW starts the program it is given and nothing else: the
 // shell's look-up of the file's type and its COM set-up are not needed to
 // start a program of the suite.
-int StartShim(const wchar_t* shimPath, const wchar_t* shimFolder,
+int StartShim(const wchar_t* shimPath, const wchar_t* workFolder,
               const wchar_t (&command)[kCommandUnits]) {
     wchar_t line[kCommandUnits + 264] = L"";
     if (KalSnPrintFW(line, L"\"%s\" %s", shimPath, command) < 0) return 0;
@@ -62,8 +73,12 @@ int StartShim(const wchar_t* shimPath, const wchar_t* shimFolder,
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process;
     ZeroMemory(&process, sizeof(process));
-    if (!CreateProcessW(shimPath, line, nullptr, nullptr, FALSE, 0, nullptr, shimFolder, &startup,
-                        &process))
+    // A solution whose folder is gone (or cannot be a current folder) still
+    // reaches its editor, which then says what it makes of the path.
+    if (!CreateProcessW(shimPath, line, nullptr, nullptr, FALSE, 0, nullptr, workFolder, &startup,
+                        &process) &&
+        (!workFolder || !CreateProcessW(shimPath, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                        &startup, &process)))
         return 0;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
@@ -147,7 +162,11 @@ int OnStartEditor(HWND, UINT, WPARAM wParam, LPARAM) {
                 // The editor inherits the error mode through the shim: it gets
                 // the one the launcher was started with, not the launcher's own.
                 SetErrorMode(g_state.uStartErrorMode);
-                StartShim(shimPath, shimFolder, command);
+                // The editor inherits the shim's current folder: the
+                // solution's, as Explorer gives it, so that no editor keeps
+                // the suite's folder in use and updates can replace it.
+                wchar_t workFolder[_countof(g_state.szSlnPath)] = L"";
+                StartShim(shimPath, SolutionFolder(workFolder), command);
             }
         }
     }

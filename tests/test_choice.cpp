@@ -229,7 +229,9 @@ TEST_F(ChoiceTest, OkStoresTheRowAndStartsThatEditorThroughTheShim) {
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].commandLine,
               L"\"" + EditorFolder(2) + L"\\devenv.exe\" \"" + g_state.szSlnPath + L"\"");
-    EXPECT_EQ(runs[0].currentFolder, ProgramPath(L"PikroExec"));
+    // The solution's folder, as Explorer gives it: nothing pins the suite's.
+    const std::wstring sln = g_state.szSlnPath;
+    EXPECT_EQ(runs[0].currentFolder, sln.substr(0, sln.rfind(L'\\')));
     EXPECT_EQ(EditorsStarted(), 1);
 }
 

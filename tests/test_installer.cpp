@@ -13,6 +13,7 @@
 #include "testutil.h"
 #include "version.h"
 
+#include <sddl.h>      // ConvertSecurityDescriptorToStringSecurityDescriptorW
 #include <shellapi.h>  // CommandLineToArgvW
 #include <shlobj.h>    // SHGetFolderPathW, IShellLinkW
 
@@ -38,6 +39,11 @@ const wchar_t kOldSlnxType[] = L"VisualStudio.Launcher.slnx";
 const wchar_t kSlnxUserChoiceKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.slnx\\UserChoice";
 const wchar_t kClassesKey[] = L"Software\\Classes\\";
+// Setup owns every registration (Default apps, "Open with", the per-user
+// classes of /user). The checks of what setup alone writes hold once the
+// setup programs that do so are merged beside this installer: until then
+// they are skipped here, and the coordinator turns them on with this flag.
+const bool kSetupRegisters = false;
 
 // The registry view the installer of the other architecture records itself
 // in (the 32-bit one beside this x64 test program, the 64-bit one beside an
@@ -89,6 +95,10 @@ void OtherDeleteValue(const std::wstring& key, const wchar_t* name) {
     RegCloseKey(opened);
 }
 
+// What an install of the suite holds, relative to its folder.
+const wchar_t* const kSuiteFiles[] = {L"Pikro.exe", L"PikroInstall.exe", L"PikroUninstall.exe",
+                                      L"PikroExec\\PikroExec.exe", L"Uninstall.exe", L"Install.log"};
+
 // Program names the tests give to file types a UserChoice may name.
 const wchar_t* const kNamedTypes[] = {L"Contoso.Solution", L"Fabrikam.Solution",
                                       L"Applications\\contoso.exe", L"Applications\\northwind.exe"};
@@ -133,30 +143,55 @@ std::wstring InstallFolder() {
     return JoinPath(ShellFolder(CSIDL_PROGRAM_FILES), L"Pikro Suite");
 }
 
-std::wstring Shortcut() {
-    return JoinPath(ShellFolder(CSIDL_COMMON_PROGRAMS), L"" PIKRO_PRODUCT_NAME L".lnk");
+std::wstring Shortcut(HKEY scope = HKEY_LOCAL_MACHINE) {
+    return JoinPath(ShellFolder(scope == HKEY_CURRENT_USER ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS),
+                    L"" PIKRO_PRODUCT_NAME L".lnk");
+}
+
+// Where an install for the user alone goes.
+std::wstring UserInstallFolder() {
+    return JoinPath(ShellFolder(CSIDL_LOCAL_APPDATA), L"Programs\\Pikro Suite");
+}
+
+// The moved-aside programs left in the folder and its PikroExec folder.
+std::vector<std::wstring> AsideFiles(const std::wstring& folder) {
+    std::vector<std::wstring> found;
+    for (const std::wstring& sub : {folder, JoinPath(folder, L"PikroExec")})
+        for (const std::wstring& name : ListFolder(sub))
+            if (name.size() > 10 && name.substr(name.size() - 10) == L".pikro-old") found.push_back(name);
+    return found;
+}
+
+// Wine carries out what waits for the restart on "wineboot -r".
+void Restart() {
+    wchar_t system[MAX_PATH] = L"";
+    GetSystemDirectoryW(system, MAX_PATH);
+    EXPECT_TRUE(RunProgram(JoinPath(system, L"wineboot.exe"), L"-r", L"", kWaitMs, NULL));
+}
+
+// The folder's DACL in the security descriptor language.
+std::wstring FolderDacl(const std::wstring& folder) {
+    DWORD size = 0;
+    GetFileSecurityW(folder.c_str(), DACL_SECURITY_INFORMATION, NULL, 0, &size);
+    std::vector<BYTE> sd(size ? size : 1);
+    wchar_t* text = NULL;
+    if (!GetFileSecurityW(folder.c_str(), DACL_SECURITY_INFORMATION, sd.data(), size, &size) ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorW(sd.data(), SDDL_REVISION_1,
+                                                              DACL_SECURITY_INFORMATION, &text, NULL))
+        return L"<unreadable>";
+    std::wstring dacl = text;
+    LocalFree(text);
+    return dacl;
 }
 
 std::wstring Wide(const char* text) {
     return FromUtf8(text);
 }
 
-std::wstring SlnType(const wchar_t* key = kSlnKey) {
+std::wstring SlnType(const wchar_t* key = kSlnKey, HKEY root = HKEY_LOCAL_MACHINE) {
     std::wstring type;
-    RegGetString(HKEY_LOCAL_MACHINE, key, NULL, &type);
+    RegGetString(root, key, NULL, &type);
     return type;
-}
-
-std::wstring UninstallValue(const wchar_t* name) {
-    std::wstring value;
-    if (!RegGetString(HKEY_LOCAL_MACHINE, kUninstallKey, name, &value)) return L"<absent>";
-    return value;
-}
-
-DWORD UninstallDword(const wchar_t* name) {
-    DWORD value = 0xFFFFFFFF;
-    RegGetDword(HKEY_LOCAL_MACHINE, kUninstallKey, name, &value);
-    return value;
 }
 
 // The program a shortcut starts, read through the shell's own link object.
@@ -191,6 +226,7 @@ bool HasValue(HKEY root, const std::wstring& key, const wchar_t* name) {
 
 // What FindEdit looks for, and what it found.
 struct EditQuery {
+    const wchar_t* className;
     const std::wstring* part;
     std::wstring text;
     HWND found;
@@ -198,7 +234,7 @@ struct EditQuery {
 
 BOOL CALLBACK MatchEdit(HWND child, LPARAM param) {
     EditQuery* q = reinterpret_cast<EditQuery*>(param);
-    if (_wcsicmp(ClassName(child).c_str(), L"Edit") != 0) return TRUE;
+    if (_wcsicmp(ClassName(child).c_str(), q->className) != 0) return TRUE;
     const std::wstring held = WindowText(child);
     if (held.find(*q->part) == std::wstring::npos) return TRUE;
     q->text = held;
@@ -206,10 +242,10 @@ BOOL CALLBACK MatchEdit(HWND child, LPARAM param) {
     return FALSE;
 }
 
-// An Edit control under window (at any depth) whose text holds part, with
-// that text in *text; 0 when there is none.
-HWND FindEdit(HWND window, const std::wstring& part, std::wstring* text) {
-    EditQuery query = {&part, L"", NULL};
+// An Edit control (or one of another class) under window, at any depth,
+// whose text holds part, with that text in *text; 0 when there is none.
+HWND FindEdit(HWND window, const std::wstring& part, std::wstring* text, const wchar_t* className = L"Edit") {
+    EditQuery query = {className, &part, L"", NULL};
     EnumChildWindows(window, MatchEdit, reinterpret_cast<LPARAM>(&query));
     if (text) *text = query.text;
     return query.found;
@@ -304,10 +340,33 @@ protected:
         DeleteRegTree(HKEY_LOCAL_MACHINE, kSlnxOpenWithKey);
         DeleteSlnAssociation();
         EXPECT_TRUE(RemoveTree(InstallFolder()));
-        EXPECT_TRUE(DeleteRegTree(HKEY_LOCAL_MACHINE, kUninstallKey));
-        DeleteFileW(Shortcut().c_str());
+        for (const wchar_t* planted : kSuiteFiles) DeleteFileW(JoinPath(L"C:\\Windows", planted).c_str());
+        RemoveDirectoryW(L"C:\\Windows\\PikroExec");
+        for (const wchar_t* folder : {L"C:\\Shared", L"C:\\Tools"}) EXPECT_TRUE(RemoveTree(folder));
+        EXPECT_TRUE(RemoveTree(UserInstallFolder()));
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            DeleteRegTree(root, kUninstallKey);
+            DeleteFileW(Shortcut(root).c_str());
+        }
         folder_ = InstallFolder();
+        root_ = HKEY_LOCAL_MACHINE;
     }
+
+    std::wstring UninstallValue(const wchar_t* name) const {
+        std::wstring value;
+        if (!RegGetString(root_, kUninstallKey, name, &value)) return L"<absent>";
+        return value;
+    }
+
+    DWORD UninstallDword(const wchar_t* name) const {
+        DWORD value = 0xFFFFFFFF;
+        RegGetDword(root_, kUninstallKey, name, &value);
+        return value;
+    }
+
+    // The classes setup writes: the user's own for an install for the user
+    // alone (once setup takes /user), else the machine's.
+    HKEY ClassesRoot() const { return kSetupRegisters ? root_ : HKEY_LOCAL_MACHINE; }
 
     std::wstring Installed(const wchar_t* name) const { return JoinPath(folder_, name); }
 
@@ -324,9 +383,10 @@ protected:
 
     // Runs the installer silently (into the folder given, else its own
     // choice) and expects it to end with that code.
-    void Install(const std::wstring& folder = L"", DWORD expected = 0) {
+    void Install(const std::wstring& folder = L"", DWORD expected = 0, const std::wstring& scope = L"") {
         DWORD code = 1;
-        ASSERT_TRUE(RunProgram(SetupPath(), folder.empty() ? L"/S" : L"/S /D=" + folder, L"", kWaitMs, &code));
+        const std::wstring args = L"/S" + (scope.empty() ? L"" : L" " + scope) + (folder.empty() ? L"" : L" /D=" + folder);
+        ASSERT_TRUE(RunProgram(SetupPath(), args, L"", kWaitMs, &code));
         ASSERT_EQ(code, expected);
     }
 
@@ -344,7 +404,7 @@ protected:
         EXPECT_EQ(args[0], Installed(L"Uninstall.exe"));
         EXPECT_EQ(args[1], L"/S");
         ASSERT_TRUE(RunProgram(args[0], args[1], L"", kWaitMs, NULL));
-        EXPECT_TRUE(PumpUntil([] { return !RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey); }, kWaitMs));
+        EXPECT_TRUE(PumpUntil([&] { return !RegKeyExists(root_, kUninstallKey); }, kWaitMs));
     }
 
     // Installed: files, association, store, entry and shortcut; the
@@ -352,8 +412,8 @@ protected:
     // Installs over a suite of the other architecture that the user had set
     // up (an editor dropped, NoVsProc 2): the settings stay, the other's
     // Apps & features entry and Default apps registration go.
-    void InstallOverTheOther(const std::wstring& droppedLine) {
-        Install();
+    void InstallOverTheOther(const std::wstring& droppedLine, const std::wstring& folder = L"") {
+        Install(folder);
         ExpectInstalled({droppedLine});
         DWORD rule = 0;
         EXPECT_TRUE(GetStoreDword(kSectProfiles, kKeyNoVsProc, &rule));
@@ -373,10 +433,10 @@ protected:
             ReadFileBytes(Installed(name), &installed);
             EXPECT_TRUE(!built.empty() && built == installed) << ToUtf8(name) << " is not this build's";
         }
-        EXPECT_EQ(SlnType(), L"PikroSln");
-        EXPECT_EQ(SlnType(kSlnxKey), L"PikroSlnx");
+        EXPECT_EQ(SlnType(kSlnKey, ClassesRoot()), L"PikroSln");
+        EXPECT_EQ(SlnType(kSlnxKey, ClassesRoot()), L"PikroSlnx");
         std::wstring open;
-        RegGetString(HKEY_LOCAL_MACHINE, kOpenKey, NULL, &open);
+        RegGetString(ClassesRoot(), kOpenKey, NULL, &open);
         EXPECT_EQ(open, L"\"" + Installed(L"Pikro.exe") + L"\" \"%1\"");
         std::wstring orgFType;
         EXPECT_TRUE(GetStoreString(kSectVsInst, kKeyOrgFType, &orgFType));
@@ -412,43 +472,47 @@ protected:
         EXPECT_TRUE(kib > 0 && estimated + 2 >= kib && estimated <= kib + 2)
             << "EstimatedSize " << estimated << ", folder " << kib << " KiB";
 
-        EXPECT_EQ(ShortcutTarget(Shortcut()), Installed(L"Pikro.exe"));
+        EXPECT_EQ(ShortcutTarget(Shortcut(root_)), Installed(L"Pikro.exe"));
+        // The details list names what setup stored instead of an exit code.
+        EXPECT_NE(InstallLog().find(L"Visual Studio 2022 (" + editor_ + L")"), std::wstring::npos)
+            << ToUtf8(InstallLog());
+        if (kSetupRegisters) ExpectRegistered();
+    }
 
-        // Offered in Default apps and "Open with" under its Windows name.
+    // Offered in Default apps and "Open with" under its Windows name.
+    void ExpectRegistered() {
         const std::wstring product = Wide(PIKRO_PRODUCT_NAME);
+        const HKEY root = ClassesRoot();
         std::wstring value;
-        EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, kRegisteredApps, product.c_str(), &value));
+        EXPECT_TRUE(RegGetString(root, kRegisteredApps, product.c_str(), &value));
         EXPECT_EQ(value, kCapabilitiesKey);
         // Default apps reads its name and description out of the launcher,
         // in each user's language.
         value.clear();
-        EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationName", &value));
+        EXPECT_TRUE(RegGetString(root, kCapabilitiesKey, L"ApplicationName", &value));
         EXPECT_EQ(value, L"@" + Installed(L"Pikro.exe") + L",-2002");
         EXPECT_EQ(IndirectText(value), product);
         value.clear();
-        EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationDescription", &value));
+        EXPECT_TRUE(RegGetString(root, kCapabilitiesKey, L"ApplicationDescription", &value));
         EXPECT_EQ(value, L"@" + Installed(L"Pikro.exe") + L",-2001");
         EXPECT_NE(IndirectText(value).find(L"Visual Studio"), std::wstring::npos) << ToUtf8(value);
         value.clear();
-        EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kCapabilitiesKey) + L"\\FileAssociations",
+        EXPECT_TRUE(RegGetString(root, std::wstring(kCapabilitiesKey) + L"\\FileAssociations",
                                  L".sln", &value));
         EXPECT_EQ(value, L"PikroSln");
         value.clear();
-        EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kCapabilitiesKey) + L"\\FileAssociations",
+        EXPECT_TRUE(RegGetString(root, std::wstring(kCapabilitiesKey) + L"\\FileAssociations",
                                  L".slnx", &value));
         EXPECT_EQ(value, L"PikroSlnx");
-        EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, kOpenWithKey, L"PikroSln"));
-        EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, kSlnxOpenWithKey, L"PikroSlnx"));
+        EXPECT_TRUE(HasValue(root, kOpenWithKey, L"PikroSln"));
+        EXPECT_TRUE(HasValue(root, kSlnxOpenWithKey, L"PikroSlnx"));
         value.clear();
-        EXPECT_TRUE(RegGetString(HKEY_LOCAL_MACHINE, kApplicationKey, L"FriendlyAppName", &value));
+        EXPECT_TRUE(RegGetString(root, kApplicationKey, L"FriendlyAppName", &value));
         EXPECT_EQ(value, product);
         value.clear();
-        RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kApplicationKey) + L"\\shell\\open\\command", NULL,
+        RegGetString(root, std::wstring(kApplicationKey) + L"\\shell\\open\\command", NULL,
                      &value);
         EXPECT_EQ(value, L"\"" + Installed(L"Pikro.exe") + L"\" \"%1\"");
-        // The details list names what setup stored instead of an exit code.
-        EXPECT_NE(InstallLog().find(L"Visual Studio 2022 (" + editor_ + L")"), std::wstring::npos)
-            << ToUtf8(InstallLog());
     }
 
     // Everything the installer and setup made is gone; .sln and .slnx are
@@ -457,33 +521,61 @@ protected:
         EXPECT_EQ(SlnType(), kOldType);
         EXPECT_EQ(SlnType(kSlnxKey), kOldSlnxType);
         EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kStoreKey));
+        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kSlnKey));
         for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
             EXPECT_FALSE(RegKeyExists(root, L"Software\\Classes\\PikroSln"));
             EXPECT_FALSE(RegKeyExists(root, L"Software\\Classes\\PikroSlnx"));
+            EXPECT_FALSE(RegKeyExists(root, kCapabilitiesKey));
+            EXPECT_FALSE(HasValue(root, kRegisteredApps, Wide(PIKRO_PRODUCT_NAME).c_str()));
+            EXPECT_FALSE(HasValue(root, kOpenWithKey, L"PikroSln"));
+            EXPECT_FALSE(HasValue(root, kSlnxOpenWithKey, L"PikroSln"));
+            EXPECT_FALSE(HasValue(root, kSlnxOpenWithKey, L"PikroSlnx"));
+            EXPECT_FALSE(RegKeyExists(root, kApplicationKey));
+            EXPECT_FALSE(FileExists(Shortcut(root)));
+            EXPECT_FALSE(RegKeyExists(root, kUninstallKey));
         }
-        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kCapabilitiesKey));
-        EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, kRegisteredApps, Wide(PIKRO_PRODUCT_NAME).c_str()));
-        EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, kOpenWithKey, L"PikroSln"));
-        EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, kSlnxOpenWithKey, L"PikroSln"));
-        EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, kSlnxOpenWithKey, L"PikroSlnx"));
-        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kApplicationKey));
         if (folderGone) {
             std::string left;
             for (const std::wstring& name : ListFolder(folder_)) left += " " + ToUtf8(name);
             EXPECT_FALSE(FolderExists(folder_)) << "left:" << left;
         }
-        EXPECT_FALSE(FileExists(Shortcut()));
-        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
         // Nor anything in the other architecture's registry view.
         EXPECT_FALSE(OtherHas(kUninstallKey));
         EXPECT_FALSE(OtherHas(kCapabilitiesKey));
         EXPECT_FALSE(OtherHas(kRegisteredApps, Wide(PIKRO_PRODUCT_NAME).c_str()));
     }
 
+    // Starts the installer where someone watches and passes its first page,
+    // which offers both scopes with everyone's chosen (Wine runs every
+    // program as an administrator's). Returns the wizard on its folder page,
+    // that page's folder box in *folder.
+    HWND StartWizard(HANDLE* setup, DWORD* pid, HWND* folder, DWORD stepMs) {
+        *setup = StartProgram(SetupPath(), L"", L"", pid);
+        HWND wizard = *setup ? WaitForWindow(L"#32770", nullptr, *pid, stepMs, true) : NULL;
+        if (!wizard) return NULL;
+        wizard = GetAncestor(wizard, GA_ROOT);
+        const std::wstring everyone = TestLangId() == 1041 ? Wide("このコンピューターのすべてのユーザーにインストールする")
+                                                           : L"Install for everyone on this computer";
+        HWND radio = NULL;
+        EXPECT_TRUE(PumpUntil([&] { return (radio = FindEdit(wizard, everyone, nullptr, L"Button")) != NULL; }, stepMs));
+        EXPECT_EQ(SendMessageW(radio, BM_GETCHECK, 0, 0), BST_CHECKED);
+        EXPECT_TRUE(PumpUntil(
+            [&] {
+                if ((*folder = FindEdit(wizard, InstallFolder(), nullptr)) != NULL) return true;
+                ClickButton(wizard, IDOK);
+                PumpMessages(300);
+                return false;
+            },
+            stepMs));
+        return wizard;
+    }
+
     SystemVisualStudios installs_;
     std::wstring editor_;
-    // Where the suite is installed: Program Files unless a test chose.
+    // Where the suite is installed: Program Files unless a test chose,
+    // and where its Apps & features entry is (HKCU: for the user alone).
     std::wstring folder_ = InstallFolder();
+    HKEY root_ = HKEY_LOCAL_MACHINE;
 };
 
 // A user's road: install, double-click a solution last opened by Visual
@@ -503,7 +595,7 @@ TEST_F(InstallerTest, SilentInstallOpensSolutionsAndQuietRemovalGivesAllBack) {
     std::vector<DevenvRun> runs = ReadFakeDevenvLog(editor_);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].commandLine, L"\"" + editor_ + L"\\devenv.exe\" \"" + sln + L"\"");
-    EXPECT_EQ(runs[0].currentFolder, Installed(L"PikroExec"));
+    EXPECT_EQ(runs[0].currentFolder, solutions.Path());
 
     Uninstall();
     ExpectRemoved();
@@ -532,6 +624,102 @@ TEST_F(InstallerTest, InstallingOverAnEarlierVersionReplacesFilesAndKeepsTheOldT
     EXPECT_EQ(rule, 2u);
     Uninstall();
     ExpectRemoved();
+}
+
+// Update and removal while an editor opened through the suite runs (its
+// shim too): an update over programs that differ from this build's ends
+// with 0 and puts this build's in place while the editor keeps running;
+// removal takes what it can. Once the editor has ended, a restart ("wineboot
+// -r") deletes what was moved aside or left: nothing of the suite remains.
+TEST_F(InstallerTest, UpdatesAndRemovesWhileAnEditorRuns) {
+    for (bool removal : {false, true}) {
+        SCOPED_TRACE(removal ? "removal" : "update");
+        Clean();
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, kOldType));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnxKey, NULL, kOldSlnxType));
+        Install();
+        for (const wchar_t* name : {L"Pikro.exe", L"PikroExec\\PikroExec.exe"}) {
+            std::string bytes;
+            ASSERT_TRUE(ReadFileBytes(Installed(name), &bytes));
+            ASSERT_TRUE(WriteFileBytes(Installed(name), bytes + "of an earlier build"));
+        }
+        TempDir solutions(kTempBlanks);
+        const std::wstring sln = solutions.Sub(L"App.sln");
+        ASSERT_TRUE(WriteFileBytes(sln, "Microsoft Visual Studio Solution File, Format Version 12.00\r\n"));
+        ASSERT_TRUE(MakeFolders(solutions.Sub(L".vs\\App\\v17")));
+        ASSERT_TRUE(HoldFakeDevenv(editor_));
+        const size_t runs = ReadFakeDevenvLog(editor_).size();
+        DWORD code = 1;
+        ASSERT_TRUE(RunProgram(Installed(L"Pikro.exe"), QuoteArg(sln), solutions.Path(), kWaitMs, &code));
+        ASSERT_TRUE(WaitForFakeDevenvLog(editor_, runs + 1, kWaitMs));
+        HANDLE editor = OpenProcess(SYNCHRONIZE, FALSE, ReadFakeDevenvLog(editor_).back().pid);
+        ASSERT_TRUE(editor != NULL);
+        if (removal) {
+            Uninstall();
+        } else {
+            Install();
+            ExpectInstalled();
+            EXPECT_EQ(AsideFiles(folder_).size(), 1u);
+            EXPECT_NE(InstallLog().find(L"was in use, so it was renamed"), std::wstring::npos) << ToUtf8(InstallLog());
+        }
+        EXPECT_EQ(WaitForSingleObject(editor, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        ReleaseFakeDevenv(editor_);
+        EXPECT_EQ(WaitForSingleObject(editor, kWaitMs), WAIT_OBJECT_0);
+        CloseHandle(editor);
+        PumpMessages(500);  // the shim ends after its editor
+        Restart();
+        if (!removal) {
+            EXPECT_TRUE(AsideFiles(folder_).empty());
+            Uninstall();
+        }
+        ExpectRemoved();
+    }
+}
+
+// One installer, two scopes. For the user alone (/CurrentUser) the suite
+// goes into the user's own program folder with its Apps & features entry
+// and Start-menu entry the user's own, none of the machine's; for everyone
+// (/AllUsers) as always. Where the other scope's install exists, Install.log
+// says which comes first, and removing one leaves the other in place.
+TEST_F(InstallerTest, InstallsForOneUserOrForEveryone) {
+    struct Case {
+        const wchar_t* scope;
+        bool user, besideEveryone;
+        const wchar_t* said;  // in Install.log, or null
+    } cases[] = {
+        {L"/CurrentUser", true, false, nullptr},
+        {L"/AllUsers", false, false, nullptr},
+        {L"/CurrentUser", true, true, L"also installed for everyone on this computer"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.scope) + (c.besideEveryone ? " beside everyone's" : ""));
+        Clean();
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, kOldType));
+        ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnxKey, NULL, kOldSlnxType));
+        if (c.besideEveryone) {
+            Install(L"", 0, L"/AllUsers");
+        }
+        root_ = c.user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        folder_ = c.user ? UserInstallFolder() : InstallFolder();
+        Install(L"", 0, c.scope);
+        ExpectInstalled();
+        EXPECT_EQ(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey), !c.user || c.besideEveryone);
+        if (kSetupRegisters && c.user) {
+            EXPECT_EQ(SlnType(), kOldType);  // the machine's classes untouched
+        }
+        if (c.said) {
+            EXPECT_NE(InstallLog().find(c.said), std::wstring::npos) << ToUtf8(InstallLog());
+        }
+        Uninstall();
+        if (c.besideEveryone) {
+            EXPECT_TRUE(FileExists(JoinPath(InstallFolder(), L"Pikro.exe")));
+            root_ = HKEY_LOCAL_MACHINE;
+            folder_ = InstallFolder();
+            Uninstall();
+        }
+        ExpectRemoved();
+        EXPECT_FALSE(FolderExists(UserInstallFolder()));
+    }
 }
 
 // Removal leaves what the user put into the folder, and only that.
@@ -676,17 +864,14 @@ TEST_F(InstallerFinishLang, FinishPageShowsWhatWasFound) {
         if (!c.editors) {
             ASSERT_TRUE(MoveFileW(devenv.c_str(), aside.c_str()));
         }
-        DWORD pid = 0;
-        HANDLE setup = StartProgram(SetupPath(), L"", L"", &pid);
-        ASSERT_TRUE(setup != NULL);
         // Each step is waited for briefly, so that a page that never comes
         // fails the row rather than the whole test's time.
         const DWORD stepMs = 20000;
-        // The wizard is the top-level window; its page, a dialog inside it,
-        // may show before it does.
-        HWND wizard = WaitForWindow(L"#32770", nullptr, pid, stepMs, true);
+        DWORD pid = 0;
+        HANDLE setup = NULL;
+        HWND folder = NULL;
+        HWND wizard = StartWizard(&setup, &pid, &folder, stepMs);
         ASSERT_TRUE(wizard != NULL);
-        wizard = GetAncestor(wizard, GA_ROOT);
         // The folder page: Install, pressed while the page shows the folder
         // and its button is enabled (the installer checks the folder first
         // and ignores the button meanwhile), until the page has gone.
@@ -699,12 +884,6 @@ TEST_F(InstallerFinishLang, FinishPageShowsWhatWasFound) {
                 return EditHolding(wizard, InstallFolder()) != InstallFolder();
             },
             stepMs));
-        // Setup, run where someone watches, says so when it finds nothing.
-        if (!c.editors) {
-            HWND box = WaitForMessageBox(L"PikroInstall", 0, stepMs);
-            EXPECT_TRUE(box != NULL);
-            if (box) CloseMessageBox(box);
-        }
         const std::wstring log = Installed(L"Install.log");
         std::wstring text;
         EXPECT_TRUE(PumpUntil([&] { return !(text = EditHolding(wizard, log)).empty(); }, stepMs));
@@ -745,9 +924,15 @@ TEST_F(InstallerTest, ListsTheEditorsSetupLeftOut) {
     ASSERT_TRUE(PutStoreCatalogue(stored));
     const std::wstring leftOut = stored.back().description + L" (" + stored.back().folder + L")";
     ASSERT_TRUE(PutStoreString(kSectVsInst, L"Omitted0", leftOut));
+    // Windows lists the installed one as a Preview, which is marked so.
+    FakeSetupConfiguration server;
+    FakeInstance preview;
+    preview.path = editor_.substr(0, editor_.size() - wcslen(L"\\Common7\\IDE"));
+    preview.prerelease = L"-1";
+    ASSERT_TRUE(server.Ready() && server.List({preview}));
     Install();
     const std::wstring log = InstallLog();
-    EXPECT_NE(log.find(L"Visual Studio found: Visual Studio 2022 (" + editor_ + L")"), std::wstring::npos)
+    EXPECT_NE(log.find(L"Visual Studio found: Visual Studio 2022 (" + editor_ + L", Preview)"), std::wstring::npos)
         << ToUtf8(log);
     EXPECT_NE(log.find(L"Visual Studio found: " + stored[0].description + L" (" + stored[0].folder + L")"),
               std::wstring::npos)
@@ -763,38 +948,71 @@ TEST_F(InstallerTest, ListsTheEditorsSetupLeftOut) {
 // with the user's catalogue, settings and remembered file types; its removal
 // then leaves nothing of the suite. Wine here runs 64-bit programs only, so
 // the first install is laid out as the other architecture's installer
-// leaves it on 64-bit Windows: its files in its Program Files folder, its
-// entries in its registry view, the file types (shared by both views on
-// Windows, though not under Wine 8) pointing at its launcher. A file the
-// user put into its folder stays there, with the folder.
+// leaves it on 64-bit Windows: the suite's programs and uninstaller in its
+// folder, its entries in its registry view, the file types (shared by both
+// views on Windows, though not under Wine 8) pointing at its launcher.
+// Only what is provably the suite's goes: a folder without the suite's own
+// uninstaller (C:\Shared, C:\Windows, recorded by someone) keeps every file,
+// a file the user put there stays with the folder, a PikroExec folder that
+// is a link keeps what it points to, and a recorded folder that is the one
+// installed to, however spelled, is installed into, not emptied.
 TEST_F(InstallerTest, ReplacesTheInstallOfTheOtherArchitecture) {
     TempDir copies;
     const std::wstring dropped = copies.Sub(L"IDE");
     ASSERT_NE(CreateFakeDevenv(dropped, L"My copy", L"17.0"), L"");
     const std::wstring droppedLine = L"My copy;17.0;" + dropped;
     const std::wstring product = Wide(PIKRO_PRODUCT_NAME);
-    const std::wstring other = OtherInstallFolder();
-    for (bool usersFile : {false, true}) {
-        SCOPED_TRACE(usersFile ? "with a file of the user's" : "nothing else in its folder");
+    struct Case {
+        const char* name;
+        std::wstring recorded;  // the other's InstallLocation
+        bool suites;            // the suite's own files lie there (else others', by the same names)
+        bool usersFile, linkedShim;
+        const wchar_t* installTo;  // /D=, or null
+    } cases[] = {
+        {"nothing else in its folder", OtherInstallFolder(), true, false, false, nullptr},
+        {"with a file of the user's", OtherInstallFolder(), true, true, false, nullptr},
+        {"its PikroExec a link", OtherInstallFolder(), true, false, true, nullptr},
+        {"a shared folder", L"C:\\Shared", false, false, false, nullptr},
+        {"the Windows folder", L"C:\\Windows", false, false, false, nullptr},
+        {"the folder installed to, spelled another way", L"C:\\Tools\\Pikro Suite", false, false, false,
+         L"C:\\Tools\\x\\..\\.\\Pikro Suite"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         Clean();
-        for (const wchar_t* name : {L"Pikro.exe", L"PikroInstall.exe", L"PikroUninstall.exe",
-                                    L"PikroExec\\PikroExec.exe", L"Uninstall.exe", L"Install.log"}) {
-            ASSERT_TRUE(MakeFolders(JoinPath(other, name).substr(0, JoinPath(other, name).rfind(L'\\'))));
-            ASSERT_TRUE(WriteFileBytes(JoinPath(other, name), "of the other architecture"));
+        TempDir linked;
+        std::vector<std::wstring> laid;
+        for (const wchar_t* name : kSuiteFiles) {
+            const std::wstring path = JoinPath(c.recorded, name);
+            if (c.installTo) break;
+            ASSERT_TRUE(MakeFolders(path.substr(0, path.rfind(L'\\'))));
+            if (!c.suites || wcscmp(name, L"Install.log") == 0) {
+                ASSERT_TRUE(WriteFileBytes(path, "someone else's"));
+            } else {
+                const std::wstring from = wcscmp(name, L"Uninstall.exe") == 0 ? SetupPath() : ProgramPath(name);
+                ASSERT_TRUE(CopyFileW(from.c_str(), path.c_str(), FALSE)) << ToUtf8(name);
+            }
+            laid.push_back(path);
         }
-        if (usersFile) {
-            ASSERT_TRUE(WriteFileBytes(JoinPath(other, L"notes.txt"), "mine"));
+        if (c.installTo) {
+            ASSERT_TRUE(MakeFolders(c.recorded));
+        }
+        if (c.linkedShim) {
+            ASSERT_TRUE(RemoveTree(JoinPath(c.recorded, L"PikroExec")));
+            ASSERT_TRUE(CopyFileW(ProgramPath(L"PikroExec\\PikroExec.exe").c_str(),
+                                  linked.Sub(L"PikroExec.exe").c_str(), FALSE));
+            ASSERT_TRUE(MakeFolderLink(JoinPath(c.recorded, L"PikroExec"), linked.Path()));
+        }
+        if (c.usersFile) {
+            ASSERT_TRUE(WriteFileBytes(JoinPath(c.recorded, L"notes.txt"), "mine"));
         }
         ASSERT_TRUE(OtherPutString(kUninstallKey, L"DisplayName", product));
-        ASSERT_TRUE(OtherPutString(kUninstallKey, L"InstallLocation", other));
-        ASSERT_TRUE(OtherPutString(kUninstallKey, L"UninstallString", QuoteArg(JoinPath(other, L"Uninstall.exe"))));
-        ASSERT_TRUE(OtherPutString(kCapabilitiesKey, L"ApplicationName", product));
-        ASSERT_TRUE(OtherPutString(std::wstring(kCapabilitiesKey) + L"\\FileAssociations", L".sln", L"PikroSln"));
-        ASSERT_TRUE(OtherPutString(kRegisteredApps, product.c_str(), kCapabilitiesKey));
+        ASSERT_TRUE(OtherPutString(kUninstallKey, L"InstallLocation", c.recorded));
+        ASSERT_TRUE(OtherPutString(kUninstallKey, L"UninstallString", QuoteArg(JoinPath(c.recorded, L"Uninstall.exe"))));
         ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnKey, NULL, L"PikroSln"));
         ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kSlnxKey, NULL, L"PikroSln"));
         ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kOpenKey, NULL,
-                                 QuoteArg(JoinPath(other, L"Pikro.exe")) + L" \"%1\""));
+                                 QuoteArg(JoinPath(c.recorded, L"Pikro.exe")) + L" \"%1\""));
         ASSERT_TRUE(PutStoreString(kSectVsInst, kKeyOrgFType, kOldType));
         ASSERT_TRUE(PutStoreString(kSectVsInst, kKeyOrgFTypeSlnx, kOldSlnxType));
         ASSERT_TRUE(PutStoreString(kSectVsInst, L"VS00", L"Visual Studio 2022;17.8.3;" + editor_));
@@ -802,19 +1020,37 @@ TEST_F(InstallerTest, ReplacesTheInstallOfTheOtherArchitecture) {
         ASSERT_TRUE(PutStoreDword(kSectVsInst, kKeyCount, 2));
         ASSERT_TRUE(PutStoreDword(kSectProfiles, kKeyNoVsProc, 2));
 
-        InstallOverTheOther(droppedLine);
-        EXPECT_FALSE(OtherHas(kRegisteredApps, product.c_str()));
-        if (usersFile) {
-            EXPECT_EQ(ListFolder(other), std::vector<std::wstring>{L"notes.txt"});
-        } else {
-            EXPECT_FALSE(FolderExists(other));
+        if (c.installTo) {
+            folder_ = c.recorded;
         }
+        InstallOverTheOther(droppedLine, c.installTo ? c.installTo : L"");
         EXPECT_NE(InstallLog().find(L"replaces the " + product + L" installed earlier"), std::wstring::npos)
             << ToUtf8(InstallLog());
-
+        // What was not provably the suite's is all there.
+        for (const std::wstring& path : laid) {
+            const bool throughLink = c.linkedShim && path.find(L"PikroExec\\") != std::wstring::npos;
+            EXPECT_EQ(FileExists(path), !c.suites || throughLink) << ToUtf8(path);
+        }
+        EXPECT_EQ(FileExists(linked.Sub(L"PikroExec.exe")), c.linkedShim);
+        if (c.usersFile) {
+            EXPECT_EQ(ListFolder(c.recorded), std::vector<std::wstring>{L"notes.txt"});
+        } else if (c.suites && !c.linkedShim) {
+            EXPECT_FALSE(FolderExists(c.recorded));
+        }
+        if (c.installTo) {
+            // Installed for everyone outside Program Files: as Program Files
+            // is, writable by administrators and the system only. Wine 8
+            // keeps no descriptor: it turns the DACL into Unix permissions
+            // and reads one back from them, which shows only that everyone
+            // else (a folder made under C:\ gives them read access) lost
+            // access; the protection and the users' entry are Windows' own.
+            const std::wstring dacl = FolderDacl(folder_);
+            EXPECT_NE(dacl.find(L"(A;OICI;FA;;;SY)"), std::wstring::npos) << ToUtf8(dacl);
+            EXPECT_EQ(dacl.find(L";;;WD)"), std::wstring::npos) << ToUtf8(dacl);
+        }
         Uninstall();
         ExpectRemoved();
-        EXPECT_EQ(FolderExists(other), usersFile);
+        EXPECT_EQ(FolderExists(c.recorded), (!c.suites && !c.installTo) || c.usersFile || c.linkedShim);
     }
 }
 
@@ -928,13 +1164,10 @@ TEST_F(InstallerTest, FolderPageAsksForAnotherFolder) {
     ASSERT_TRUE(WriteFileBytes(JoinPath(chosen, L"Pikro Suite\\notes.txt"), "the user's own"));
     const DWORD stepMs = 20000;
     DWORD pid = 0;
-    HANDLE setup = StartProgram(SetupPath(), L"", L"", &pid);
-    ASSERT_TRUE(setup != NULL);
-    HWND wizard = WaitForWindow(L"#32770", nullptr, pid, stepMs, true);
-    ASSERT_TRUE(wizard != NULL);
-    wizard = GetAncestor(wizard, GA_ROOT);
+    HANDLE setup = NULL;
     HWND folder = NULL;
-    EXPECT_TRUE(PumpUntil([&] { return (folder = FindEdit(wizard, InstallFolder(), nullptr)) != NULL; }, stepMs));
+    HWND wizard = StartWizard(&setup, &pid, &folder, stepMs);
+    ASSERT_TRUE(wizard != NULL);
     SendMessageW(folder, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
     EXPECT_TRUE(PumpUntil([&] { return IsWindowEnabled(GetDlgItem(wizard, IDOK)) != FALSE; }, stepMs));
     EXPECT_TRUE(ClickButton(wizard, IDOK));

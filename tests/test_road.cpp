@@ -66,7 +66,10 @@ protected:
         std::vector<DevenvRun> log = ReadFakeDevenvLog(editor);
         ASSERT_EQ(log.size(), runs);
         EXPECT_EQ(log.back().commandLine, L"\"" + editor + L"\\devenv.exe\" \"" + sln + L"\"");
-        EXPECT_EQ(log.back().currentFolder, install_ + L"\\PikroExec");
+        // The solution's folder, else (a solution that is not there) the
+        // launcher's own current folder.
+        const std::wstring folder = sln.substr(0, sln.rfind(L'\\'));
+        EXPECT_EQ(log.back().currentFolder, FolderExists(folder) ? folder : dir_.Path());
         EXPECT_FALSE(StartedHidden(log.back()))
             << "flags " << log.back().startupFlags << " show " << log.back().showWindow;
     }
@@ -1095,7 +1098,7 @@ TEST(ShellRoad, OpeningASolutionReachesTheMatchingEditor) {
         std::vector<DevenvRun> runs = ReadFakeDevenvLog(o.editor);
         if (runs.size() == 1) {
             EXPECT_EQ(runs[0].commandLine, L"\"" + o.editor + L"\\devenv.exe\" \"" + o.sln + L"\"");
-            EXPECT_EQ(runs[0].currentFolder, install + L"\\PikroExec");
+            EXPECT_EQ(runs[0].currentFolder, o.sln.substr(0, o.sln.rfind(L'\\')));
             EXPECT_FALSE(StartedHidden(runs[0]));
         }
     }

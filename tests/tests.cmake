@@ -75,14 +75,14 @@ if(PIKRO_MAKENSIS AND NOT CMAKE_CONFIGURATION_TYPES)
     set(pikro_arch x86)
   endif()
   set(pikro_setup ${CMAKE_BINARY_DIR}/installer/PikroSetup.exe)
+  file(GLOB pikro_installer_parts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/installer/*.nsh)
   add_custom_command(OUTPUT ${pikro_setup}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/installer
     COMMAND ${PIKRO_MAKENSIS} -V2 -NOCD -DPIKRO_VERSION=${pikro_version}
             -DPIKRO_PRODUCT=${pikro_product} -DPIKRO_ARCH=${pikro_arch}
             -DPIKRO_PROGRAMS=${CMAKE_BINARY_DIR}/bin -DPIKRO_OUTFILE=${pikro_setup}
             ${CMAKE_SOURCE_DIR}/installer/Pikro.nsi
-    DEPENDS ${CMAKE_SOURCE_DIR}/installer/Pikro.nsi ${CMAKE_SOURCE_DIR}/installer/report.nsh
-            ${CMAKE_SOURCE_DIR}/installer/program_name.nsh ${CMAKE_SOURCE_DIR}/installer/folder.nsh
+    DEPENDS ${CMAKE_SOURCE_DIR}/installer/Pikro.nsi ${pikro_installer_parts}
             ${CMAKE_SOURCE_DIR}/common/version.h
             Pikro PikroInstall PikroUninstall PikroExec
     COMMENT "Installer for the tests: ${pikro_setup}"
