@@ -26,6 +26,13 @@
 ; (/S) runs setup with /quiet, which never waits on a message box.
 
 Unicode true
+; A signed release (scripts/release.sh with a certificate) has the
+; uninstaller signed before it is packed, then the installer itself; a
+; signing that fails fails the build.
+!ifdef PIKRO_SIGN_SCRIPT
+  !uninstfinalize 'bash "${PIKRO_SIGN_SCRIPT}" "%1"' = 0
+  !finalize 'bash "${PIKRO_SIGN_SCRIPT}" "%1"' = 0
+!endif
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
