@@ -13,7 +13,8 @@
 #   Pikro-<version>-<arch>, each program built for its architecture, and
 #   SHA256SUMS matches every file;
 # - ready for winget: scripts/check-winget.sh;
-# - ready to sign: scripts/check-signed.sh, in the first clone.
+# - ready to sign: scripts/check-signed.sh, in the first clone; the unsigned
+#   release it builds beside the signed one is still the same.
 #
 #   bash scripts/check-release.sh
 #
@@ -124,5 +125,9 @@ echo "check-release.sh: the release files are complete" >&2
 
 bash "$first/scripts/check-winget.sh" "$out" || fail "the winget manifests"
 PIKRO_BUILD_ROOT=$build_root bash "$first/scripts/check-signed.sh" || fail "the signed release"
+# The signed release was made beside an unsigned one, whose programs were
+# linked again, later: the unsigned release must not have changed.
+diff -r "$out" "$second/dist/release" >/dev/null ||
+  fail "the unsigned release made beside a signed one differs from the plain one"
 rm -rf "$work"
 echo "check-release.sh: release reproducible, complete, ready for winget and signed correctly" >&2
