@@ -83,7 +83,10 @@ load() {
   done < <(awk -f "$repo/scripts/yaml-flat.awk" "$1")
 }
 has() { [ -n "${m[$1]+set}" ]; }
-in_list() { grep -qw -- "$1" <<<"$2"; }
+# Whether a word is one of a blank-separated list.
+in_list() {
+  [[ -n "$1" && "$1" != *[[:space:]]* && " $(tr -s '[:space:]' ' ' <<<"$2") " == *" $1 "* ]]
+}
 # value must match an extended regular expression and have min..max characters.
 matches() {
   local name=$1 path=$2 pattern=$3 min=$4 max=$5
