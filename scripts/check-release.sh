@@ -123,11 +123,16 @@ done
 [ "$(wc -l <"$out/SHA256SUMS")" -eq 4 ] || fail "SHA256SUMS does not list the four files"
 echo "check-release.sh: the release files are complete" >&2
 
-bash "$first/scripts/check-winget.sh" "$out" || fail "the winget manifests"
-PIKRO_BUILD_ROOT=$build_root bash "$first/scripts/check-signed.sh" || fail "the signed release"
+# Both checks run, so that a fault in one does not hide the other's.
+failed=()
+bash "$first/scripts/check-winget.sh" "$out" || failed+=("the winget manifests")
+PIKRO_BUILD_ROOT=$build_root bash "$first/scripts/check-signed.sh" || failed+=("the signed release")
 # The signed release was made beside an unsigned one, whose programs were
 # linked again, later: the unsigned release must not have changed.
 diff -r "$out" "$second/dist/release" >/dev/null ||
-  fail "the unsigned release made beside a signed one differs from the plain one"
+  failed+=("the unsigned release made beside a signed one, which differs from the plain one")
+if [ "${#failed[@]}" -ne 0 ]; then
+  fail "faults in $(printf '%s; ' "${failed[@]}")see above"
+fi
 rm -rf "$work"
 echo "check-release.sh: release reproducible, complete, ready for winget and signed correctly" >&2
