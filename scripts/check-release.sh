@@ -13,8 +13,9 @@
 #   Pikro-<version>-<arch>, each program built for its architecture, and
 #   SHA256SUMS matches every file;
 # - ready for winget: scripts/check-winget.sh;
-# - ready to sign: scripts/check-signed.sh, in the first clone; the unsigned
-#   release it builds beside the signed one is still the same.
+# - ready to sign: scripts/check-signed.sh, in the first clone, and the
+#   signed release's own winget manifests; the unsigned release built beside
+#   the signed one is still the same.
 #
 #   bash scripts/check-release.sh
 #
@@ -127,6 +128,7 @@ echo "check-release.sh: the release files are complete" >&2
 failed=()
 bash "$first/scripts/check-winget.sh" "$out" || failed+=("the winget manifests")
 PIKRO_BUILD_ROOT=$build_root bash "$first/scripts/check-signed.sh" || failed+=("the signed release")
+bash "$first/scripts/check-winget.sh" "$first/dist/release-signed" || failed+=("the signed release's winget manifests")
 # The signed release was made beside an unsigned one, whose programs were
 # linked again, later: the unsigned release must not have changed.
 diff -r "$out" "$second/dist/release" >/dev/null ||

@@ -5,10 +5,12 @@
 #
 # - every .exe of dist/release-signed/ (both installers and every program in
 #   both zips) verifies with osslsigncode against that authority (SHA-256),
-#   and against another authority does not; the unsigned release carries no
-#   signature;
-# - SHA256SUMS and the winget manifests of the signed release are its own
-#   (scripts/check-winget.sh);
+#   and against another authority does not, and carries a time stamp from
+#   the time-stamp authority it was given (PIKRO_SIGN_TIMESTAMP_URL: one on
+#   this machine's loopback address, answered by openssl); the unsigned
+#   release carries no signature;
+# - the signed release's SHA256SUMS is its own: no file of it is the
+#   unsigned one;
 # - under Wine each signed installer installs the suite with the switches
 #   its winget manifest gives the machine scope, the installed programs and
 #   Uninstall.exe (which makensis signed before packing it) verify, and
@@ -33,6 +35,9 @@ fail() {
   exit 1
 }
 cleanup() {
+  if [ -n "${tsa_pid:-}" ]; then
+    kill "$tsa_pid" 2>/dev/null || true
+  fi
   if [ -n "${WINEPREFIX:-}" ]; then
     wineserver -k </dev/null >/dev/null 2>&1 || true
   fi
@@ -54,6 +59,59 @@ printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedK
   >"$work/signer.ext"
 openssl x509 -req -days 1 -in "$work/signer.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" \
   -CAcreateserial -extfile "$work/signer.ext" -out "$work/signer.pem" 2>/dev/null
+# A time-stamp authority of RFC 3161 on this machine's loopback address, with
+# a certificate of the same authority: openssl answers each request.
+openssl req -newkey rsa:2048 -nodes -subj "/CN=Pikro Test Time Stamps" \
+  -keyout "$work/tsa.key" -out "$work/tsa.csr" 2>/dev/null
+printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=critical,timeStamping\n' \
+  >"$work/tsa.ext"
+openssl x509 -req -days 1 -in "$work/tsa.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" \
+  -CAcreateserial -extfile "$work/tsa.ext" -out "$work/tsa.pem" 2>/dev/null
+echo 01 >"$work/tsa.serial"
+cat >"$work/tsa.cnf" <<CONFIG
+[ tsa ]
+default_tsa = here
+[ here ]
+serial = $work/tsa.serial
+signer_cert = $work/tsa.pem
+certs = $work/ca.pem
+signer_key = $work/tsa.key
+signer_digest = sha256
+default_policy = 1.3.6.1.4.1.0.1
+digests = sha1, sha256, sha384, sha512
+ess_cert_id_alg = sha256
+CONFIG
+python3 - "$work/tsa.cnf" "$work/tsa.port" <<'SERVER' &
+import http.server, os, subprocess, sys
+
+class TimeStamps(http.server.BaseHTTPRequestHandler):
+    def do_POST(self):
+        query = self.rfile.read(int(self.headers["Content-Length"]))
+        reply = subprocess.run(["openssl", "ts", "-reply", "-config", sys.argv[1],
+                                "-queryfile", "/dev/stdin", "-out", "/dev/stdout"],
+                               input=query, capture_output=True, check=True).stdout
+        self.send_response(200)
+        self.send_header("Content-Type", "application/timestamp-reply")
+        self.send_header("Content-Length", str(len(reply)))
+        self.end_headers()
+        self.wfile.write(reply)
+
+    def log_message(self, *args):
+        pass
+
+server = http.server.HTTPServer(("127.0.0.1", 0), TimeStamps)
+with open(sys.argv[2] + ".new", "w") as port:
+    port.write(str(server.server_port))
+os.rename(sys.argv[2] + ".new", sys.argv[2])
+server.serve_forever()
+SERVER
+tsa_pid=$!
+for _ in $(seq 50); do
+  [ -f "$work/tsa.port" ] && break
+  sleep 0.1
+done
+[ -f "$work/tsa.port" ] || fail "the time-stamp authority did not start"
+
 # A password with a blank and quotes, which must reach osslsigncode whole.
 password="pass word \"'\$x"
 openssl pkcs12 -export -inkey "$work/signer.key" -in "$work/signer.pem" -certfile "$work/ca.pem" \
@@ -61,17 +119,19 @@ openssl pkcs12 -export -inkey "$work/signer.key" -in "$work/signer.pem" -certfil
 
 echo "== signed release (build log: $log)" >&2
 PIKRO_SIGN_PKCS12=$work/signer.pfx PIKRO_SIGN_PASSWORD=$password PIKRO_SKIP_DEPS=1 \
-  bash "$repo/scripts/release.sh" >"$log" 2>&1 || { cat "$log" >&2; fail "release.sh failed to sign"; }
+  PIKRO_SIGN_TIMESTAMP_URL=http://127.0.0.1:$(cat "$work/tsa.port")/ bash "$repo/scripts/release.sh" >"$log" 2>&1 || { cat "$log" >&2; fail "release.sh failed to sign"; }
 
 (cd "$signed" && sha256sum --quiet -c SHA256SUMS) || fail "the signed release's SHA256SUMS does not match it"
 [ "$(cut -d' ' -f3 "$signed/SHA256SUMS")" = "$(cut -d' ' -f3 "$repo/dist/release/SHA256SUMS")" ] ||
   fail "the signed release holds other files than the unsigned one"
 shared=$(cut -d' ' -f1 "$signed/SHA256SUMS" | grep -Fxf - <(cut -d' ' -f1 "$repo/dist/release/SHA256SUMS") || true)
 [ -z "$shared" ] || fail "a file of the signed release is the unsigned one: $shared"
-bash "$repo/scripts/check-winget.sh" "$signed" || fail "the signed release's winget manifests"
 
+# A signature that verifies against an authority, with a time stamp that
+# verifies against the same.
 verifies() {
-  osslsigncode verify -CAfile "$2" -in "$1" >"$work/verify.log" 2>&1
+  osslsigncode verify -CAfile "$2" -TSA-CAfile "$2" -in "$1" >"$work/verify.log" 2>&1 &&
+    grep -q 'Timestamp Server Signature verification: ok' "$work/verify.log"
 }
 # Every program of the release: the installers and what the zips hold.
 mkdir -p "$work/unzipped"
