@@ -162,6 +162,7 @@ bash "$repo/scripts/wine-prefix.sh" --clone "$build_root/x64" "$WINEPREFIX" >/de
 wineserver -p </dev/null >/dev/null 2>&1 || true
 wine wineboot </dev/null >/dev/null 2>&1 || true
 manifest=$(ls "$signed"/winget/*.installer.yaml)
+product_code=$(sed -n 's/^ProductCode: *//p' "$manifest")
 for arch in "${archs[@]}"; do
   switches=$(awk -f "$repo/scripts/yaml-flat.awk" "$manifest" |
     awk -F'\t' -v arch="$arch" '
@@ -169,6 +170,7 @@ for arch in "${archs[@]}"; do
       $1 ~ /^Installers\.[0-9]+\.Scope$/ { split($1, p, "."); s[p[2]] = $2 }
       $1 ~ /^Installers\.[0-9]+\.InstallerSwitches\.Custom$/ { split($1, p, "."); c[p[2]] = $2 }
       END { for (i in a) if (a[i] == arch && s[i] == "machine") print c[i] }')
+  [ -n "$switches" ] || fail "the winget manifest gives the $arch installer no switch for the machine"
   folder="C:\\SignedCheck\\$arch"
   unix=$WINEPREFIX/drive_c/SignedCheck/$arch
   # shellcheck disable=SC2086
@@ -178,6 +180,12 @@ for arch in "${archs[@]}"; do
     [ -f "$unix/$exe" ] || fail "the signed $arch installer did not install $exe"
     verifies "$unix/$exe" "$work/ca.pem" || { cat "$work/verify.log" >&2; fail "the installed $arch $exe does not verify"; }
   done
+  # Its Apps & features entry, in the machine's registry view of its
+  # architecture, under the name the manifest gives as ProductCode.
+  view=64
+  [ "$arch" = x64 ] || view=32
+  entry="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code"
+  wine reg query "$entry" /reg:$view </dev/null >/dev/null 2>&1 || fail "the $arch installer made no $entry"
   # The uninstaller copies itself aside and returns at once: wait for it.
   wine "$unix/Uninstall.exe" /S </dev/null >/dev/null 2>&1 || fail "the installed $arch Uninstall.exe failed"
   for _ in $(seq 100); do
@@ -185,5 +193,11 @@ for arch in "${archs[@]}"; do
     sleep 0.2
   done
   [ ! -e "$unix" ] || fail "the $arch uninstaller left $(cd "$unix" && find . -type f | tr '\n' ' ')"
+  # The entry goes last.
+  for _ in $(seq 20); do
+    wine reg query "$entry" /reg:$view </dev/null >/dev/null 2>&1 || break
+    sleep 0.5
+  done
+  ! wine reg query "$entry" /reg:$view </dev/null >/dev/null 2>&1 || fail "the $arch uninstaller left $entry"
   echo "check-signed.sh: the signed $arch installer installs (/S $switches), its installed Uninstall.exe verifies and removes the suite" >&2
 done
