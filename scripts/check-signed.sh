@@ -45,28 +45,27 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# An authority and a code-signing certificate it issued, valid for a day.
+# Two authorities, and certificates the first one issued for signing code
+# and for time stamps, each valid for a day.
 authority() {
   openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=$2" \
     -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign \
     -keyout "$work/$1.key" -out "$work/$1.pem" 2>/dev/null
 }
+issue() {
+  openssl req -newkey rsa:2048 -nodes -subj "/CN=$2" \
+    -keyout "$work/$1.key" -out "$work/$1.csr" 2>/dev/null
+  printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=%s\n' "$3" \
+    >"$work/$1.ext"
+  openssl x509 -req -days 1 -in "$work/$1.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" \
+    -CAcreateserial -extfile "$work/$1.ext" -out "$work/$1.pem" 2>/dev/null
+}
 authority ca "Pikro Test Authority"
 authority other "Another Test Authority"
-openssl req -newkey rsa:2048 -nodes -subj "/CN=Pikro Test Signer" \
-  -keyout "$work/signer.key" -out "$work/signer.csr" 2>/dev/null
-printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' \
-  >"$work/signer.ext"
-openssl x509 -req -days 1 -in "$work/signer.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" \
-  -CAcreateserial -extfile "$work/signer.ext" -out "$work/signer.pem" 2>/dev/null
-# A time-stamp authority of RFC 3161 on this machine's loopback address, with
-# a certificate of the same authority: openssl answers each request.
-openssl req -newkey rsa:2048 -nodes -subj "/CN=Pikro Test Time Stamps" \
-  -keyout "$work/tsa.key" -out "$work/tsa.csr" 2>/dev/null
-printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=critical,timeStamping\n' \
-  >"$work/tsa.ext"
-openssl x509 -req -days 1 -in "$work/tsa.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" \
-  -CAcreateserial -extfile "$work/tsa.ext" -out "$work/tsa.pem" 2>/dev/null
+issue signer "Pikro Test Signer" codeSigning
+issue tsa "Pikro Test Time Stamps" critical,timeStamping
+# A time-stamp authority of RFC 3161 on this machine's loopback address:
+# openssl answers each request.
 echo 01 >"$work/tsa.serial"
 cat >"$work/tsa.cnf" <<CONFIG
 [ tsa ]
