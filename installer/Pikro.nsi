@@ -25,6 +25,13 @@
 ; the 64-bit folder and uses the 64-bit registry view.
 
 Unicode true
+; A signed release (scripts/release.sh with a certificate) has the
+; uninstaller signed before it is packed, then the installer itself; a
+; signing that fails fails the build.
+!ifdef PIKRO_SIGN_SCRIPT
+  !uninstfinalize 'bash "${PIKRO_SIGN_SCRIPT}" "%1"' = 0
+  !finalize 'bash "${PIKRO_SIGN_SCRIPT}" "%1"' = 0
+!endif
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 

@@ -2,10 +2,12 @@
 # Installs what building and testing the suite needs on Debian 12: the
 # MinGW-w64 cross compilers (posix thread model, which GoogleTest needs),
 # 32- and 64-bit Wine, the GoogleTest sources and CMake, and for the release
-# NSIS (the installer), zip and unzip (the archives and their check), and a
-# Japanese font, without which Wine draws Japanese texts in boxes of no
-# particular width and the layout tests could not tell clipped ones. Safe to
-# run again: when every package is already there it does not touch apt at all.
+# NSIS (the installer), zip and unzip (the archives and their check),
+# osslsigncode, openssl and python3 (signing, and the throw-away
+# certificates and time-stamp server of its check), and a Japanese font,
+# without which Wine draws Japanese texts in boxes of no particular width
+# and the layout tests could not tell clipped ones. Safe to run again: when
+# every package is already there it does not touch apt at all.
 set -euo pipefail
 
 PACKAGES=(
@@ -24,6 +26,9 @@ PACKAGES=(
   nsis
   zip
   unzip
+  osslsigncode
+  openssl
+  python3
 )
 
 # The tests run under these locales: Wine takes its user-interface language
