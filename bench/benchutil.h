@@ -28,6 +28,17 @@ inline double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
+// The value below which the given fraction of a non-empty set of
+// measurements lies, taken between the two nearest ones: 0.25 and 0.75 give
+// the quartiles, which tell how far the rounds spread.
+inline double Quantile(std::vector<double> values, double fraction) {
+    std::sort(values.begin(), values.end());
+    const double at = fraction * static_cast<double>(values.size() - 1);
+    const size_t below = static_cast<size_t>(at);
+    if (below + 1 >= values.size()) return values.back();
+    return values[below] + (at - static_cast<double>(below)) * (values[below + 1] - values[below]);
+}
+
 // Starts a command line in cwd (null: the current folder) and returns the
 // process handle, or 0.
 inline HANDLE StartLine(const std::wstring& line, const wchar_t* cwd) {

@@ -43,8 +43,11 @@ for exe in "$root/$arch"/bin/bench_*.exe; do
   name=$(basename "$exe" .exe)
   if [ -n "$filter" ] && [[ "$name" != *"$filter"* ]]; then continue; fi
   found=1
-  echo "== $name ($arch)"
+  # Other programs running beside a benchmark move its figures: the load
+  # around each run is printed with them.
+  echo "== $name ($arch), load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
   bash "$repo/scripts/wine-run.sh" "$exe" || status=1
+  echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 done
 if [ "$found" -eq 0 ]; then
   echo "bench/run.sh: no benchmark programs in $root/$arch/bin" >&2

@@ -37,6 +37,7 @@ struct DiscoveryState {
     int nLeftOut;                   // stored editors it left out for want of room
     int nOmitted;                   // editors named as left out (Omitted0, ...)
     int fListAnswered;              // Windows' list was read whole in time
+    int fListLate;                  // Windows' list did not answer by its deadline
     wchar_t szSystemDrive[260];
     wchar_t szTopFolder[2][260];    // "Program Files", then "Program Files (x86)"
     KalWalkGuard walk;              // the folders the walk is below
@@ -73,8 +74,9 @@ int ReadInstanceList(FoundEditors* listed);
 // Asks ReadInstanceList on a thread of its own and waits for it until
 // kInstanceListDeadlineMs have passed. What it found is added to
 // state->found only when it finished in time (state->fListAnswered);
-// otherwise it is left to finish, or not, on its own, and nothing it does
-// later reaches the discovery. Returns the number of editors taken.
+// otherwise (state->fListLate) it is left to finish, or not, on its own,
+// and nothing it does later reaches the discovery. Returns the number of
+// editors taken.
 int ListInstalledInstances(DiscoveryState* state);
 
 // Brings the stored catalogue together with what the discovery found,

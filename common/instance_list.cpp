@@ -47,6 +47,7 @@ int ListInstalledInstances(DiscoveryState* state) {
     const DWORD waited = WaitForSingleObject(thread, kInstanceListDeadlineMs);
     CloseHandle(thread);
     int taken = 0;
+    state->fListLate = waited != WAIT_OBJECT_0;
     if (waited == WAIT_OBJECT_0) {
         state->fListAnswered = listing->answered;
         for (int i = 0; i < listing->listed.count; ++i) {

@@ -85,6 +85,20 @@ int StartShim(const wchar_t* shimPath, const wchar_t* workFolder,
     return 1;
 }
 
+// The row selected when the list opens: the one picked last time, which may
+// have been picked for an .sln. The list for an .slnx (shown where its file
+// could not be read, or named no editor of the catalogue) never preselects
+// an editor that cannot open .slnx by default: the best one that can is
+// selected instead, or none when no editor can.
+int PreselectedRow() {
+    const UINT remembered = g_settings.ixLstSel;
+    if (_wcsicmp(PathFindExtensionW(g_state.szSlnPath), kSlnxExtension) != 0 ||
+        (remembered < static_cast<UINT>(g_catalogue.count) &&
+         OpensSlnx(g_catalogue.entries[remembered])))
+        return static_cast<int>(remembered);
+    return NewestSlnxEditor();
+}
+
 }  // namespace
 
 int OnChoiceInitDialog(HWND window, UINT, WPARAM, LPARAM) {
@@ -111,7 +125,8 @@ int OnShowChoice(HWND window, UINT, WPARAM, LPARAM) {
         SendDlgItemMessageW(window, IDC_LST_EDITORS, LB_INSERTSTRING, static_cast<WPARAM>(i),
                             reinterpret_cast<LPARAM>(row));
     }
-    SendDlgItemMessageW(window, IDC_LST_EDITORS, LB_SETCURSEL, g_settings.ixLstSel, 0);
+    SendDlgItemMessageW(window, IDC_LST_EDITORS, LB_SETCURSEL,
+                        static_cast<WPARAM>(PreselectedRow()), 0);
     ShowSolutionName(window);
     PrepareFrameForShow(window);
     ShowWindow(window, SW_SHOW);

@@ -19,6 +19,16 @@ const wchar_t kNoEditorInFolderJa[] = L"\x1b[31m\n このフォルダ内に \"de
 const wchar_t kNoEditorInFolderEn[] = L"\x1b[31m\n There is no \"devenv.exe\" in this folder. \n";
 const wchar_t kNotEditorFileJa[] = L"\x1b[31m\n \"devenv.exe\" ではありません。\n";
 const wchar_t kNotEditorFileEn[] = L"\x1b[31m\n It's not a \"devenv.exe\". \n";
+// An editor leaves the list when its devenv.exe is gone: at the next start
+// the catalogue drops it.
+const wchar_t kListFullJa[] =
+    L"\x1b[31m\n 一覧に登録できる Visual Studio は %d 個までです。\n"
+    L" 空きを作るには、使わなくなった Visual Studio をアンインストールするか、\n"
+    L" ドロップして追加したコピーを削除してください。次の起動で一覧から外れます。\n";
+const wchar_t kListFullEn[] =
+    L"\x1b[31m\n The list holds at most %d editors of Visual Studio. \n"
+    L" To make room, uninstall a Visual Studio you no longer use, or delete a copy \n"
+    L" you added by dropping it: it leaves the list at the next start. \n";
 
 void ShowDropTip(HWND list, const wchar_t* japanese, const wchar_t* english) {
     KalTipTextShowCenterW(list, KalGetLangId() == kLangJapanese ? japanese : english,
@@ -158,7 +168,14 @@ static int StoreDroppedEditor(const wchar_t* exePath, int slot) {
 // its text, which another entry may share.
 void AddDroppedEditor(const wchar_t* exePath) {
     const int slot = g_catalogue.count;
-    if (slot < 0 || slot >= kCatalogueSlots) return;
+    if (slot < 0 || slot >= kCatalogueSlots) {
+        wchar_t tip[512] = L"";
+        KalSnPrintFW(tip, KalGetLangId() == kLangJapanese ? kListFullJa : kListFullEn,
+                     static_cast<int>(kCatalogueSlots));
+        KalTipTextShowCenterW(GetDlgItem(g_state.hSettingsDlg, IDC_LST_EDITORS), tip,
+                              kTipMilliseconds, 0);
+        return;
+    }
     // The look-up and the registration go under one hold of the catalogue
     // lock, so that the same editor dropped on two launchers at once is
     // stored once.

@@ -100,7 +100,7 @@ int TakeSolutionPath(const wchar_t* cmdLine) {
     // taken at all: cut, it could name another solution.
     wchar_t given[_countof(g_state.szSlnPath)] = L"";
     size_t length = wcscspn(cmdLine, L"\"");
-    if (length >= _countof(given)) return 0;
+    if (length >= _countof(given)) return -1;
     wmemcpy(given, cmdLine, length);
     given[length] = L'\0';
     // No path is settings mode, but the switch without a solution has
@@ -111,10 +111,13 @@ int TakeSolutionPath(const wchar_t* cmdLine) {
     // So the path is made whole before anything looks at it.
     const DWORD full = GetFullPathNameW(given, _countof(g_state.szSlnPath), g_state.szSlnPath,
                                         nullptr);
+    if (full >= _countof(g_state.szSlnPath)) {
+        g_state.szSlnPath[0] = L'\0';
+        return -1;
+    }
     // A path that ends in a backslash names no solution, and the editor's
     // own command-line parser would read its closing \" as a quote.
-    if (full == 0 || full >= _countof(g_state.szSlnPath) || given[length - 1] == L'\\' ||
-        g_state.szSlnPath[full - 1] == L'\\') {
+    if (full == 0 || given[length - 1] == L'\\' || g_state.szSlnPath[full - 1] == L'\\') {
         g_state.szSlnPath[0] = L'\0';
         return 0;
     }
@@ -239,7 +242,9 @@ LRESULT CALLBACK ListBoxSubclassProc(HWND window, UINT message, WPARAM wParam, L
 int LauncherStartup(HINSTANCE hInst, const wchar_t* cmdLine) {
     g_state.hInst = hInst;
     g_state.hFrameIcon = LoadIconW(hInst, MAKEINTRESOURCEW(IDI_PIKRO));
-    if (!TakeSolutionPath(cmdLine)) return 0;
+    const int taken = TakeSolutionPath(cmdLine);
+    if (taken < 0) TellPathTooLong();
+    if (taken <= 0) return 0;
     KalSetRegMidPathW(kAppMidPath);
     KalDgcSetup();
     BuildFirstCatalogue();

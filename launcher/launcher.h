@@ -59,10 +59,11 @@ extern LauncherState g_state;
 // double quote is skipped and the text ends at the next double quote; a
 // relative path is made absolute against the current folder. A command line
 // that begins with the switch /choose (any case, unquoted, a blank after it)
-// sets fForceChoice and takes the path after it. Returns 1, or 0 (szSlnPath
-// empty) when the path does not fit or ends in a backslash, or the switch
-// has no path after it: a cut path could name another solution, so the
-// launcher then ends without doing anything.
+// sets fForceChoice and takes the path after it. Returns 1; -1 (szSlnPath
+// empty) when the path, as given or made whole, does not fit szSlnPath: a
+// cut path could name another solution; 0 (szSlnPath empty) when it ends in
+// a backslash or the switch has no path after it. The launcher then ends
+// without doing anything, after telling the user of a path too long.
 int TakeSolutionPath(const wchar_t* cmdLine);
 // Steps up to the frame's creation; returns 1 when the message loop should run.
 int LauncherStartup(HINSTANCE hInst, const wchar_t* cmdLine);
@@ -111,11 +112,16 @@ int OnCancel(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // nothing was found, and then nothing is written.
 int BuildFirstCatalogue();
 
-// When no editor is known (no_editor.cpp).
-// Tells the user in a message box that no Visual Studio was found to open
-// the solution at slnPath, and how to add one. Returns 1 once the user has
-// closed the box, 0 when it could not be shown.
+// Where a solution cannot be opened (messages.cpp). Each tells the user in
+// a message box; returns 1 once the user has closed it, 0 when it could not
+// be shown.
+// No Visual Studio was found to open the solution at slnPath, and how to
+// add one; or, when the first start's discovery gave up waiting for
+// Windows' list of instances, that the list did not answer in time and the
+// Program Files search found none.
 int TellNoEditorFound(const wchar_t* slnPath);
+// The solution's path is too long for the launcher, and how long it may be.
+int TellPathTooLong();
 
 // Start decision (decide.cpp).
 void DecideStart(HWND dialog);
@@ -163,7 +169,8 @@ typedef int (*EditorMatch)(const EditorEntry& entry, const void* context);
 int BestMatchingEditor(EditorMatch matches, const void* context);
 
 // The version that wrote a solution file (sln_version.cpp).
-// How much of a solution file is read for its version.
+// How much of an .sln file is read for its version: its header lines are
+// at the top.
 const DWORD kSolutionHeadBytes = 64 * 1024;
 // The major version named by the header of an .sln file's beginning (UTF-8
 // with or without BOM, UTF-16 LE or BE with BOM): the first number of
@@ -176,22 +183,27 @@ int SolutionMajorVersion(const BYTE* data, DWORD size);
 int LeadingNumber(const char* p);
 // What SlnxMajorVersion gives for an .slnx that names no version.
 const int kSlnxNoOpenWith = 0;
-// The major version that an .slnx file's beginning (at most
-// kSolutionHeadBytes of UTF-8 with or without BOM, or UTF-16 with BOM), read
-// as XML, asks to be opened with: the last OpenWith property of its "Visual
-// Studio" properties, "Visual Studio Version 17" or "17". kSlnxNoOpenWith
-// when its solution element, which must end within data, has none; -1 when
-// the text is no such solution or its OpenWith cannot be read.
-int SlnxMajorVersion(const BYTE* data, DWORD size);
+// The major version that the .slnx file open as file (at its start, a file
+// on a disk; UTF-8 with or without BOM, or UTF-16 with BOM), read as XML
+// from the file in pieces, asks to be opened with: the last OpenWith
+// property of its "Visual Studio" properties, "Visual Studio Version 17" or
+// "17". kSlnxNoOpenWith when its solution element has none; -1 when the text
+// is no such solution, its OpenWith cannot be read, or the file is larger
+// than kSlnxMaxBytes (slnx_stream.h) or ends before its solution element.
+// Reads no further than the solution element's end.
+int SlnxMajorVersion(HANDLE file);
 // The best catalogue entry (BestMatchingEditor) whose version's first
 // number is major, or -1.
 int EditorForMajorVersion(int major);
 // The best catalogue editor (BestMatchingEditor) of those that open .slnx
 // solutions by default (version 17.14 or later), or -1.
 int NewestSlnxEditor();
-// The catalogue entry that the beginning of the solution file at slnPath
-// (at most kSolutionHeadBytes) names, an .slnx when isSlnx, or -1 when it
-// names none or the path is no file on a disk.
+// 1 when the editor opens .slnx solutions by default (version 17.14 or
+// later).
+int OpensSlnx(const EditorEntry& entry);
+// The catalogue entry that the solution file at slnPath names (an .sln by
+// its beginning, at most kSolutionHeadBytes; an .slnx, when isSlnx, by its
+// XML), or -1 when it names none or the path is no file on a disk.
 int EditorForSolutionFile(const wchar_t* slnPath, int isSlnx);
 
 // Rows that show editors (editor_rows.cpp).

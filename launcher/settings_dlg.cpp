@@ -64,11 +64,23 @@ const wchar_t kNoEditorHintJa[] =
     L"追加する Visual Studio の devenv.exe をこの一覧にドロップしてください。";
 const wchar_t kNoEditorHintEn[] =
     L"No Visual Studio was found. Drop a devenv.exe on this list to add one.";
+// The first start's discovery gave up waiting for Windows' list.
+const wchar_t kListLateHintJa[] =
+    L"Windows の Visual Studio の一覧が応答せず、Program Files にも見つかりませんでした。"
+    L"devenv.exe をこの一覧にドロップして追加してください。";
+const wchar_t kListLateHintEn[] =
+    L"Windows' list of Visual Studio did not answer in time, and none was found in Program "
+    L"Files. "
+    L"Drop a devenv.exe on this list to add one.";
 
 void ShowDropHint(HWND dialog, int count) {
     const int japanese = KalGetLangId() == kLangJapanese;
-    const wchar_t* text = count > 0 ? (japanese ? kDropHintJa : kDropHintEn)
-                                    : (japanese ? kNoEditorHintJa : kNoEditorHintEn);
+    const wchar_t* text = japanese ? kDropHintJa : kDropHintEn;
+    if (count == 0 && g_state.discovery.fListLate) {
+        text = japanese ? kListLateHintJa : kListLateHintEn;
+    } else if (count == 0) {
+        text = japanese ? kNoEditorHintJa : kNoEditorHintEn;
+    }
     KalSetDlgItemStrW(dialog, IDC_TXT_DROPHINT, text);
 }
 

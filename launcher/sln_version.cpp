@@ -1,6 +1,6 @@
-// The version that wrote a solution file, or for an .slnx the version it
-// asks to be opened with, read from its beginning: what decides for a fresh
-// clone, which has no .vs folder yet.
+// The version that wrote a solution file, read from its beginning, or for
+// an .slnx the version it asks to be opened with (slnx_version.cpp): what
+// decides for a fresh clone, which has no .vs folder yet.
 #include "launcher.h"
 
 #include <string.h>
@@ -171,16 +171,18 @@ int IsOfMajorVersion(const EditorEntry& entry, const void* context) {
     return VersionNumbers(entry.version, &major, &minor) && major == *static_cast<const int*>(context);
 }
 
+int OpensSlnxMatch(const EditorEntry& entry, const void*) { return OpensSlnx(entry); }
+
+}  // namespace
+
 // Visual Studio opens .slnx solutions by default from 2022 version 17.14
 // on, and 2026 (18) creates them.
-int OpensSlnx(const EditorEntry& entry, const void*) {
+int OpensSlnx(const EditorEntry& entry) {
     int major = 0;
     int minor = 0;
     if (!VersionNumbers(entry.version, &major, &minor)) return 0;
     return major > 17 || (major == 17 && minor >= 14);
 }
-
-}  // namespace
 
 int EditorForMajorVersion(int major) {
     if (major < 0) return -1;
@@ -189,28 +191,30 @@ int EditorForMajorVersion(int major) {
 
 // Of several such editors a release is taken before a prerelease, then the
 // newest.
-int NewestSlnxEditor() { return BestMatchingEditor(OpensSlnx, nullptr); }
+int NewestSlnxEditor() { return BestMatchingEditor(OpensSlnxMatch, nullptr); }
 
 // A fresh clone has no .vs folder, but its solution file may name the
 // version that wrote it, or, for an .slnx, the version to open it with.
-// Only the beginning is read, in one go, from a file on disk: a device, pipe
-// or folder named like a solution is never waited on, and the file stays
-// open to everyone else meanwhile.
+// Only a file on disk is read: a device, pipe or folder named like a
+// solution is never waited on, and the file stays open to everyone else
+// meanwhile.
 int EditorForSolutionFile(const wchar_t* slnPath, int isSlnx) {
     HANDLE file = CreateFileW(slnPath, GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) return -1;
-    BYTE head[kSolutionHeadBytes];
-    DWORD got = 0;
     BY_HANDLE_FILE_INFORMATION info;
-    const int readable = GetFileType(file) == FILE_TYPE_DISK &&
-                         GetFileInformationByHandle(file, &info) &&
-                         !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                         ReadFile(file, head, sizeof(head), &got, nullptr);
+    const int onDisk = GetFileType(file) == FILE_TYPE_DISK &&
+                       GetFileInformationByHandle(file, &info) &&
+                       !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    int major = -1;
+    if (onDisk && isSlnx) {
+        major = SlnxMajorVersion(file);
+    } else if (onDisk) {
+        BYTE head[kSolutionHeadBytes];
+        DWORD got = 0;
+        if (ReadFile(file, head, sizeof(head), &got, nullptr)) major = SolutionMajorVersion(head, got);
+    }
     CloseHandle(file);
-    if (!readable) return -1;
-    if (!isSlnx) return EditorForMajorVersion(SolutionMajorVersion(head, got));
-    const int major = SlnxMajorVersion(head, got);
-    return major == kSlnxNoOpenWith ? NewestSlnxEditor() : EditorForMajorVersion(major);
+    return isSlnx && major == kSlnxNoOpenWith ? NewestSlnxEditor() : EditorForMajorVersion(major);
 }

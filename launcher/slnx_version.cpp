@@ -1,9 +1,9 @@
-// The version an .slnx solution asks to be opened with, read from the
-// beginning of its XML by the XML reader that Windows ships (XmlLite).
+// The version an .slnx solution asks to be opened with, read from its XML
+// by the XML reader that Windows ships (XmlLite).
 #include "launcher.h"
+#include "slnx_stream.h"
 
 #include <objbase.h>
-#include <shlwapi.h>
 #include <string.h>
 #include <wchar.h>
 #include <xmllite.h>
@@ -114,108 +114,87 @@ int OpenWithMajor(const wchar_t* wideValue) {
 // Takes one start tag into account: the root must be the solution, and only
 // the solution's own "Visual Studio" properties name the version. Element
 // and attribute names have case, as XML has it; the values that name the
-// group and the property are compared without regard to case.
-int TakeStartTag(SlnxRead& read, const wchar_t* name, const SlnxTag& tag, int empty) {
+// group and the property are compared without regard to case. Only the
+// tags that can name the version have their attributes read, so that the
+// thousands of projects of a large solution cost no more than their names.
+// Returns 0 when the text is no solution or the reader refuses it.
+int TakeStartTag(IXmlReader* reader, SlnxRead& read, const wchar_t* name, int empty) {
     if (read.depth == 0 && wcscmp(name, L"Solution") != 0) return 0;
-    if (read.depth == 1 && wcscmp(name, L"Properties") == 0 && !empty && tag.hasName &&
-        !tag.cut && _wcsicmp(tag.nameAttr, L"Visual Studio") == 0)
+    const int group = read.depth == 1 && !empty && wcscmp(name, L"Properties") == 0;
+    const int property = read.depth == 2 && read.inVsGroup && wcscmp(name, L"Property") == 0;
+    if (!empty) ++read.depth;
+    if (!group && !property) return 1;
+    SlnxTag tag;
+    if (!ReadTagAttributes(reader, tag)) return 0;
+    if (group && tag.hasName && !tag.cut && _wcsicmp(tag.nameAttr, L"Visual Studio") == 0)
         read.inVsGroup = 1;
-    if (read.depth == 2 && read.inVsGroup && wcscmp(name, L"Property") == 0 && tag.hasName &&
-        _wcsicmp(tag.nameAttr, L"OpenWith") == 0) {
+    if (property && tag.hasName && _wcsicmp(tag.nameAttr, L"OpenWith") == 0) {
         // The last one counts, whatever it says.
         read.openWith = tag.hasValue && !tag.cut ? OpenWithMajor(tag.valueAttr) : -1;
     }
-    if (!empty) ++read.depth;
     return 1;
 }
 
+// How often the reader may ask for more once the text has ended. A reader
+// finishing the solution's end tag asks once or twice; one that keeps
+// asking is going round in circles on a text cut inside a node.
+const DWORD kSlnxMaxEmptyReads = 16;
+
 // Reads until the solution element ends: its OpenWith, or -1 when the
-// reader refuses the text or it ends first. Every node of the text takes at
-// least one of its bytes, so a reader that gives more nodes than that is
-// going round in circles, and is stopped: a fault in the reader never keeps
+// reader refuses the text, the stream refuses it, or it ends first. The
+// answer is known when the solution element ends (the last OpenWith
+// counts), and nothing after it is read. A reader is stopped when it gives
+// more nodes than it was handed bytes (every node takes at least one) or
+// keeps asking for text that has ended: a fault in the reader never keeps
 // the launcher from ending.
-int ReadSolution(IXmlReader* reader, DWORD textBytes) {
+int ReadSolution(IXmlReader* reader, const SlnxStream& stream) {
     SlnxRead read = {0, 0, kSlnxNoOpenWith};
     XmlNodeType type = XmlNodeType_None;
-    for (DWORD nodes = 0; nodes < textBytes && reader->Read(&type) == S_OK; ++nodes) {
+    for (DWORD nodes = 0;; ++nodes) {
+        const HRESULT hr = reader->Read(&type);
+        if (hr != S_OK || stream.refused || stream.emptyReads > kSlnxMaxEmptyReads ||
+            nodes >= stream.given)
+            return -1;
         if (type == XmlNodeType_Element) {
             const wchar_t* name = nullptr;
             if (FAILED(reader->GetQualifiedName(&name, nullptr))) return -1;
-            // The name is kept apart: reading the attributes moves the reader.
-            wchar_t element[32] = L"";
-            int cut = 0;
-            TakeText(name, static_cast<UINT>(wcslen(name)), element, &cut);
             const int empty = reader->IsEmptyElement() != FALSE;
-            SlnxTag tag;
-            if (cut || !ReadTagAttributes(reader, tag)) element[0] = L'\0';
-            if (!TakeStartTag(read, element, tag, empty)) return -1;
+            if (!TakeStartTag(reader, read, name, empty)) return -1;
             if (read.depth == 0) return read.openWith;
         } else if (type == XmlNodeType_EndElement) {
             if (--read.depth < 2) read.inVsGroup = 0;
             if (read.depth == 0) return read.openWith;
         }
     }
-    return -1;
-}
-
-// Which text the reader is given: UTF-16 with its byte-order mark (big
-// endian turned little endian, which every XmlLite reads), or else UTF-8,
-// with or without its mark. UTF-8 never holds a NUL, so text with one is
-// refused; so is text too short for the smallest solution, <Solution/>.
-// Returns the bytes to read, or nullptr; *copy is the turned text to free.
-const BYTE* TextToRead(const BYTE* data, DWORD size, BYTE** copy) {
-    *copy = nullptr;
-    const char kSmallest[] = "<Solution/>";
-    const DWORD smallest = sizeof(kSmallest) - 1;
-    if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE)
-        return size - 2 >= 2 * smallest ? data : nullptr;
-    if (size >= 2 && data[0] == 0xFE && data[1] == 0xFF) {
-        if (size - 2 < 2 * smallest) return nullptr;
-        *copy = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, size));
-        if (!*copy) return nullptr;
-        for (DWORD i = 0; i + 1 < size; i += 2) {
-            (*copy)[i] = data[i + 1];
-            (*copy)[i + 1] = data[i];
-        }
-        if (size % 2) (*copy)[size - 1] = data[size - 1];
-        return *copy;
-    }
-    const DWORD mark = size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF ? 3 : 0;
-    if (size - mark < smallest || memchr(data, 0, size) != nullptr) return nullptr;
-    return data;
 }
 
 }  // namespace
 
 // The reader comes from xmllite.dll in the system folder, loaded only here:
 // a double-click on an .sln never loads it. DTDs are refused (they could
-// give names and values another meaning, or swell the text), the depth is
-// bounded, and the reader reads no more than the beginning it is given.
-int SlnxMajorVersion(const BYTE* data, DWORD size) {
-    if (data == nullptr || size == 0 || size > kSolutionHeadBytes) return -1;
-    BYTE* copy = nullptr;
-    const BYTE* text = TextToRead(data, size, &copy);
-    HMODULE xmllite =
-        text ? LoadLibraryExW(L"xmllite.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32) : nullptr;
-    if (!xmllite) {
-        if (copy) HeapFree(GetProcessHeap(), 0, copy);
-        return -1;
-    }
+// give names and values another meaning, or swell the text) and the depth
+// is bounded; the stream bounds the text and hands it over in pieces.
+int SlnxMajorVersion(HANDLE file) {
+    SlnxStream stream;
+    if (!OpenSlnxStream(file, &stream)) return -1;
+    HMODULE xmllite = LoadLibraryExW(L"xmllite.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!xmllite) return -1;
     const CreateXmlReaderFn createXmlReader = reinterpret_cast<CreateXmlReaderFn>(
         reinterpret_cast<void*>(GetProcAddress(xmllite, "CreateXmlReader")));
     int major = -1;
-    IStream* stream = SHCreateMemStream(text, size);
     IXmlReader* reader = nullptr;
-    if (createXmlReader && stream &&
+    if (createXmlReader &&
         SUCCEEDED(createXmlReader(__uuidof(IXmlReader), reinterpret_cast<void**>(&reader),
                                   nullptr)) &&
         SUCCEEDED(reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) &&
         SUCCEEDED(reader->SetProperty(XmlReaderProperty_MaxElementDepth, kSlnxMaxElementDepth)) &&
-        SUCCEEDED(reader->SetInput(stream)))
-        major = ReadSolution(reader, size);
-    if (reader) reader->Release();
-    if (stream) stream->Release();
-    if (copy) HeapFree(GetProcessHeap(), 0, copy);
+        SUCCEEDED(reader->SetInput(static_cast<ISequentialStream*>(&stream))))
+        major = ReadSolution(reader, stream);
+    // The stream lives here: the reader lets go of it before it is gone.
+    if (reader) {
+        reader->SetInput(nullptr);
+        reader->Release();
+    }
     FreeLibrary(xmllite);
     return major;
 }

@@ -174,6 +174,32 @@ TEST_F(ChoiceTest, ListShowsTheCatalogueInItsOrderWithTheRememberedRow) {
     EXPECT_EQ(GetFocus(), choice.List());
 }
 
+// The row picked last is selected again, but the list for an .slnx never
+// preselects an editor that cannot open it by default: there the best one
+// that can is selected, or none. Entries 3 and 4 open .slnx.
+TEST_F(ChoiceTest, SlnxListPreselectsOnlyAnEditorThatOpensIt) {
+    AddEditor(L"Visual Studio 2026", L"18.0.11123.170", L"vs2026");
+    AddEditor(L"Visual Studio 2022", L"17.14.36310.24", L"vs2022b");
+    const struct {
+        const wchar_t* name;
+        UINT remembered;
+        int count;
+        LRESULT row;
+    } cases[] = {
+        {L"App.slnx", 1, 5, 3}, {L"App.SLNX", 0, 5, 3},  {L"App.slnx", 4, 5, 4},
+        {L"App.slnx", 9, 5, 3}, {L"App.slnx", 1, 3, LB_ERR}, {L"App.sln", 1, 5, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.name) + " " + std::to_string(c.remembered));
+        g_catalogue.count = c.count;
+        g_settings.ixLstSel = c.remembered;
+        wcscpy_s(g_state.szSlnPath, dir_.Sub(std::wstring(L"My Solution\\") + c.name).c_str());
+        ChoiceDialog choice;
+        ASSERT_TRUE(choice.PumpUntilVisible());
+        EXPECT_EQ(SendMessageW(choice.List(), LB_GETCURSEL, 0, 0), c.row);
+    }
+}
+
 // Rows of editors that share a description say what tells them apart.
 TEST_F(ChoiceTest, RowsTellEditorsOfOneDescriptionApart) {
     for (const std::vector<EditorRowCase>& catalogue : EditorRowCases()) {

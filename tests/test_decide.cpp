@@ -4,6 +4,7 @@
 // file's own version line can decide; its parser is tested here too.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -708,9 +709,16 @@ std::string Nested(int depth) {
     return text;
 }
 
+// What an .slnx file holding bytes asks for, read from the open file.
 int SlnxMajor(const std::string& bytes) {
-    return SlnxMajorVersion(reinterpret_cast<const BYTE*>(bytes.data()),
-                            static_cast<DWORD>(bytes.size()));
+    TempDir dir;
+    const std::wstring path = dir.Sub(L"App.slnx");
+    EXPECT_TRUE(WriteFileBytes(path, bytes));
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    const int major = SlnxMajorVersion(file);
+    CloseHandle(file);
+    return major;
 }
 
 TEST(SlnxVersion, OpenWithAsToolsWriteItAndHostileText) {
@@ -829,12 +837,7 @@ TEST(SlnxVersion, OpenWithAsToolsWriteItAndHostileText) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(c.major, SlnxMajor(c.text));
     }
-    EXPECT_EQ(-1, SlnxMajorVersion(nullptr, 0));
-    // No more than the beginning of a solution is ever read.
-    const std::string padded = Slnx(VsProperties(OpenWith("17")));
-    const std::string full = padded + std::string(kSolutionHeadBytes - padded.size(), ' ');
-    EXPECT_EQ(17, SlnxMajor(full));
-    EXPECT_EQ(-1, SlnxMajor(full + " "));
+    EXPECT_EQ(-1, SlnxMajorVersion(INVALID_HANDLE_VALUE));
 }
 
 class EditorForMajor : public ::testing::Test {
@@ -908,6 +911,33 @@ TEST(CompareVersions, EveryNumberCountsWhateverItsLength) {
     }
 }
 
+// Where a generated solution names its version (OpenWith 17).
+enum HintAt { kNoHint, kHintTop, kHintMiddle, kHintEnd };
+
+// A solution as large companies keep them: one line of about 130 bytes per
+// project, in folders of 50. Made once per kind for every row that names
+// it: 1,500 projects make 200 KB, 15,000 make 2 MB.
+const std::string& LargeSlnx(int projects, HintAt at, const char* word = "Contoso.Platform.Module") {
+    static std::map<std::string, std::string> made;
+    std::string& text = made[std::to_string(projects) + word + std::to_string(at)];
+    if (!text.empty()) return text;
+    const std::string hint = VsProperties(OpenWith("Visual Studio Version 17"));
+    text = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Solution>\r\n" + (at == kHintTop ? hint : "");
+    for (int i = 0; i < projects; ++i) {
+        const std::string name = word + std::string(".Services.Component") + std::to_string(100000 + i);
+        if (i % 50 == 0) text += "  <Folder Name=\"/Group" + std::to_string(i / 50) + "/\">\r\n";
+        text += "    <Project Path=\"src/" + name + "/" + name + ".csproj\" />\r\n";
+        if (i % 50 == 49 || i + 1 == projects) text += "  </Folder>\r\n";
+        if (at == kHintMiddle && i == projects / 2 + 49) text += hint;
+    }
+    return text += (at == kHintEnd ? hint : "") + "</Solution>\r\n";
+}
+
+// text cut short after count bytes of the first mark at or after from.
+std::string CutInside(const std::string& text, size_t from, const char* mark, size_t count) {
+    return text.substr(0, text.find(mark, from) + count);
+}
+
 // The decision on fresh clones: no .vs folder, NoVsProc 2, editors of 2015,
 // 2019 and 2022 in the catalogue.
 class DecideFromSolutionFile : public DecideStartTest {
@@ -978,9 +1008,25 @@ TEST_F(DecideFromSolutionFile, SlnxFollowsOpenWithOrTheNewestEditorThatOpensIt) 
         {"header in an .slnx", slnx, stable, -1},
         // Hostile files.
         {"garbage", slnx, Garbage(1 << 17), -1},
-        {"a megabyte line first", slnx, "<Solution>" + std::string(1 << 20, ' ') + "</Solution>", -1},
+        // Solutions of any size are read to their end, but for files no
+        // solution comes near.
+        {"1,500 projects, OpenWith at the top", slnx, LargeSlnx(1500, kHintTop), 1},
+        {"1,500 projects, none named", slnx, LargeSlnx(1500, kNoHint), 2},
+        {"15,000 projects, OpenWith at the top", slnx, LargeSlnx(15000, kHintTop), 1},
+        {"15,000 projects, OpenWith in the middle", slnx, LargeSlnx(15000, kHintMiddle), 1},
+        {"15,000 projects, OpenWith at the end", slnx, LargeSlnx(15000, kHintEnd), 1},
+        {"15,000 projects, none named", slnx, LargeSlnx(15000, kNoHint), 2},
+        {"Japanese names cut by every piece", slnx,
+         LargeSlnx(1500, kHintEnd, "Contoso.\xE3\x83\x97\xE3\x83\xA9\xE3\x83\x83\xE3\x83\x88"), 1},
+        {"150,000 projects, 20 MB", slnx, LargeSlnx(150000, kNoHint), -1},
+        {"a megabyte line first", slnx, "<Solution>" + std::string(1 << 20, ' ') + "</Solution>", 2},
         {"a megabyte line after the version", slnx,
-         "<Solution>" + VsProperties(OpenWith("17")) + std::string(1 << 20, 'x') + "</Solution>", -1},
+         "<Solution>" + VsProperties(OpenWith("17")) + std::string(1 << 20, 'x') + "</Solution>", 1},
+        // Cut short inside a node, with the version read before the cut.
+        {"cut inside a tag", slnx, CutInside(LargeSlnx(15000, kHintTop), 1000000, "Path=", 3), -1},
+        {"cut inside blanks", slnx, CutInside(LargeSlnx(15000, kHintTop), 1000000, "\n", 3), -1},
+        {"cut inside a comment", slnx,
+         CutInside(LargeSlnx(15000, kHintTop), 0, "</Solution>", 0) + "<!-- " + std::string(1 << 16, 'x'), -1},
         {"UTF-16", slnx, Utf16(Slnx(VsProperties(OpenWith("17"))), false), 1},
         {"reference in a name", slnx,
          Slnx(VsProperties("<Property Name=\"Open&#87;ith\" Value=\"16\" />")), 0},

@@ -253,14 +253,20 @@ TEST_F(EditorDrop, PathTooLongIsRefusedNotCut) {
     ExpectUnchanged(1, 1);
 }
 
-TEST_F(EditorDrop, ThirtyThirdEditorIsRefusedSilently) {
+// A full list says how many editors it holds and how to make room.
+TEST_F(EditorDropLang, ThirtyThirdEditorIsRefusedInWords) {
     std::vector<std::wstring> descriptions;
     for (int n = 0; n < 32; ++n) descriptions.push_back(L"VS " + std::to_wstring(100 + n));
     StoreEditors(descriptions);
     Open();
     ASSERT_EQ(32, g_catalogue.count);
     Drop({NewEditor(L"new", L"VS 000")});
-    EXPECT_TRUE(FindTip() == nullptr);
+    ExpectTip(L"\n 一覧に登録できる Visual Studio は 32 個までです。\n"
+              L" 空きを作るには、使わなくなった Visual Studio をアンインストールするか、\n"
+              L" ドロップして追加したコピーを削除してください。次の起動で一覧から外れます。\n",
+              L"\n The list holds at most 32 editors of Visual Studio. \n"
+              L" To make room, uninstall a Visual Studio you no longer use, or delete a copy \n"
+              L" you added by dropping it: it leaves the list at the next start. \n");
     ExpectUnchanged(32, 32);
 }
 

@@ -500,7 +500,7 @@ TEST(LauncherCommandLine, OverlongPathIsRefusedNotCut) {
     ASSERT_EQ(1, TakeSolutionPath(fits.c_str()));
     EXPECT_EQ(fits, g_state.szSlnPath);
     std::wstring longer = L"\"" + fits + L"x\"";
-    EXPECT_EQ(0, TakeSolutionPath(longer.c_str()));
+    EXPECT_EQ(-1, TakeSolutionPath(longer.c_str()));
     EXPECT_STREQ(L"", g_state.szSlnPath);
     // A path ending in a backslash is refused the same way: the editor would
     // read its closing \" as a quote.
@@ -653,11 +653,11 @@ TEST_F(LauncherProgramLang, NoEditorOpensTheSettingsAloneAndTellsASolutionSo) {
     EXPECT_EQ(1, Count(started.classes, L"PikroBack"));
 
     const bool japanese = TestLangId() == 1041;
-    const std::wstring hint =
+    const std::wstring plainHint =
         japanese ? L"Visual Studio が見つかりませんでした。"
                    L"追加する Visual Studio の devenv.exe をこの一覧にドロップしてください。"
                  : L"No Visual Studio was found. Drop a devenv.exe on this list to add one.";
-    const std::wstring told =
+    const std::wstring plainTold =
         japanese ? L"Visual Studio が見つからないため、\"My App.sln\" を開けません。\n\n"
                    L"追加するには、ソリューションを指定せずに Travuna (Pikro.exe) を起動し、"
                    L"Visual Studio の一覧に devenv.exe をドロップしてください。"
@@ -666,6 +666,27 @@ TEST_F(LauncherProgramLang, NoEditorOpensTheSettingsAloneAndTellsASolutionSo) {
                    L"To add one, start Travuna (Pikro.exe) without a solution and drop a devenv.exe "
                    L"on its list of Visual Studio, or run PikroInstall.exe again after installing "
                    L"Visual Studio.";
+    // Windows' list that never answers is named as such, beside what the
+    // Program Files search found: nothing.
+    const std::wstring lateHint =
+        japanese ? L"Windows の Visual Studio の一覧が応答せず、Program Files にも見つかりませんでした。"
+                   L"devenv.exe をこの一覧にドロップして追加してください。"
+                 : L"Windows' list of Visual Studio did not answer in time, and none was found in "
+                   L"Program Files. Drop a devenv.exe on this list to add one.";
+    const std::wstring lateTold =
+        japanese ? L"Windows の Visual Studio の一覧が 5 秒以内に応答せず、Program Files フォルダの検索でも"
+                   L"追加できる Visual Studio が見つからなかったため、\"My App.sln\" を開けません。\n\n"
+                   L"ソリューションをもう一度開くと、一覧に再び問い合わせます。自分で追加するには、"
+                   L"ソリューションを指定せずに Travuna (Pikro.exe) を起動し、"
+                   L"Visual Studio の一覧に devenv.exe をドロップしてください。"
+                 : L"Windows' list of installed Visual Studio did not answer within 5 seconds, and the "
+                   L"search of the Program Files folders found no Visual Studio that could be added, "
+                   L"so \"My App.sln\" cannot be opened.\n\n"
+                   L"Open the solution again to ask the list once more. To add a Visual Studio "
+                   L"yourself, start Travuna (Pikro.exe) without a solution and drop a devenv.exe on "
+                   L"its list of Visual Studio.";
+    std::wstring hint = plainHint;
+    std::wstring told = plainTold;
     // Started alone: the settings dialog, its list empty, the line under it
     // saying what to do; Cancel ends the launcher.
     auto settingsShown = [&](DWORD pid) {
@@ -694,15 +715,19 @@ TEST_F(LauncherProgramLang, NoEditorOpensTheSettingsAloneAndTellsASolutionSo) {
         const char* what;
         bool emptyCatalogue;  // "Count" 0 stored
         bool editorsOnDisk;   // one in Program Files, one only in Windows' list
+        bool listStalls;      // Windows' list never answers
     } cases[] = {
-        {"no catalogue, nothing to find", false, false},
-        {"an empty catalogue, editors on disk", true, true},
+        {"no catalogue, nothing to find", false, false, false},
+        {"an empty catalogue, editors on disk", true, true, false},
+        {"no catalogue, the list never answers", false, false, true},
     };
     const std::wstring modes[] = {L"", QuoteArg(dir_.Sub(L"a b\\My App.sln"))};
     for (const Case& c : cases) {
         ResetStore();
         ASSERT_TRUE(RemoveSystemVisualStudios());
-        ASSERT_TRUE(server.List({}));
+        ASSERT_TRUE(server.List({}, false, false, c.listStalls ? 0 : -1));
+        hint = c.listStalls ? lateHint : plainHint;
+        told = c.listStalls ? lateTold : plainTold;
         if (c.emptyCatalogue) {
             ASSERT_TRUE(PutStoreDword(kSectVsInst, kKeyCount, 0));
         }
@@ -733,6 +758,7 @@ TEST_F(LauncherProgramLang, NoEditorOpensTheSettingsAloneAndTellsASolutionSo) {
     ResetStore();
     // An entry whose editor is gone counts as none, and is dropped.
     PutStoreCatalogue({{L"Gone", L"1", dir_.Sub(L"nothing")}});
+    hint = plainHint;
     CreatedWindows seen;
     code = 99;
     ASSERT_EQ(1, RunWatchingWindows(Launcher(), L"", &seen, &code, settingsShown));
@@ -809,14 +835,34 @@ TEST_F(LauncherProgram, AStalledListOfInstancesOnlyDelaysTheFirstStart) {
     }
 }
 
-TEST_F(LauncherProgram, OverlongCommandLineEndsWithoutAWindow) {
+// A path too long for the launcher is refused, not cut, and the user is
+// told the limit: 1,100 units as given, and a shorter one that only making
+// it whole takes past the limit.
+TEST_F(LauncherProgramLang, OverlongPathIsRefusedInWordsWithoutAFrame) {
     StoreOneEditor();
-    CreatedWindows seen;
-    DWORD code = 99;
-    ASSERT_EQ(1, RunWatchingWindows(Launcher(), std::wstring(1500, L'p'), &seen, &code));
-    EXPECT_EQ(0u, code);
-    EXPECT_EQ(0, Count(seen.classes, L"PikroBack"));
-    EXPECT_EQ(0, seen.gone);
+    const std::wstring told =
+        TestLangId() == 1041
+            ? L"このソリューションは開けません。フルパスが 1024 文字以上あり、Travuna が開けるのは"
+              L"フルパスがそれより短いソリューションだけです。\n\n"
+              L"ソリューションをパスの短いフォルダに移すか、Visual Studio から開いてください。"
+            : L"This solution cannot be opened: its full path is 1024 characters or longer, and "
+              L"Travuna opens only solutions whose full path is shorter.\n\n"
+              L"Move the solution to a folder with a shorter path, or open it from Visual Studio.";
+    auto messageShown = [&](DWORD pid) {
+        HWND box = WaitForMessageBox(L"Travuna", pid, 20000);
+        ASSERT_TRUE(box != nullptr);
+        EXPECT_EQ(told, MessageBoxText(box));
+        EXPECT_EQ(1, CloseMessageBox(box));
+    };
+    const std::wstring given = L"C:\\src\\" + std::wstring(1090, L'p') + L".sln";
+    const std::wstring relative = std::wstring(1010, L'r') + L".sln";
+    for (const std::wstring& args : {QuoteArg(given), L"/choose " + given, relative}) {
+        CreatedWindows seen;
+        DWORD code = 99;
+        ASSERT_EQ(1, RunWatchingWindows(Launcher(), args, &seen, &code, messageShown));
+        EXPECT_EQ(0u, code);
+        EXPECT_EQ(0, Count(seen.classes, L"PikroBack"));
+    }
 }
 
 // Settings mode: the frame and the dialog are visible at once, the frame is
