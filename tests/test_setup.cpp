@@ -1310,9 +1310,8 @@ TEST_F(SetupRemovalTest, ForOneUserOnlyTheUsersRegistryChangesAndComesBack) {
         bool elevated;
         std::wstring machineSln, userSln;  // .sln's type in HKLM and HKCU before
     } cases[] = {
-        {"not elevated", L"", false, L"VisualStudio.Launcher.sln", L""},
+        {"not elevated, the machine's .sln the suite's", L"", false, L"PikroSln", L""},
         {"/user, the user's own type", L"/QUIET  /User", true, L"VisualStudio.Launcher.sln", L"User.Sln"},
-        {"the machine's .sln is the suite's", L"/quiet", false, L"PikroSln", L""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
