@@ -239,6 +239,7 @@ TEST_F(ChoiceTest, RememberedRowPastTheEndSelectsNothingAndOkStartsNothing) {
 
 TEST_F(ChoiceTest, OkStoresTheRowAndStartsThatEditorThroughTheShim) {
     MakeEditors();
+    ASSERT_TRUE(MakeFolders(dir_.Sub(L"My Solution")));
     ChoiceDialog choice;
     ASSERT_TRUE(choice.PumpUntilVisible());
     EXPECT_EQ(SendMessageW(choice.List(), LB_GETCURSEL, 0, 0), 0);
