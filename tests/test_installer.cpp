@@ -39,11 +39,6 @@ const wchar_t kOldSlnxType[] = L"VisualStudio.Launcher.slnx";
 const wchar_t kSlnxUserChoiceKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.slnx\\UserChoice";
 const wchar_t kClassesKey[] = L"Software\\Classes\\";
-// Setup owns every registration (Default apps, "Open with", the per-user
-// classes of /user). The checks of what setup alone writes hold once the
-// setup programs that do so are merged beside this installer: until then
-// they are skipped here, and the coordinator turns them on with this flag.
-const bool kSetupRegisters = false;
 
 // The registry view the installer of the other architecture records itself
 // in (the 32-bit one beside this x64 test program, the 64-bit one beside an
@@ -365,8 +360,8 @@ protected:
     }
 
     // The classes setup writes: the user's own for an install for the user
-    // alone (once setup takes /user), else the machine's.
-    HKEY ClassesRoot() const { return kSetupRegisters ? root_ : HKEY_LOCAL_MACHINE; }
+    // alone, else the machine's.
+    HKEY ClassesRoot() const { return root_; }
 
     std::wstring Installed(const wchar_t* name) const { return JoinPath(folder_, name); }
 
@@ -476,7 +471,7 @@ protected:
         // The details list names what setup stored instead of an exit code.
         EXPECT_NE(InstallLog().find(L"Visual Studio 2022 (" + editor_ + L")"), std::wstring::npos)
             << ToUtf8(InstallLog());
-        if (kSetupRegisters) ExpectRegistered();
+        ExpectRegistered();
     }
 
     // Offered in Default apps and "Open with" under its Windows name.
@@ -704,7 +699,7 @@ TEST_F(InstallerTest, InstallsForOneUserOrForEveryone) {
         Install(L"", 0, c.scope);
         ExpectInstalled();
         EXPECT_EQ(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey), !c.user || c.besideEveryone);
-        if (kSetupRegisters && c.user) {
+        if (c.user) {
             EXPECT_EQ(SlnType(), kOldType);  // the machine's classes untouched
         }
         if (c.said) {
