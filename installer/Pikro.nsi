@@ -34,6 +34,12 @@ Unicode true
 !endif
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
+; Drawn by Windows at the display's own scale (per monitor where Windows
+; can, else the system's), not stretched as a blurry bitmap, and written
+; for every Windows from Vista on.
+ManifestDPIAware true
+ManifestDPIAwareness "PerMonitorV2,System"
+ManifestSupportedOS all
 
 !ifndef PIKRO_VERSION | PIKRO_PRODUCT | PIKRO_PROGRAMS | PIKRO_OUTFILE
   !error "PIKRO_VERSION, PIKRO_PRODUCT, PIKRO_PROGRAMS and PIKRO_OUTFILE must be defined"
@@ -89,6 +95,17 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Pikro"
 !include "nsDialogs.nsh"
 
 !define MUI_ABORTWARNING
+; The suite's own pictures, not NSIS's: the launcher's icon, and the two
+; bitmaps tools/make_icon.py draws at 200 %, fitted to their places.
+!define MUI_ICON "${__FILEDIR__}/../launcher/Pikro.ico"
+!define MUI_UNICON "${__FILEDIR__}/../launcher/Pikro.ico"
+!define MUI_HEADERIMAGE
+!define MUI_HEADERIMAGE_BITMAP "${__FILEDIR__}/header.bmp"
+!define MUI_HEADERIMAGE_BITMAP_STRETCH AspectFitHeight
+!define MUI_HEADERIMAGE_UNBITMAP "${__FILEDIR__}/header.bmp"
+!define MUI_HEADERIMAGE_UNBITMAP_STRETCH AspectFitHeight
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${__FILEDIR__}/wizard.bmp"
+!define MUI_WELCOMEFINISHPAGE_BITMAP_STRETCH AspectFitHeight
 Page custom ScopePageShow ScopePageLeave
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE FolderPageLeave
 !insertmacro MUI_PAGE_DIRECTORY

@@ -578,6 +578,10 @@ protected:
 TEST_F(InstallerTest, SilentInstallOpensSolutionsAndQuietRemovalGivesAllBack) {
     Install();
     ExpectInstalled();
+    // The uninstaller carries the installer's manifest, DPI awareness and all.
+    const std::string manifest = ManifestOf(SetupPath());
+    EXPECT_FALSE(manifest.empty());
+    EXPECT_EQ(manifest, ManifestOf(Installed(L"Uninstall.exe")));
 
     TempDir solutions(kTempBlanks);
     const std::wstring sln = solutions.Sub(L"My App.sln");

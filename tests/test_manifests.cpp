@@ -79,17 +79,6 @@ int ReadManifest(const std::string& xml, std::vector<ManifestElement>* out) {
     return ok;
 }
 
-std::string ManifestOf(const std::wstring& program) {
-    std::string manifest;
-    HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module) return manifest;
-    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
-    if (resource)
-        manifest.assign(static_cast<const char*>(LockResource(LoadResource(module, resource))),
-                        SizeofResource(module, resource));
-    FreeLibrary(module);
-    return manifest;
-}
 
 // Every program declares per-monitor awareness v2 with v1 behind it, the
 // older per-monitor switch that Windows 7 and 8 read as system aware, and
@@ -129,6 +118,28 @@ TEST(ProgramManifests, PerMonitorAwareAndWindows7To11) {
         EXPECT_EQ(1, execution);
         EXPECT_NE(xml.find("level=\"asInvoker\""), std::string::npos);
     }
+}
+
+// The installer and the uninstaller it writes: NSIS's manifest, with the
+// per-monitor awareness Windows gives where it can and the system's
+// elsewhere, every Windows it knows as supported, and no rights asked at the
+// start (the installer asks for them only when it installs for everyone).
+TEST(ProgramManifests, InstallerIsDpiAwareAndAsksForNoRights) {
+    const std::wstring setup = JoinPath(BinDir(), L"..\\installer\\PikroSetup.exe");
+    if (!FileExists(setup)) GTEST_SKIP() << "no installer at " << ToUtf8(setup);
+    std::vector<ManifestElement> elements;
+    ASSERT_EQ(1, ReadManifest(ManifestOf(setup), &elements));
+    std::vector<std::wstring> dpiAware, dpiAwareness;
+    std::set<std::wstring> ids;
+    for (const ManifestElement& e : elements) {
+        if (e.name == L"dpiAware" && e.ns == kWindowsSettings2005) dpiAware.push_back(e.text);
+        if (e.name == L"dpiAwareness" && e.ns == kWindowsSettings2016) dpiAwareness.push_back(e.text);
+        if (e.name == L"supportedOS" && e.ns == kCompatibility) ids.insert(e.id);
+    }
+    EXPECT_EQ(dpiAware, std::vector<std::wstring>{L"true"});
+    EXPECT_EQ(dpiAwareness, std::vector<std::wstring>{L"PerMonitorV2,System"});
+    EXPECT_EQ(1u, ids.count(L"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"));  // Windows 10 and 11
+    EXPECT_NE(ManifestOf(setup).find("level=\"asInvoker\""), std::string::npos);
 }
 
 }  // namespace

@@ -1057,4 +1057,16 @@ HANDLE ShellOpen(const std::wstring& document) {
     return info.hProcess;
 }
 
+std::string ManifestOf(const std::wstring& program) {
+    std::string manifest;
+    HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return manifest;
+    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    if (resource)
+        manifest.assign(static_cast<const char*>(LockResource(LoadResource(module, resource))),
+                        SizeofResource(module, resource));
+    FreeLibrary(module);
+    return manifest;
+}
+
 }  // namespace testutil

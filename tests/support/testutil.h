@@ -523,4 +523,8 @@ std::wstring UnixPath(const std::wstring& windowsPath);
 int RunUnixProgram(const std::wstring& program, const std::vector<std::wstring>& args,
                    const std::function<bool()>& done, DWORD timeoutMs);
 
+// The manifest a program carries (RT_MANIFEST 1), as its bytes; empty when
+// it has none or cannot be loaded.
+std::string ManifestOf(const std::wstring& program);
+
 }  // namespace testutil
