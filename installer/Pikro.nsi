@@ -106,6 +106,9 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Pikro"
 !define MUI_HEADERIMAGE_UNBITMAP_STRETCH AspectFitHeight
 !define MUI_WELCOMEFINISHPAGE_BITMAP "${__FILEDIR__}/wizard.bmp"
 !define MUI_WELCOMEFINISHPAGE_BITMAP_STRETCH AspectFitHeight
+; The pages carry the pictures as files of their own, which would keep
+; their times in the checkout: a release is the same from every clone.
+SetDateSave off
 Page custom ScopePageShow ScopePageLeave
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE FolderPageLeave
 !insertmacro MUI_PAGE_DIRECTORY
@@ -122,6 +125,7 @@ Page custom ScopePageShow ScopePageLeave
 ; NSIS speaks the user's interface language when it has it, else the first.
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "Japanese"
+SetDateSave on
 
 ; The catalogue and settings that PikroInstall.exe writes belong to the user
 ; who runs the installer (elevation keeps the same user).
@@ -256,7 +260,7 @@ Section "Uninstall"
   ${If} $Scope == "user"
     ExecWait '"$INSTDIR\PikroUninstall.exe" /quiet /user'
   ${Else}
-    ExecWait '"$INSTDIR\PikroUninstall.exe" /quiet'
+    ExecWait '"$INSTDIR\PikroUninstall.exe" /quiet /machine'
   ${EndIf}
   ; PikroUninstall.exe deleted the sections; the key that held them goes
   ; when nothing else is left in it.
