@@ -15,6 +15,14 @@ SetupState g_setup;
 
 static const wchar_t kNotFoundTextJa[] = L"インストール済の VisualStudio が見つかりませんでした。";
 static const wchar_t kNotFoundTextEn[] = L"No installed Visual Studio was found.";
+// Windows' list of instances did not answer: the editors may be there all
+// the same, and a later run may find them.
+static const wchar_t kListLateTextJa[] =
+    L"Windows の Visual Studio の一覧が %u 秒以内に応答せず、Program Files フォルダの検索でも"
+    L"Visual Studio が見つかりませんでした。しばらくしてから PikroInstall.exe をもう一度実行してください。";
+static const wchar_t kListLateTextEn[] =
+    L"Windows' list of installed Visual Studio did not answer within %u seconds, and the search of "
+    L"the Program Files folders found no Visual Studio. Run PikroInstall.exe again in a while.";
 static const wchar_t kInstallCaption[] = L"PikroInstall";
 static const wchar_t kOmittedTextJa[] =
     L"VisualStudio は 32 個までしか登録できないため、次のものを登録しませんでした。\n";
@@ -76,8 +84,13 @@ int RunInstall(int fQuiet, int fUser) {
     SelectScope(fUser);
     if (DiscoverEditors() == 0) {
         if (!fQuiet) {
-            MessageBoxW(NULL, KalGetLangId() == 1041 ? kNotFoundTextJa : kNotFoundTextEn,
-                        kInstallCaption, MB_OK | MB_ICONERROR);
+            const int japanese = KalGetLangId() == 1041;
+            wchar_t szText[512];
+            if (!g_setup.discovery.fListLate ||
+                KalSnPrintFW(szText, japanese ? kListLateTextJa : kListLateTextEn,
+                             static_cast<unsigned>(kInstanceListDeadlineMs / 1000)) < 0)
+                wcscpy_s(szText, japanese ? kNotFoundTextJa : kNotFoundTextEn);
+            MessageBoxW(NULL, szText, kInstallCaption, MB_OK | MB_ICONERROR);
         }
         return 1;
     }

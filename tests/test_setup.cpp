@@ -388,14 +388,14 @@ TEST_F(SetupDiscoveryTest, WithoutSystemDriveSearchesTheWindowsDrive) {
 }
 
 // Runs the setup program expecting its message box; closes it.
-void RunInstallerWithoutEditors(const wchar_t* args = L"") {
+void RunInstallerWithoutEditors(const wchar_t* args = L"", const std::wstring& told = NotFoundText()) {
     DWORD pid = 0;
     HANDLE process = StartProgram(ProgramPath(L"PikroInstall.exe"), args, L"", &pid);
     ASSERT_NE(process, (HANDLE)NULL);
     HWND box = WaitForMessageBox(L"PikroInstall", pid, 20000);
     EXPECT_NE(box, (HWND)NULL);
     if (box != NULL) {
-        EXPECT_EQ(MessageBoxText(box), NotFoundText());
+        EXPECT_EQ(MessageBoxText(box), told);
         EXPECT_TRUE(CloseMessageBox(box));
     }
     // A second box would keep the program from ending.
@@ -413,6 +413,17 @@ TEST_F(SetupDiscoveryTest, NoEditorShowsTheMessageOnceAndWritesNothing) {
     EXPECT_FALSE(StoreSectionExists(kSectProfiles));
     EXPECT_EQ(SlnType(), L"VisualStudio.Launcher.sln");
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ClassKey(L"PikroSln")));
+
+    // Windows' list that never answers is named as such: the editors may be
+    // there all the same.
+    FakeSetupConfiguration server;
+    ASSERT_TRUE(server.Ready() && server.List({}, false, false, 0));
+    RunInstallerWithoutEditors(L"", TestLangId() == 1041
+        ? L"Windows の Visual Studio の一覧が 5 秒以内に応答せず、Program Files フォルダの検索でも"
+          L"Visual Studio が見つかりませんでした。しばらくしてから PikroInstall.exe をもう一度実行してください。"
+        : L"Windows' list of installed Visual Studio did not answer within 5 seconds, and the search of "
+          L"the Program Files folders found no Visual Studio. Run PikroInstall.exe again in a while.");
+    EXPECT_FALSE(StoreSectionExists(kSectVsInst));
 }
 
 // An unattended install runs setup with the quiet switch (beside "/user"):
@@ -427,6 +438,7 @@ TEST_F(SetupDiscoveryTest, QuietSwitchEndsWithoutAMessageBox) {
         {L"/quiet", true}, {L"  /QUIET\t", true}, {L"/Quiet ", true}, {L"/user /QUIET", true},
         {L"/Quiet\t/User", true}, {L"/quieter", false}, {L"/q", false}, {L"quiet", false},
         {L"/quiet /quiet", false}, {L"/user", false}, {L"/quiet /user /USER", false}, {L"/quiet/user", false},
+        {L"/MACHINE /quiet", true}, {L"/quiet /user /machine", false}, {L"/machine /quiet /user", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(ToUtf8(c.args));
