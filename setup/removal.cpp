@@ -43,13 +43,28 @@ static void RestoreUserTypes() {
     }
 }
 
-// The stored scope decides, but a process without administrator rights
-// never works on the machine's classes, nor one told to work for its user.
-int RunUninstall(int fUser) {
+// 1 when an extension of the root's classes still names the suite's type
+// for it: a setup of that scope is still in place.
+static int SuiteAssociatedIn(HKEY root) {
+    for (const SolutionKind& kind : kSolutionKinds) {
+        wchar_t szKey[300];
+        wchar_t szType[260];
+        if (ClassKeyPath(kind.extension, NULL, szKey) && GetRegText(root, szKey, NULL, szType) > 0 &&
+            _wcsicmp(szType, kind.fileType) == 0)
+            return 1;
+    }
+    return 0;
+}
+
+// A switch names the scope as the installer of that scope knows it; without
+// one the stored scope decides. A process without administrator rights never
+// works on the machine's classes.
+int RunUninstall(int fUser, int fMachine) {
     KalSetRegMidPathW(kAppMidPath);
     wchar_t szScope[16];
     KalGetProfileStrW(kSectVsInst, kKeyScope, L"", szScope);
-    const int fForUser = fUser || !IsProcessElevated() || _wcsicmp(szScope, kScopeUser) == 0;
+    const int fForUser =
+        fUser || !IsProcessElevated() || (!fMachine && _wcsicmp(szScope, kScopeUser) == 0);
     const HKEY root = fForUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
     if (fForUser)
         RestoreUserTypes();
@@ -58,8 +73,16 @@ int RunUninstall(int fUser) {
     // A type still named (no earlier type was remembered) keeps working.
     RemoveUnusedFileTypes(root);
     UnregisterSuite(root);
-    KalDelProfileSectW(kSectVsInst);
-    KalDelProfileSectW(kSectProfiles);
+    if (SuiteAssociatedIn(fForUser ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER)) {
+        // The other scope's setup stays in place and keeps the editors, the
+        // settings and what it remembered; only this scope's memory goes.
+        for (const SolutionKind& kind : kSolutionKinds)
+            KalDelProfileKeyW(kSectVsInst, fForUser ? kind.userFTypeKey : kind.orgFTypeKey);
+        KalPutProfileStrW(kSectVsInst, kKeyScope, fForUser ? kScopeMachine : kScopeUser);
+    } else {
+        KalDelProfileSectW(kSectVsInst);
+        KalDelProfileSectW(kSectProfiles);
+    }
     // The capabilities of a setup for one user lay in the store's key.
     PruneEmptyKeys(HKEY_CURRENT_USER, kRegSuite, L"Software");
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, NULL, NULL);

@@ -14,9 +14,10 @@ static size_t MatchSwitch(const wchar_t* text, const wchar_t* name) {
 }
 
 int ParseSetupSwitches(const wchar_t* cmdLine, SetupSwitches* switches) {
-    SetupSwitches found = {0, 0};
+    SetupSwitches found = {0, 0, 0};
     switches->fQuiet = 0;
     switches->fUser = 0;
+    switches->fMachine = 0;
     if (cmdLine == NULL) return 1;
     for (const wchar_t* at = cmdLine + wcsspn(cmdLine, L" \t"); *at != L'\0';
          at += wcsspn(at, L" \t")) {
@@ -26,9 +27,15 @@ int ParseSetupSwitches(const wchar_t* cmdLine, SetupSwitches* switches) {
             taken = MatchSwitch(at, L"/user");
             flag = &found.fUser;
         }
-        // An unknown or repeated word: the line is not one the suite's own
-        // installer writes, and none of it is trusted.
-        if (taken == 0 || *flag) return 0;
+        if (taken == 0) {
+            taken = MatchSwitch(at, L"/machine");
+            flag = &found.fMachine;
+        }
+        // An unknown or repeated word, or both scopes: the line is not one
+        // the suite's own installer writes, and none of it is trusted.
+        if (taken == 0 || *flag || (found.fUser && flag == &found.fMachine) ||
+            (found.fMachine && flag == &found.fUser))
+            return 0;
         *flag = 1;
         at += taken;
     }

@@ -42,6 +42,7 @@ enum {
 struct SetupSwitches {
     int fQuiet;
     int fUser;
+    int fMachine;
 };
 
 // The setup program's module-level record. Paths are 260 units, composed
@@ -82,9 +83,10 @@ enum {
 int DiscoverEditors();
 
 // Reads the command line of a setup program into switches: each of "/quiet"
-// and "/user" at most once, in any case and order, blanks around them.
-// Returns 1 when that is all it holds; anything else leaves both switches
-// off and returns 0, as if the program had been started by a double-click.
+// and one of "/user" and "/machine" at most once, in any case and order,
+// blanks around them. Returns 1 when that is all it holds; anything else
+// leaves every switch off and returns 0, as if the program had been started
+// by a double-click.
 // With "/quiet" setup shows no message box, so an unattended install never
 // waits for a person.
 int ParseSetupSwitches(const wchar_t* cmdLine, SetupSwitches* switches);
@@ -258,6 +260,9 @@ int RemoveUnusedFileTypes(HKEY root);
 
 // --- removal ----------------------------------------------------------------
 
-// The whole removal program, in the scope the last setup stored (fUser, or
-// a process that is not elevated, makes it the user's). Always returns 0.
-int RunUninstall(int fUser);
+// The whole removal program, in the scope the switches name (fUser or
+// fMachine, as the installer of each scope passes them), else in the scope
+// the last setup stored; a process that is not elevated always works for its
+// user. The store's sections go only when no setup of the other scope is
+// left in place. Always returns 0.
+int RunUninstall(int fUser, int fMachine);

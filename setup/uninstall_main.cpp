@@ -6,8 +6,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmdLine, int) {
     LoadDllsFromSystemFolderOnly();
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     // Removal shows no message box: "/quiet" is taken as the installer
-    // passes it, and only "/user" changes what it does.
+    // passes it, and only "/user" and "/machine" change what it does.
     SetupSwitches switches;
     ParseSetupSwitches(cmdLine, &switches);
-    return RunUninstall(switches.fUser);
+    return RunUninstall(switches.fUser, switches.fMachine);
 }

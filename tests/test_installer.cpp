@@ -703,7 +703,7 @@ TEST_F(InstallerTest, InstallsForOneUserOrForEveryone) {
         Install(L"", 0, c.scope);
         ExpectInstalled();
         EXPECT_EQ(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey), !c.user || c.besideEveryone);
-        if (c.user) {
+        if (c.user && !c.besideEveryone) {
             EXPECT_EQ(SlnType(), kOldType);  // the machine's classes untouched
         }
         if (c.said) {
@@ -711,7 +711,10 @@ TEST_F(InstallerTest, InstallsForOneUserOrForEveryone) {
         }
         Uninstall();
         if (c.besideEveryone) {
+            // Everyone's install still opens solutions, with this user's editors.
             EXPECT_TRUE(FileExists(JoinPath(InstallFolder(), L"Pikro.exe")));
+            EXPECT_EQ(SlnType(), L"PikroSln");
+            EXPECT_TRUE(StoreSectionExists(kSectVsInst));
             root_ = HKEY_LOCAL_MACHINE;
             folder_ = InstallFolder();
             Uninstall();
