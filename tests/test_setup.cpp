@@ -1371,7 +1371,8 @@ TEST_F(SetupRemovalTest, ForOneUserOnlyTheUsersRegistryChangesAndComesBack) {
                   std::vector<std::string>{});
         EXPECT_EQ(RegistryChanges(machine, SnapshotMachineRegistry()), std::vector<std::string>{});
         EXPECT_EQ(Registration(HKEY_CURRENT_USER), std::vector<std::wstring>{});
-        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\PikroSuite"));
+        // A setup for everyone still in place keeps this user's editors.
+        EXPECT_EQ(RegKeyExists(HKEY_CURRENT_USER, L"Software\\PikroSuite"), c.machineSln == L"PikroSln");
     }
 }
 
